@@ -1,0 +1,213 @@
+// Text line input and output addressed by unit numbers.
+//
+// Units: 5 is console input, 6 console output, 1..99 files connected with open_unit.
+// Every line written ends with CR LF. Output to a unit is buffered; console output is
+// flushed before every console read. A failed transfer throws TransferFailure, which the
+// program's top level turns into one console line and exit status 2.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <exception>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace lineio {
+
+inline constexpr std::int32_t kConsoleIn = 5;
+inline constexpr std::int32_t kConsoleOut = 6;
+inline constexpr std::int32_t kLowestUnit = 1;
+inline constexpr std::int32_t kHighestUnit = 99;
+inline constexpr std::size_t kLineCapacity = 8192;  // longest line one Line can compose
+
+// ---------------------------------------------------------------------------------------
+// Ends of a run.
+
+// A read or write of the program's own that could not be done. what() is the console line.
+class TransferFailure : public std::exception {
+ public:
+  TransferFailure(std::string message, std::int32_t unit) : message_(std::move(message)), unit_(unit) {}
+  const char* what() const noexcept override { return message_.c_str(); }
+  std::int32_t unit() const noexcept { return unit_; }
+
+ private:
+  std::string message_;
+  std::int32_t unit_;
+};
+
+// A plain stop requested from deep inside a routine (the record reader's end-of-file stop).
+struct StopRun {
+  int status = 0;
+};
+
+inline constexpr int kFailedTransferStatus = 2;
+
+// ---------------------------------------------------------------------------------------
+// Byte streams behind the console units (files use descriptors of their own).
+
+class ByteSource {
+ public:
+  virtual ~ByteSource() = default;
+  // Fills up to into.size() bytes; answers the count, 0 at the end, or -errno.
+  virtual long read(std::span<char> into) = 0;
+};
+
+class ByteSink {
+ public:
+  virtual ~ByteSink() = default;
+  // Writes all bytes; answers 0 or an errno value.
+  virtual int write(std::span<const char> bytes) = 0;
+};
+
+class FdSource final : public ByteSource {
+ public:
+  explicit FdSource(int fd) : fd_(fd) {}
+  long read(std::span<char> into) override;
+
+ private:
+  int fd_;
+};
+
+class FdSink final : public ByteSink {
+ public:
+  explicit FdSink(int fd) : fd_(fd) {}
+  int write(std::span<const char> bytes) override;
+
+ private:
+  int fd_;
+};
+
+class MemorySource final : public ByteSource {
+ public:
+  explicit MemorySource(std::string_view bytes) : bytes_(bytes) {}
+  long read(std::span<char> into) override;
+
+ private:
+  std::string_view bytes_;
+  std::size_t pos_ = 0;
+};
+
+class MemorySink final : public ByteSink {
+ public:
+  int write(std::span<const char> bytes) override;
+  std::string& bytes() { return bytes_; }
+  // Makes every later write fail with this errno (0: never), after `allowed` more bytes.
+  void fail_after(std::size_t allowed, int error) {
+    allowed_ = allowed;
+    error_ = error;
+  }
+
+ private:
+  std::string bytes_;
+  std::size_t allowed_ = 0;
+  int error_ = 0;
+};
+
+// Binds units 5 and 6 to the given streams (they must outlive the run) and resets every
+// file unit to unconnected. `interactive` flushes the console after every line.
+void bind_console(ByteSource& in, ByteSink& out, bool interactive);
+// Binds units 5 and 6 to standard input and output.
+void bind_standard_console();
+
+// ---------------------------------------------------------------------------------------
+// Field rendering, exactly w columns each, right-aligned; a value that does not fit gives
+// w asterisks. Rounding is to nearest on the exact binary value, ties to even.
+
+void render_int(std::span<char> field, std::int64_t value);
+void render_fixed(std::span<char> field, double value, int decimals);
+void render_sci(std::span<char> field, double value, int decimals);
+void render_text(std::span<char> field, std::string_view value);
+
+// One output layout: fields composed left to right from column 1. Nothing is allocated.
+class Line {
+ public:
+  Line() = default;
+  Line& lit(std::string_view text);                 // literal / text value with its whole length
+  Line& text(std::string_view value, int w);        // text value in w columns
+  Line& i(std::int64_t value, int w);               // integer, w columns
+  Line& f(double value, int w, int d);              // fixed point w.d
+  Line& e(double value, int w, int d);              // scientific w.d
+  Line& x(int n);                                   // n blank columns
+  Line& br();                                       // line break
+  std::string_view view() const { return {buf_.data(), len_}; }
+  std::span<char> field(int w);                     // reserves w columns for a caller's rendering
+
+ private:
+  void catch_up();
+  std::array<char, kLineCapacity> buf_;
+  std::size_t len_ = 0;  // characters written
+  std::size_t pos_ = 0;  // current column (0-based); may stand beyond len_ after x()
+};
+
+// Writes a layout on a unit and ends its last line.
+void put(std::int32_t unit, const Line& line);
+// Writes a layout on a unit and leaves the line open (prompts).
+void put_open(std::int32_t unit, const Line& line);
+// Writes one line holding exactly these characters.
+void put_line(std::int32_t unit, std::string_view text);
+// Writes n empty lines.
+void put_empty(std::int32_t unit, int n = 1);
+
+// ---------------------------------------------------------------------------------------
+// Reading.
+
+inline constexpr int kEndOfFile = -1;
+
+// Reads the next line of a unit into text: its first text.size() characters, blank padded;
+// one CR before the line feed is dropped, a last line without a line feed still counts.
+// Answers 0, kEndOfFile, or a positive error code. Never ends the run (the reader's reads).
+int read_record(std::int32_t unit, std::span<char> text);
+
+// The program's own reads: like read_record, but an end of file or an error ends the run.
+void read_text(std::int32_t unit, std::span<char> text);
+
+// Free form: the first item of text as an integer (sign and digits). An empty first item
+// (a leading comma) leaves `current`. A malformed item ends the run, naming `unit`.
+std::int32_t read_integer(std::string_view text, std::int32_t current, std::int32_t unit);
+
+// Free form: values.size() reals from the unit, reading further lines while values are
+// missing. An empty item between commas leaves that value as it was.
+void read_reals(std::int32_t unit, std::span<double> values);
+
+// ---------------------------------------------------------------------------------------
+// Connections (the open service under OPNFIL).
+
+struct OpenRequest {
+  std::string_view file;           // name without trailing blanks; ignored for a scratch file
+  std::string_view status;         // "OLD    ", "NEW    ", "SCRATCH", "UNKNOWN"
+  std::string_view access;         // "SEQUENTIAL", "DIRECT    "
+  std::string_view form;           // "FORMATTED  ", "UNFORMATTED"
+  std::string_view blank;          // "NULL", "ZERO" (formatted files only; empty otherwise)
+  std::string_view share;          // "DENYNONE"
+  std::int32_t record_length = 0;  // direct access: characters (formatted) or 4-byte words
+};
+
+// Connects a unit. Answers 0, or a positive failure code (an errno value).
+int open_unit(std::int32_t unit, const OpenRequest& request);
+// Flushes and disconnects a unit; a replaced file takes its new contents now. No-op when
+// the unit is not connected.
+void close_unit(std::int32_t unit);
+// Restarts a unit at its first line. Answers 0 or a positive code.
+int rewind_unit(std::int32_t unit);
+bool is_connected(std::int32_t unit);
+// Direct access: record numbers from 1; a record is record-length bytes, blank padded
+// (formatted) or zero padded (unformatted) when written shorter. Answers 0, kEndOfFile for
+// a record beyond the end, or a positive code.
+int write_direct(std::int32_t unit, std::int32_t record, std::string_view bytes);
+int read_direct(std::int32_t unit, std::int32_t record, std::span<char> bytes);
+// Bytes per record of a direct-access unit (0 for other connections).
+std::int64_t record_bytes(std::int32_t unit);
+
+// Normal end: flushes and closes every unit, replaced files take their new contents.
+void finish_all();
+// Failed end: drops every pending replacement (files keep their former contents), flushes
+// what can be flushed, disconnects everything.
+void abandon_all();
+// Writes the pending console output.
+void flush_console();
+// Writes the failure's console line (on standard error when the console itself failed).
+void report_failure(const TransferFailure& failure);
+
+}  // namespace lineio

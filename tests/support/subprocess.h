@@ -1,0 +1,43 @@
+// Test support: run a built program with given standard input, collect what it writes;
+// scratch folders for files.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace testing_support {
+
+struct RunResult {
+  std::string out;  // standard output
+  std::string err;  // standard error
+  int status = -1;  // exit status, or 128 + signal number
+};
+
+// Runs exe with args in folder cwd (empty: the current one), feeding stdin_bytes.
+// close_stdout_after > 0 closes the reading end of standard output after that many bytes.
+RunResult run_program(const std::string& exe, const std::vector<std::string>& args,
+                      std::string_view stdin_bytes, const std::string& cwd = {},
+                      std::size_t close_stdout_after = 0);
+
+// A fresh empty folder, removed with its contents when the object goes.
+class ScratchDir {
+ public:
+  ScratchDir();
+  ~ScratchDir();
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+  const std::string& path() const { return path_; }
+  std::string file(std::string_view name) const { return path_ + "/" + std::string(name); }
+  void write(std::string_view name, std::string_view bytes) const;
+  std::string read(std::string_view name) const;
+  bool exists(std::string_view name) const;
+
+ private:
+  std::string path_;
+};
+
+// Joins lines with CR LF after each.
+std::string crlf(const std::vector<std::string>& lines);
+
+}  // namespace testing_support
