@@ -14,11 +14,11 @@
 
 namespace kit {
 
-inline constexpr std::int32_t kMaxLine = 2048;         // longest line the reader takes
-inline constexpr std::int32_t kMemoryUnit = -4321;     // LUNRD value: read the in-memory text
-inline constexpr std::int32_t kNameLength = 32;        // NAMBUF
-inline constexpr std::int32_t kEofStatus = -999;       // ISTAT after an end of file beyond MAXEOF
-inline constexpr std::int32_t kMemoryEndStatus = 91;   // TXTLIN: no further line
+inline constexpr std::int32_t kMaxLine = 2048;        // longest line the reader takes
+inline constexpr std::int32_t kMemoryUnit = -4321;    // LUNRD value: read the in-memory text
+inline constexpr std::int32_t kNameLength = 32;       // NAMBUF
+inline constexpr std::int32_t kEofStatus = -999;      // ISTAT after an end of file beyond MAXEOF
+inline constexpr std::int32_t kMemoryEndStatus = 91;  // TXTLIN: no further line
 
 // The reader state. Cell names are the library's own.
 struct ReaderState {
