@@ -28,7 +28,8 @@ inline constexpr std::size_t kLineCapacity = 8192;  // longest line one Line can
 // A read or write of the program's own that could not be done. what() is the console line.
 class TransferFailure : public std::exception {
  public:
-  TransferFailure(std::string message, std::int32_t unit) : message_(std::move(message)), unit_(unit) {}
+  TransferFailure(std::string message, std::int32_t unit)
+      : message_(std::move(message)), unit_(unit) {}
   const char* what() const noexcept override { return message_.c_str(); }
   std::int32_t unit() const noexcept { return unit_; }
 
@@ -124,15 +125,15 @@ void render_text(std::span<char> field, std::string_view value);
 class Line {
  public:
   Line() = default;
-  Line& lit(std::string_view text);                 // literal / text value with its whole length
-  Line& text(std::string_view value, int w);        // text value in w columns
-  Line& i(std::int64_t value, int w);               // integer, w columns
-  Line& f(double value, int w, int d);              // fixed point w.d
-  Line& e(double value, int w, int d);              // scientific w.d
-  Line& x(int n);                                   // n blank columns
-  Line& br();                                       // line break
+  Line& lit(std::string_view text);           // literal / text value with its whole length
+  Line& text(std::string_view value, int w);  // text value in w columns
+  Line& i(std::int64_t value, int w);         // integer, w columns
+  Line& f(double value, int w, int d);        // fixed point w.d
+  Line& e(double value, int w, int d);        // scientific w.d
+  Line& x(int n);                             // n blank columns
+  Line& br();                                 // line break
   std::string_view view() const { return {buf_.data(), len_}; }
-  std::span<char> field(int w);                     // reserves w columns for a caller's rendering
+  std::span<char> field(int w);  // reserves w columns for a caller's rendering
 
  private:
   void catch_up();
@@ -209,5 +210,26 @@ void abandon_all();
 void flush_console();
 // Writes the failure's console line (on standard error when the console itself failed).
 void report_failure(const TransferFailure& failure);
+
+// Runs body as a whole program run: a normal return or a StopRun flushes and closes every
+// unit; a TransferFailure drops pending replacements and writes its line. Answers the exit
+// status: 0 (or the stop's), or kFailedTransferStatus.
+template <class Body>
+int guarded_run(Body&& body) {
+  try {
+    int status = 0;
+    try {
+      body();
+    } catch (const StopRun& stop) {
+      status = stop.status;
+    }
+    finish_all();
+    return status;
+  } catch (const TransferFailure& failure) {
+    abandon_all();
+    report_failure(failure);
+    return kFailedTransferStatus;
+  }
+}
 
 }  // namespace lineio

@@ -1,1 +1,93 @@
-// Placeholder: filled in with the main program.
+// Weight-data processing: every line through the mixed-line reader, checked, converted to
+// kilograms, filtered by the ranges and summed in reading order.
+#include <algorithm>
+#include <array>
+
+#include "kit/kit.h"
+#include "lineio/lineio.h"
+#include "tool/kel2fram.h"
+
+namespace kel2fram {
+namespace {
+
+using lineio::Line;
+
+constexpr std::int32_t kTextField = 3;
+constexpr std::string_view kNotice = "       Processing Weight Data ... ";
+
+// The line fields, reserved once.
+std::array<std::int32_t, kFieldCount> field_type;
+std::array<double, kFieldCount> field_value;
+std::array<char, kFieldCount * kFieldTextLength> field_text;
+
+bool outside(const RunSettings& s, double x, double y, double z) {
+  return x < s.min[0] || x > s.max[0] || y < s.min[1] || y > s.max[1] || z < s.min[2] ||
+         z > s.max[2];
+}
+
+}  // namespace
+
+MassTable::MassTable() {
+  blocks_.push_back(std::make_unique_for_overwrite<MassEntry[]>(kBlockSize));
+}
+
+void MassTable::add(const MassEntry& entry) {
+  if (size_ == blocks_.size() * kBlockSize) {
+    blocks_.push_back(std::make_unique_for_overwrite<MassEntry[]>(kBlockSize));
+  }
+  blocks_[size_ / kBlockSize][size_ % kBlockSize] = entry;
+  ++size_;
+}
+
+bool process_weight_data(const RunSettings& s, MassTable& table, Totals& t) {
+  std::int32_t ierr = 0;
+  kit::INIFII(kInputUnit, kConsoleOut, ierr);
+  if (ierr != 0) return false;
+
+  lineio::put_empty(kConsoleOut);
+  lineio::put_line(kConsoleOut, kNotice);
+  lineio::put_empty(kConsoleOut);
+
+  t = Totals{};
+  table.clear();
+  const kit::TextArray texts(field_text, kFieldTextLength);
+  std::int32_t npar = 0;
+  for (;;) {
+    kit::RDMIX(npar, field_type, field_value, texts, kInputUnit, kOutputUnit, ierr);
+    if (ierr != 0) return false;  // the reader has reported the failure
+    if (npar < 0) break;          // end of the data
+    if (npar == 0) continue;      // nothing usable on the line; it is not counted
+    ++t.lines;
+
+    const auto used = static_cast<std::size_t>(npar);
+    if (std::any_of(field_type.begin(), field_type.begin() + static_cast<std::ptrdiff_t>(used),
+                    [](std::int32_t type) { return type == kTextField; })) {
+      lineio::put(kConsoleOut, Line().lit(" Illegal character in line").i(t.lines, 7));
+      continue;
+    }
+    if (npar < 4) {
+      lineio::put(kConsoleOut,
+                  Line().lit(" Too few parameters, (").i(npar, 2).lit(" ), on line").i(t.lines, 7));
+      continue;
+    }
+
+    const double mass = s.unit_factor * field_value[0];
+    const double x = field_value[1];
+    const double y = field_value[2];
+    const double z = field_value[3];
+    if (outside(s, x, y, z)) {
+      ++t.skipped;
+      t.skipped_weight += mass;
+      continue;
+    }
+    ++t.kept;
+    table.add({mass, x, y, z});
+    t.moment[0] += mass * x;
+    t.moment[1] += mass * y;
+    t.moment[2] += mass * z;
+    t.total_mass += mass;
+  }
+  return t.kept > 0;
+}
+
+}  // namespace kel2fram

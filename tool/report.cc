@@ -1,1 +1,115 @@
-// Placeholder: filled in with the main program.
+// The report block (console and output file), the Map_Mass records and the closing lines.
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+#include "lineio/lineio.h"
+#include "tool/kel2fram.h"
+
+namespace kel2fram {
+namespace {
+
+using lineio::Line;
+
+constexpr std::string_view kPhraseTonnes = ", with input mass unit [tonnes]. ";
+constexpr std::string_view kPhraseKg = ", with input mass unit [kg].";
+constexpr std::array<std::string_view, 3> kBoundaryLabel = {
+    "#  X_min and X_max boundary:",
+    "#  Y_min and Y_max boundary:",
+    "#  Z_min and Z_max boundary:",
+};
+constexpr std::string_view kColumnHeader =
+    "'          nSpread     X           Y           Z       Mass [kg]";
+constexpr std::string_view kEndMarker = "'  --------------- E O F ----------------";
+
+std::string_view trimmed(std::string_view text) {
+  return text.substr(0, static_cast<std::size_t>(LENTRM(text)));
+}
+
+// Writes a composed report line as its 256-character line text without trailing blanks,
+// first on the console, then on the output file.
+void report(const Line& line) {
+  Text text;
+  text.fill(' ');
+  const std::string_view composed = line.view();
+  std::copy_n(composed.begin(), std::min(composed.size(), text.size()), text.begin());
+  const std::string_view out(text.data(),
+                             static_cast<std::size_t>(LENTRM({text.data(), text.size()})));
+  lineio::put_line(kConsoleOut, out);
+  lineio::put_line(kOutputUnit, out);
+}
+
+}  // namespace
+
+std::int32_t LENTRM(std::string_view text) {
+  const auto length = static_cast<std::int32_t>(std::min<std::size_t>(text.size(), INT32_MAX / 2));
+  // A first guess at where the blank tail begins, so that long blank tails are not scanned
+  // character by character from their end.
+  std::int32_t end = length;
+  for (double fraction : {0.1, 0.2, 0.3, 0.4, 0.7}) {
+    const auto k = static_cast<std::int32_t>(std::lround(length * fraction));
+    if (k > 1 && k <= length &&
+        text.substr(static_cast<std::size_t>(k - 1), static_cast<std::size_t>(length - k + 1))
+                .find_first_not_of(' ') == std::string_view::npos) {
+      end = k;
+      break;
+    }
+  }
+  for (std::int32_t p = end; p >= 1; --p) {
+    if (text[static_cast<std::size_t>(p - 1)] != ' ') return p;
+  }
+  return 0;
+}
+
+void write_report(const RunSettings& s, const MassTable& table, const Totals& t) {
+  std::array<double, 3> centre{0.0, 0.0, 0.0};
+  if (t.total_mass != 0.0) {
+    for (std::size_t axis = 0; axis < 3; ++axis) centre[axis] = t.moment[axis] / t.total_mass;
+  }
+  const std::string_view name(s.input_name.data(), s.input_name.size());
+  const std::string_view phrase = s.unit == MassUnit::kg ? kPhraseKg : kPhraseTonnes;
+
+  report(Line());
+  report(Line().lit("# ======================================================="));
+  report(Line().lit("#").i(t.kept, 6).lit(" lines with mass data found."));
+  report(Line().lit("#  Input File: ").lit(trimmed(name)).lit(trimmed(phrase)));
+  for (std::size_t axis = 0; axis < 3; ++axis) {
+    report(Line().lit(kBoundaryLabel[axis]).e(s.min[axis], 12, 3).e(s.max[axis], 12, 3));
+  }
+  report(Line().lit("#  Total Mass (kept):").e(t.total_mass, 13, 3).lit(" [kg]"));
+  report(Line()
+             .lit("#  Center of Gravity:")
+             .f(centre[0], 12, 3)
+             .f(centre[1], 12, 3)
+             .f(centre[2], 12, 3));
+  report(Line().lit("#  Masses are spread to").i(s.spread, 2).lit(" nearest node(s)."));
+  if (t.skipped > 0) {
+    report(Line()
+               .lit("#  ")
+               .i(t.skipped, 5)
+               .lit(" masses skipped. Weight=")
+               .e(t.skipped_weight, 13, 3));
+  } else {
+    report(Line().lit("#  No masses outside boundary. "));
+  }
+  report(Line().lit("# -------------------------------------------------------"));
+  report(Line().lit("#"));
+  report(Line().lit("#   Input To Framix: "));
+  report(Line().lit("#"));
+  report(Line().lit(kColumnHeader));
+
+  for (std::size_t n = 0; n < table.size(); ++n) {
+    const MassEntry& m = table[n];
+    lineio::put(kOutputUnit, Line()
+                                 .lit(" Map_Mass  ")
+                                 .i(s.spread, 4)
+                                 .f(m.x, 12, 3)
+                                 .f(m.y, 12, 3)
+                                 .f(m.z, 12, 3)
+                                 .e(m.mass, 13, 4));
+  }
+  lineio::put_line(kOutputUnit, "#");
+  lineio::put_line(kOutputUnit, kEndMarker);
+}
+
+}  // namespace kel2fram

@@ -63,20 +63,34 @@ RunResult run_program(const std::string& exe, const std::vector<std::string>& ar
     pollfd fds[3];
     int n = 0;
     int in_slot = -1, out_slot = -1, err_slot = -1;
-    if (in_fd >= 0) { fds[n] = {in_fd, POLLOUT, 0}; in_slot = n++; }
-    if (out_fd >= 0) { fds[n] = {out_fd, POLLIN, 0}; out_slot = n++; }
-    if (err_fd >= 0) { fds[n] = {err_fd, POLLIN, 0}; err_slot = n++; }
+    if (in_fd >= 0) {
+      fds[n] = {in_fd, POLLOUT, 0};
+      in_slot = n++;
+    }
+    if (out_fd >= 0) {
+      fds[n] = {out_fd, POLLIN, 0};
+      out_slot = n++;
+    }
+    if (err_fd >= 0) {
+      fds[n] = {err_fd, POLLIN, 0};
+      err_slot = n++;
+    }
     if (poll(fds, static_cast<nfds_t>(n), 60000) <= 0) break;
     if (in_slot >= 0 && (fds[in_slot].revents & (POLLOUT | POLLERR | POLLHUP))) {
       ssize_t w = write(in_fd, stdin_bytes.data() + sent, stdin_bytes.size() - sent);
       if (w > 0) sent += static_cast<std::size_t>(w);
       if (w < 0 && errno != EAGAIN) sent = stdin_bytes.size();
-      if (sent >= stdin_bytes.size()) { close(in_fd); in_fd = -1; }
+      if (sent >= stdin_bytes.size()) {
+        close(in_fd);
+        in_fd = -1;
+      }
     }
     if (out_slot >= 0 && (fds[out_slot].revents & (POLLIN | POLLHUP | POLLERR))) {
       ssize_t r = read(out_fd, buffer, sizeof buffer);
-      if (r <= 0) { close(out_fd); out_fd = -1; }
-      else {
+      if (r <= 0) {
+        close(out_fd);
+        out_fd = -1;
+      } else {
         result.out.append(buffer, static_cast<std::size_t>(r));
         if (close_stdout_after > 0 && result.out.size() >= close_stdout_after) {
           close(out_fd);
@@ -86,8 +100,11 @@ RunResult run_program(const std::string& exe, const std::vector<std::string>& ar
     }
     if (err_slot >= 0 && (fds[err_slot].revents & (POLLIN | POLLHUP | POLLERR))) {
       ssize_t r = read(err_fd, buffer, sizeof buffer);
-      if (r <= 0) { close(err_fd); err_fd = -1; }
-      else result.err.append(buffer, static_cast<std::size_t>(r));
+      if (r <= 0) {
+        close(err_fd);
+        err_fd = -1;
+      } else
+        result.err.append(buffer, static_cast<std::size_t>(r));
     }
   }
   if (in_fd >= 0) close(in_fd);
@@ -95,8 +112,10 @@ RunResult run_program(const std::string& exe, const std::vector<std::string>& ar
   if (err_fd >= 0) close(err_fd);
   int wstatus = 0;
   waitpid(pid, &wstatus, 0);
-  if (WIFEXITED(wstatus)) result.status = WEXITSTATUS(wstatus);
-  else if (WIFSIGNALED(wstatus)) result.status = 128 + WTERMSIG(wstatus);
+  if (WIFEXITED(wstatus))
+    result.status = WEXITSTATUS(wstatus);
+  else if (WIFSIGNALED(wstatus))
+    result.status = 128 + WTERMSIG(wstatus);
   return result;
 }
 

@@ -1,0 +1,108 @@
+// KEL2FRAM: the weight-data conversion tool. Run settings, mass table and the steps of a run.
+#pragma once
+
+#include <array>
+#include <bit>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "lineio/lineio.h"
+
+namespace kel2fram {
+
+inline constexpr std::int32_t kConsoleIn = 5;
+inline constexpr std::int32_t kConsoleOut = 6;
+inline constexpr std::int32_t kInputUnit = 88;
+inline constexpr std::int32_t kOutputUnit = 17;
+inline constexpr std::size_t kTextLength = 256;  // file names, answers, report lines
+inline constexpr std::int32_t kFieldTextLength = 80;
+inline constexpr std::size_t kFieldCount = 100;
+
+// The default bounds: the single-precision value nearest to 1.0E+35, widened to double.
+inline const double kDefaultMax = std::bit_cast<double>(std::uint64_t{0x4733426180000000});
+inline const double kDefaultMin = std::bit_cast<double>(std::uint64_t{0xC733426180000000});
+
+using Text = std::array<char, kTextLength>;
+
+enum class MassUnit { tonnes, kg };
+
+// Everything the dialogue settles.
+struct RunSettings {
+  Text input_name{};
+  Text output_name{};
+  Text answer{};
+  MassUnit unit = MassUnit::tonnes;
+  double unit_factor = 1000.0;
+  std::int32_t spread = 1;
+  std::array<double, 3> min{kDefaultMin, kDefaultMin, kDefaultMin};  // X, Y, Z
+  std::array<double, 3> max{kDefaultMax, kDefaultMax, kDefaultMax};
+};
+
+struct MassEntry {
+  double mass;  // kilograms
+  double x;
+  double y;
+  double z;
+};
+
+// Kept masses in reading order. The first block of 1,000,000 entries is reserved once; more
+// masses add further blocks, so nothing is copied and none is lost.
+class MassTable {
+ public:
+  static constexpr std::size_t kBlockSize = 1'000'000;
+  MassTable();
+  void clear() { size_ = 0; }
+  void add(const MassEntry& entry);
+  std::size_t size() const { return size_; }
+  const MassEntry& operator[](std::size_t n) const {
+    return blocks_[n / kBlockSize][n % kBlockSize];
+  }
+
+ private:
+  std::vector<std::unique_ptr<MassEntry[]>> blocks_;
+  std::size_t size_ = 0;
+};
+
+// Counters and sums of the processing. Counts are 64-bit so that they cannot wrap.
+struct Totals {
+  std::int64_t lines = 0;  // lines that yielded at least one field
+  std::int64_t kept = 0;
+  std::int64_t skipped = 0;  // dropped by the boundary test
+  double skipped_weight = 0.0;
+  double total_mass = 0.0;
+  std::array<double, 3> moment{0.0, 0.0, 0.0};
+};
+
+// ---- Dialogue ------------------------------------------------------------------------------
+
+// Writes one blank and min(length, 80) characters of text, leaving the line open.
+void PROMPT(std::int32_t unit, std::string_view text);
+void write_banner();
+// Asks the seven questions, opens the input file on unit 88 and the output file on unit 17.
+void run_dialogue(RunSettings& settings);
+
+// ---- Processing ----------------------------------------------------------------------------
+
+// Sets up the reader, reads every line and keeps the masses inside the ranges. Answers false
+// for an early end (reader failure or no mass kept).
+bool process_weight_data(const RunSettings& settings, MassTable& table, Totals& totals);
+
+// ---- Report --------------------------------------------------------------------------------
+
+// Position of the last character that is not a blank, 0 when all are blanks.
+std::int32_t LENTRM(std::string_view text);
+// Writes the report block on the console and in the output file, then the records and the
+// closing lines in the output file.
+void write_report(const RunSettings& settings, const MassTable& table, const Totals& totals);
+
+// ---- A whole run ---------------------------------------------------------------------------
+
+// One run on the given console; answers the exit status (0, or 2 after a failed transfer).
+int run(lineio::ByteSource& console_in, lineio::ByteSink& console_out, bool interactive);
+// The steps of a run on an already bound console (used by run and by main).
+void run_steps();
+
+}  // namespace kel2fram
