@@ -59,8 +59,9 @@ struct ReaderState {
   std::int32_t IDBEG = 0;  // first position of the last UNSINT digit run
   std::int32_t IDEND = 0;  // one past its last position
 
-  // The in-memory text read when LUNRD is kMemoryUnit, and its current line (0-based
-  // offsets; both 0 before the first line).
+  // The in-memory text read when LUNRD is kMemoryUnit, and its current line: MEMBEG the
+  // 1-based position of its first character, MEMEND that of the character that ended it
+  // (both 0 before the first line).
   std::string MEMTXT;
   std::int32_t MEMBEG = 0;
   std::int32_t MEMEND = 0;
@@ -107,8 +108,8 @@ void RWDINP();
 void RDLINE();
 // Echoes a record: one blank and the whole text, on the echo unit (0 console, <0 none).
 void ECHOLN(std::string_view text, std::int32_t LUNECH);
-// Takes the next line of the in-memory text into line (blank padded, at most nchlin
-// characters); status 0, or kMemoryEndStatus when there is no further line.
+// Takes the next line of the in-memory text into line (line[0] is position 1; blank padded,
+// at most nchlin characters); status 0, or kMemoryEndStatus when there is no further line.
 void TXTLIN(std::span<char> line, std::int32_t nchlin, std::int32_t& status);
 
 // ---- Cursor primitives and numeric fields ------------------------------------------------

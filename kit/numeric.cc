@@ -1,1 +1,301 @@
-// Placeholder: filled in with the reader library.
+// Numeric fields: UNSINT, EXPON, UNSNUM, FUNCAL and the field tests RDINT and RDREAL.
+// A field is scanned and evaluated in one pass, strictly left to right; each scanner that
+// answers false leaves the cursor where it started.
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <numbers>
+#include <system_error>
+
+#include "kit/kit.h"
+#include "kit/reader_access.h"
+
+namespace kit {
+
+namespace {
+
+using namespace detail;
+
+// Keywords are written in full inside numbers: no abbreviation of "PI" or "E" (2) and of
+// the function names (4) can match.
+constexpr std::int32_t kNumberMatchLength = 2;
+constexpr std::int32_t kFunctionMatchLength = 4;
+constexpr std::int32_t kMaxExponentDigits = 4;
+constexpr std::int64_t kAccumulatorLimit = std::numeric_limits<std::int32_t>::max();
+
+// The work cells the number scanners borrow and give back.
+struct WorkCells {
+  std::int32_t IACCUM, IDIGIT, IEXPO;
+  bool IACCUM_WIDE;
+  std::int32_t IDBEG, IDEND;
+
+  static WorkCells save() {
+    const ReaderState& s = RDSTATE;
+    return {s.IACCUM, s.IDIGIT, s.IEXPO, s.IACCUM_WIDE, s.IDBEG, s.IDEND};
+  }
+  void restore() const {
+    ReaderState& s = RDSTATE;
+    s.IACCUM = IACCUM;
+    s.IDIGIT = IDIGIT;
+    s.IEXPO = IEXPO;
+    s.IACCUM_WIDE = IACCUM_WIDE;
+    s.IDBEG = IDBEG;
+    s.IDEND = IDEND;
+  }
+};
+
+// Sets NCMTCH for the duration of a scanner and gives the setting back at its end.
+class MatchLengthScope {
+ public:
+  explicit MatchLengthScope(std::int32_t length) : saved_(RDSTATE.NCMTCH) {
+    RDSTATE.NCMTCH = length;
+  }
+  ~MatchLengthScope() { RDSTATE.NCMTCH = saved_; }
+  MatchLengthScope(const MatchLengthScope&) = delete;
+  MatchLengthScope& operator=(const MatchLengthScope&) = delete;
+
+ private:
+  std::int32_t saved_;
+};
+
+// 10.0 to an integer power by repeated squaring, the way the reader has always converted
+// exponents (not correctly rounded: 1.0E-2 comes out as 0.010000000000000002).
+double power_of_ten(std::int32_t exponent) {
+  if (exponent == 0) return 1.0;
+  double base = 10.0;
+  std::uint32_t bits = static_cast<std::uint32_t>(exponent);
+  if (exponent < 0) {
+    base = 1.0 / 10.0;
+    bits = 0u - bits;  // the magnitude, also for the most negative exponent
+  }
+  double result = 1.0;
+  for (;;) {
+    if (bits & 1u) result *= base;
+    bits >>= 1;
+    if (bits == 0) break;
+    base *= base;
+  }
+  return result;
+}
+
+// The integer part UNSINT just took, as a double: exact below 2^31, otherwise the digit
+// run converted in place, correctly rounded (+infinity for a run beyond the double range).
+double integer_part() {
+  const ReaderState& s = RDSTATE;
+  if (!s.IACCUM_WIDE) return static_cast<double>(s.IACCUM);
+  if (!inside(s.IDBEG) || s.IDEND < s.IDBEG || s.IDEND > kLastPosition) {
+    return std::numeric_limits<double>::infinity();  // no digit run recorded
+  }
+  const char* first = s.PRCLIN.data() + s.IDBEG;
+  const char* last = s.PRCLIN.data() + s.IDEND;
+  double value = std::numeric_limits<double>::infinity();
+  const auto result = std::from_chars(first, last, value);
+  if (result.ec != std::errc{}) value = std::numeric_limits<double>::infinity();
+  return value;
+}
+
+// The digits after a decimal point, the first of them already taken by DIGIT.
+double fraction_digits() {
+  double fraction = 0.0;
+  double scale = 1.0;
+  do {
+    scale = scale / 10.0;
+    fraction = RDSTATE.IDIGIT * scale + fraction;
+  } while (DIGIT());
+  return fraction;
+}
+
+// "+" gives +1, "-" gives -1, nothing +1. `skip_blanks` lets blanks stand before the sign.
+int leading_sign(bool skip_blanks) {
+  const auto match = skip_blanks ? MATCHB : MATCH;
+  if (match("+")) return 1;
+  if (match("-")) return -1;
+  return 1;
+}
+
+// An operand: a number, or (outside a function's argument) a function.
+bool operand(bool functions_allowed) {
+  if (UNSNUM()) return true;
+  return functions_allowed && FUNCAL();
+}
+
+// One operator and its operand, applied to the running value. There is no precedence:
+// each operator applies to everything on its left.
+bool apply_operator(double& acc, bool functions_allowed) {
+  enum class Op { kAdd, kSubtract, kMultiply, kPower, kDivide };
+  Op op;
+  if (MATCH("+")) {
+    op = Op::kAdd;
+  } else if (MATCH("-")) {
+    op = Op::kSubtract;
+  } else if (MATCH("*")) {
+    op = MATCH("*") ? Op::kPower : Op::kMultiply;
+  } else if (MATCH("/")) {
+    op = Op::kDivide;
+  } else {
+    return false;
+  }
+  if (!operand(functions_allowed)) return false;
+  const double x = RDSTATE.RVALUE;
+  switch (op) {
+    case Op::kAdd:
+      acc = acc + x;
+      break;
+    case Op::kSubtract:
+      acc = acc - x;
+      break;
+    case Op::kMultiply:
+      acc = acc * x;
+      break;
+    case Op::kPower:
+      acc = std::pow(acc, x);
+      break;
+    // Division by a zero operand gives 0.0 and evaluation goes on.
+    case Op::kDivide:
+      acc = (x == 0.0) ? 0.0 : acc / x;
+      break;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool UNSINT() {
+  ReaderState& s = RDSTATE;
+  if (!DIGIT()) return false;
+  s.IDBEG = s.ICUR - 1;
+  // Accumulated in 64 bits and only while within the 32-bit range: a longer run is kept
+  // by its positions and flagged, never wrapped.
+  std::int64_t acc = s.IDIGIT;
+  bool wide = false;
+  while (DIGIT()) {
+    if (!wide) {
+      acc = acc * 10 + s.IDIGIT;
+      wide = acc > kAccumulatorLimit;
+    }
+  }
+  s.IDEND = s.ICUR;
+  s.IACCUM_WIDE = wide;
+  s.IACCUM = wide ? std::numeric_limits<std::int32_t>::max() : static_cast<std::int32_t>(acc);
+  return true;
+}
+
+bool EXPON() {
+  ReaderState& s = RDSTATE;
+  const std::int32_t start = s.ICUR;
+  if (!MATCH("E")) return false;
+  const int sign = leading_sign(false);
+  if (!DIGIT()) {
+    s.ICUR = start;
+    return false;
+  }
+  s.IEXPO = s.IDIGIT;
+  for (int n = 1; n < kMaxExponentDigits && DIGIT(); ++n) s.IEXPO = s.IEXPO * 10 + s.IDIGIT;
+  s.IEXPO = sign * s.IEXPO;
+  return true;
+}
+
+bool UNSNUM() {
+  ReaderState& s = RDSTATE;
+  const std::int32_t start = s.ICUR;
+  const WorkCells cells = WorkCells::save();
+  const MatchLengthScope scope(kNumberMatchLength);
+  bool ok = false;
+  if (UNSINT()) {
+    double value = integer_part();
+    if (MATCH(".") && DIGIT()) value = value + fraction_digits();
+    if (EXPON()) value = value * power_of_ten(s.IEXPO);
+    s.RVALUE = value;
+    ok = true;
+  } else if (MATCH(".")) {
+    if (DIGIT()) {
+      double value = fraction_digits() + 0.0;
+      if (EXPON()) value = value * power_of_ten(s.IEXPO);
+      s.RVALUE = value;
+      ok = true;
+    } else {
+      s.ICUR = start;  // a lone point is no number
+    }
+  } else if (MATCH("PI")) {
+    s.RVALUE = std::numbers::pi;
+    ok = true;
+  }
+  cells.restore();
+  return ok;
+}
+
+bool FUNCAL() {
+  ReaderState& s = RDSTATE;
+  if (at_end_of_line()) return false;
+  const std::int32_t start = s.ICUR;
+  const MatchLengthScope scope(kFunctionMatchLength);
+  double (*function)(double);
+  if (MATCH("SIN(")) {
+    function = [](double x) { return std::sin(x); };
+  } else if (MATCH("COS(")) {
+    function = [](double x) { return std::cos(x); };
+  } else {
+    return false;
+  }
+  const WorkCells cells = WorkCells::save();
+  const double saved_value = s.RVALUE;
+  // No blanks anywhere inside a function; its argument holds numbers and PI only.
+  const int sign = leading_sign(false);
+  bool ok = UNSNUM();
+  double acc = s.RVALUE;
+  while (ok && !MATCH(")")) ok = apply_operator(acc, false);
+  if (ok) {
+    if (sign < 0) acc = -acc;
+    s.RVALUE = function(acc);
+  } else {
+    s.RVALUE = saved_value;
+    s.ICUR = start;
+  }
+  cells.restore();
+  return ok;
+}
+
+bool RDINT() {
+  ReaderState& s = RDSTATE;
+  if (at_end_of_line()) return false;
+  const std::int32_t start = s.ICUR;
+  const int sign = leading_sign(true);
+  const std::int32_t saved_accum = s.IACCUM;
+  if (!UNSINT()) {
+    s.ICUR = start;
+    return false;
+  }
+  // A digit run beyond the 32-bit range is no integer field (RDREAL takes it as a real).
+  if (s.IACCUM_WIDE || !ENDFLD()) {
+    s.IACCUM = saved_accum;
+    s.ICUR = start;
+    return false;
+  }
+  s.IVALUE = sign * s.IACCUM;
+  return true;
+}
+
+bool RDREAL() {
+  ReaderState& s = RDSTATE;
+  if (at_end_of_line()) return false;
+  const std::int32_t start = s.ICUR;
+  const WorkCells cells = WorkCells::save();
+  const double saved_value = s.RVALUE;
+  const int sign = leading_sign(true);
+  bool ok = operand(true);
+  double acc = s.RVALUE;
+  while (ok && !ENDFLD()) ok = apply_operator(acc, true);
+  if (ok) {
+    // The leading sign applies to the value of the whole expression.
+    if (sign < 0) acc = -acc;
+    s.RVALUE = acc;
+  } else {
+    s.RVALUE = saved_value;
+    s.ICUR = start;
+  }
+  cells.restore();
+  return ok;
+}
+
+}  // namespace kit

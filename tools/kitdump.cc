@@ -1,1 +1,99 @@
-int main() { return 0; }
+// kitdump FILE: the developers' window into the reader. Reads FILE with the tool's own
+// set-up (INIFII on unit 88) and writes, per RDMIX call, one console line: the field count
+// and, per field, " <type>:<value %.17g>:<text without trailing blanks>"; "IERR=<n>" when a
+// call reports a failure. Stops after the line "-1" at the end of the data.
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "kit/kit.h"
+#include "lineio/lineio.h"
+
+namespace {
+
+constexpr std::int32_t kDataUnit = 88;
+constexpr std::int32_t kConsole = 6;
+constexpr std::size_t kFields = 100;
+constexpr std::int32_t kTextLength = 80;
+
+std::string_view trim_right(std::string_view text) {
+  const std::size_t end = text.find_last_not_of(' ');
+  return end == std::string_view::npos ? std::string_view{} : text.substr(0, end + 1);
+}
+
+void append_number(std::string& out, const char* format, auto value) {
+  std::array<char, 64> buf;
+  const int n = std::snprintf(buf.data(), buf.size(), format, value);
+  if (n > 0) out.append(buf.data(), static_cast<std::size_t>(n));
+}
+
+int dump(const char* file) {
+  std::int32_t ierr = 0;
+  kit::OPNFIL(file, kDataUnit, 2, 10, 1, 0, 0, -1, -6, ierr);
+  if (ierr != 0) {
+    std::fprintf(stderr, "kitdump: cannot open %s (error flag %d)\n", file, ierr);
+    return 1;
+  }
+  kit::INIFII(kDataUnit, kConsole, ierr);
+  if (ierr != 0) {
+    lineio::put_line(kConsole, "IERR=" + std::to_string(ierr));
+    return 0;
+  }
+
+  static std::array<std::int32_t, kFields> itype{};
+  static std::array<double, kFields> value{};
+  static std::array<char, kFields * kTextLength> text_chars{};
+  const kit::TextArray text(text_chars, kTextLength);
+  std::string line;
+  line.reserve(kFields * (kTextLength + 32));
+  std::int32_t npar = 0;
+  while (ierr == 0) {
+    kit::RDMIX(npar, itype, value, text, kDataUnit, kConsole, ierr);
+    line.clear();
+    if (ierr != 0) {
+      line = "IERR=";
+      append_number(line, "%d", ierr);
+      lineio::put_line(kConsole, line);
+      break;
+    }
+    append_number(line, "%d", npar);
+    for (std::int32_t n = 0; n < npar; ++n) {
+      const auto k = static_cast<std::size_t>(n);
+      line += ' ';
+      append_number(line, "%d", itype[k]);
+      line += ':';
+      append_number(line, "%.17g", value[k]);
+      line += ':';
+      const auto element = text.at(k);
+      line += trim_right(std::string_view(element.data(), element.size()));
+    }
+    lineio::put_line(kConsole, line);
+    if (npar == -1) break;
+  }
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  lineio::bind_standard_console();
+  if (argc != 2) {
+    std::fputs("usage: kitdump FILE\n", stderr);
+    return 1;
+  }
+  try {
+    const int status = dump(argv[1]);
+    lineio::finish_all();
+    return status;
+  } catch (const lineio::StopRun& stop) {
+    lineio::finish_all();
+    return stop.status;
+  } catch (const lineio::TransferFailure& failure) {
+    lineio::abandon_all();
+    lineio::report_failure(failure);
+    return lineio::kFailedTransferStatus;
+  }
+}
