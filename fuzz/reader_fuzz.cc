@@ -1,0 +1,170 @@
+// Fuzz target: arbitrary bytes read as a weight file by the KIT reader.
+//
+// The first bytes choose the settings, the rest is the file:
+//   byte 0-1  line length NCHLIN, 1..2048
+//   byte 2    bit 0: IUPCAS 1 (letters to capitals) or another value;
+//             bit 1: read a real file on unit 88 instead of the in-memory text;
+//             bit 2: messages (and the echo) on the console instead of nowhere;
+//             bits 3-7: NCMTCH 1..32
+//   byte 3    the comment-line character
+//   byte 4    capacity of the caller's arrays, 0..100 fields
+//   byte 5    element length of the caller's texts, 1..100
+// INIFII sets the reader up, then RDMIX is called until the end of the data. After every
+// call the reader's invariants are checked; a broken one aborts.
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "kit/kit.h"
+#include "lineio/lineio.h"
+
+namespace {
+
+constexpr std::int32_t kUnit = 88;
+constexpr std::int32_t kConsole = 6;
+constexpr std::size_t kSettingBytes = 6;
+
+// Console output that is thrown away: the reader's messages and echo are exercised, not kept.
+class NullSink final : public lineio::ByteSink {
+ public:
+  int write(std::span<const char>) override { return 0; }
+};
+
+void check(bool ok, const char* what) {
+  if (!ok) {
+    std::fprintf(stderr, "reader invariant broken: %s\n", what);
+    std::abort();
+  }
+}
+
+// The weight file of this process, removed when the process ends.
+const std::string& file_path() {
+  static const std::string path = "/tmp/kel2fram-fuzz-reader-" + std::to_string(::getpid());
+  static const bool cleanup = std::atexit([] { ::unlink(file_path().c_str()); }) == 0;
+  static_cast<void>(cleanup);
+  return path;
+}
+
+bool write_file(std::string_view bytes) {
+  std::FILE* f = std::fopen(file_path().c_str(), "wb");
+  if (f == nullptr) return false;
+  const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  return std::fclose(f) == 0 && ok;
+}
+
+void check_state(std::int32_t nchlin) {
+  const kit::ReaderState& s = kit::RDSTATE;
+  check(s.ISTAT == 0, "ISTAT 0 after a successful read");
+  check(s.NCHLIN == nchlin, "NCHLIN unchanged");
+  check(s.ILAST >= 1 && s.ILAST <= s.NCHLIN, "ILAST within the line");
+  check(s.ICUR >= 1 && s.ICUR <= s.ILAST + 1, "ICUR within the line or just after it");
+  check(s.PRCLIN[static_cast<std::size_t>(s.ILAST) + 1] == 'S', "end mark after ILAST");
+  check(s.PRCLIN[static_cast<std::size_t>(s.ILAST)] != ' ', "ILAST is significant");
+  check(s.NAMLEN >= 0 && s.NAMLEN <= kit::kNameLength, "NAMLEN within NAMBUF");
+  check(s.IWBEG >= 0 && s.IWEND >= 0 && s.IWEND <= s.NCHLIN + 1, "RDWORD positions");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size < kSettingBytes) return 0;
+  const std::int32_t nchlin = static_cast<std::int32_t>((data[0] << 8 | data[1]) % 2048) + 1;
+  const bool upcase = (data[2] & 1) != 0;
+  const bool from_file = (data[2] & 2) != 0;
+  const bool messages = (data[2] & 4) != 0;
+  const std::int32_t ncmtch = (data[2] >> 3) + 1;
+  const char comment = static_cast<char>(data[3]);
+  const std::size_t capacity = data[4] % 101;
+  const std::int32_t text_length = data[5] % 100 + 1;
+  const std::string_view text(reinterpret_cast<const char*>(data) + kSettingBytes,
+                              size - kSettingBytes);
+
+  static NullSink sink;
+  lineio::MemorySource console_in("");
+  lineio::bind_console(console_in, sink, false);
+  kit::reset_reader();
+
+  std::int32_t lunrd = kit::kMemoryUnit;
+  if (from_file) {
+    if (!write_file(text)) return 0;
+    std::int32_t flag = 0;
+    kit::OPNFIL(file_path(), kUnit, 2, 10, 1, 0, 0, -1, -kConsole, flag);
+    check(flag == 0, "the weight file opens");
+    lunrd = kUnit;
+  } else {
+    kit::load_memory_text(text);
+  }
+
+  std::int32_t ierr = 0;
+  const std::int32_t lunpr = messages ? 0 : -kConsole;
+  kit::INIFII(lunrd, lunpr, ierr);
+  check(ierr == 0, "INIFII succeeds");
+  kit::SETPAR(nchlin, 21);
+  kit::SETPAR(ncmtch, 22);
+  kit::SETPAR(upcase ? 1 : 0, 11);
+  kit::SETCMT(std::string_view(&comment, 1));
+
+  std::vector<std::int32_t> itype(capacity, -7);
+  std::vector<double> value(capacity, -7.0);
+  std::vector<char> chars(capacity * static_cast<std::size_t>(text_length), '?');
+  const kit::TextArray texts(chars, text_length);
+  const std::size_t most_fields = static_cast<std::size_t>(nchlin + 1) / 2;
+
+  // Every call takes at least one record, and the text has at most size + 1 of them.
+  std::int32_t npar = -99;
+  std::int32_t last_nline = 0;
+  for (std::size_t call = 0; call <= text.size() + 1; ++call) {
+    try {
+      kit::RDMIX(npar, itype, value, texts, kUnit, kConsole, ierr);
+    } catch (const lineio::StopRun&) {
+      check(false, "RDMIX does not stop before the end of the data");
+    } catch (const lineio::TransferFailure&) {
+      check(false, "RDMIX writes its messages");
+    }
+    check(ierr == 0, "no read failure");
+    if (npar == -1) {
+      check(kit::ATEOF(), "-1 only at the end of the data");
+      break;
+    }
+    check_state(nchlin);
+    check(kit::RDSTATE.NLINE > last_nline, "every call reads a record");
+    last_nline = kit::RDSTATE.NLINE;
+    check(npar >= 0, "field count not negative");
+    const auto n = static_cast<std::size_t>(npar);
+    check(n <= capacity, "field count within the caller's capacity");
+    check(n <= most_fields, "field count within (NCHLIN+1)/2");
+    for (std::size_t k = 0; k < n; ++k) {
+      check(itype[k] >= 1 && itype[k] <= 3, "type code 1..3");
+      const std::span<char> t = texts.at(k);
+      if (itype[k] == 3) {
+        check(value[k] == 0.0 && !std::signbit(value[k]), "text field value 0.0");
+        check(t[0] != ' ', "text field holds its word");
+        const std::size_t kept = std::min<std::size_t>(8, t.size());
+        check(std::all_of(t.begin() + static_cast<std::ptrdiff_t>(kept), t.end(),
+                          [](char c) { return c == ' '; }),
+              "text field keeps at most 8 characters");
+      } else {
+        check(std::all_of(t.begin(), t.end(), [](char c) { return c == ' '; }),
+              "numeric field text blank");
+      }
+      if (itype[k] == 1) {
+        check(value[k] == std::trunc(value[k]) && std::fabs(value[k]) <= 2147483648.0,
+              "integer field holds a 32-bit integer");
+      }
+    }
+    for (std::size_t k = n; k < capacity; ++k) {
+      // Entries beyond NPAR keep what the caller had, unless an earlier line filled them.
+      check(itype[k] == -7 || (itype[k] >= 1 && itype[k] <= 3), "entries after NPAR");
+    }
+  }
+  check(npar == -1, "the data end within one call per record");
+  lineio::finish_all();  // releases the units
+  return 0;
+}

@@ -1,0 +1,181 @@
+// Fuzz target: a whole conversion run in-process, console and files included.
+//
+//   byte 0     bit 0: the dialogue starts with the names of the two files (otherwise the
+//              answers come from the input alone); bit 1: the output file exists beforehand
+//              with former contents; bit 2: the output file is the weight file itself
+//   byte 1-2   how many of the following bytes are dialogue answers
+//   the rest   the weight file
+//
+// The run must end normally (status 0) or with the failed-transfer exit (2). Afterwards the
+// output file holds either its former contents or a complete result: the report block that
+// the console shows too, one Map_Mass record per kept mass, "#" and the end marker. No
+// temporary file is left behind.
+#include <dirent.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "lineio/lineio.h"
+#include "tool/kel2fram.h"
+
+namespace {
+
+constexpr std::string_view kFormer = "former contents\n";
+constexpr std::string_view kEnd = "#\r\n'  --------------- E O F ----------------\r\n";
+constexpr std::string_view kHeader =
+    "'          nSpread     X           Y           Z       Mass [kg]\r\n";
+
+void check(bool ok, const char* what, std::string_view detail = {}) {
+  if (!ok) {
+    std::fprintf(stderr, "run check failed: %s\n%s\n", what, std::string(detail).c_str());
+    std::abort();
+  }
+}
+
+std::vector<std::string> folder_entries();
+
+// The scratch folder of this process, removed with its files when the process ends.
+const std::string& folder() {
+  static const std::string dir = [] {
+    std::string d = "/tmp/kel2fram-fuzz-run-XXXXXX";
+    if (::mkdtemp(d.data()) == nullptr) std::abort();
+    return d;
+  }();
+  static const bool cleanup = std::atexit([] {
+                                for (const std::string& name : folder_entries())
+                                  ::unlink((folder() + "/" + name).c_str());
+                                ::rmdir(folder().c_str());
+                              }) == 0;
+  static_cast<void>(cleanup);
+  return dir;
+}
+
+void write_file(const std::string& path, std::string_view bytes) {
+  std::ofstream f(path, std::ios::binary | std::ios::trunc);
+  f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  check(f.good(), "writing a test file");
+}
+
+bool read_file(const std::string& path, std::string& bytes) {
+  std::ifstream f(path, std::ios::binary);
+  if (!f) return false;
+  std::ostringstream s;
+  s << f.rdbuf();
+  bytes = s.str();
+  return true;
+}
+
+std::vector<std::string> folder_entries() {
+  std::vector<std::string> names;
+  DIR* d = ::opendir(folder().c_str());
+  if (d == nullptr) return names;
+  while (const dirent* e = ::readdir(d)) {
+    const std::string name = e->d_name;
+    if (name != "." && name != "..") names.push_back(name);
+  }
+  ::closedir(d);
+  return names;
+}
+
+// A complete output file: its report block is the one on the console, then the column header,
+// the records and the closing lines.
+void check_complete(const std::string& out, const std::string& console) {
+  check(out.starts_with("\r\n# ======================================================="
+                        "\r\n#"),
+        "output begins with the report block", out.substr(0, 200));
+  check(out.ends_with(kEnd), "output ends with the end marker",
+        out.substr(out.size() - std::min<std::size_t>(out.size(), 200)));
+  const std::size_t header = out.find(kHeader);
+  check(header != std::string::npos, "column header present");
+  const std::string block = out.substr(0, header + kHeader.size());
+  check(console.find(block) != std::string::npos, "console shows the same report block");
+
+  // "#" then the kept count in 6 columns.
+  const long kept = std::strtol(out.substr(2 + 57 + 2 + 1, 6).c_str(), nullptr, 10);
+  std::size_t records = 0;
+  std::size_t at = header + kHeader.size();
+  const std::size_t end = out.size() - kEnd.size();
+  while (at < end) {
+    const std::size_t eol = out.find("\r\n", at);
+    check(eol != std::string::npos && eol < end + 1, "records are CR LF lines");
+    const std::string_view record(out.data() + at, eol - at);
+    check(record.size() == 64 && record.starts_with(" Map_Mass  "), "record layout", record);
+    ++records;
+    at = eol + 2;
+  }
+  check(at == end, "records end where the closing lines begin");
+  check(static_cast<long>(records) == kept, "one record per kept mass", out.substr(0, 120));
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size < 3) return 0;
+  const bool name_files = (data[0] & 1) != 0;
+  const bool existing_output = (data[0] & 2) != 0;
+  const bool same_file = (data[0] & 4) != 0;
+  const std::size_t answer_bytes = std::min<std::size_t>(data[1] << 8 | data[2], size - 3);
+  const std::string_view answers(reinterpret_cast<const char*>(data) + 3, answer_bytes);
+  const std::string_view weights(reinterpret_cast<const char*>(data) + 3 + answer_bytes,
+                                 size - 3 - answer_bytes);
+
+  // Names typed in the answers are relative to the scratch folder; the folder starts each
+  // run holding the weight file only.
+  static const bool moved = ::chdir(folder().c_str()) == 0;
+  check(moved, "entering the scratch folder");
+  for (const std::string& name : folder_entries()) ::unlink((folder() + "/" + name).c_str());
+  const std::string input = folder() + "/w.txt";
+  const std::string output = same_file ? input : folder() + "/out.txt";
+  write_file(input, weights);
+  if (existing_output && !same_file) write_file(output, kFormer);
+  std::string former;
+  const bool existed = read_file(output, former);
+
+  std::string console_in;
+  if (name_files) console_in = input + "\n" + output + "\n";
+  for (char c : answers) console_in += c == '/' ? '_' : c;  // no names outside the folder
+  lineio::MemorySource in(console_in);
+  lineio::MemorySink out;
+  const int status = kel2fram::run(in, out, false);
+  check(status == 0 || status == 2, "status 0 or 2");
+
+  // Files the answers named may be there; a temporary file of the output must not.
+  std::vector<std::string> typed;
+  for (std::size_t at = 0; at < console_in.size();) {
+    std::size_t eol = console_in.find('\n', at);
+    if (eol == std::string::npos) eol = console_in.size();
+    std::string answer = console_in.substr(at, eol - at);
+    if (eol < console_in.size() && answer.ends_with('\r')) answer.pop_back();
+    answer.resize(std::min<std::size_t>(answer.size(), 256));
+    answer.erase(answer.find_last_not_of(' ') + 1);
+    typed.push_back(answer);
+    at = eol + 1;
+  }
+  for (const std::string& name : folder_entries()) {
+    const bool answered = std::find(typed.begin(), typed.end(), name) != typed.end();
+    check(answered || name.find(".kel2fram-") == std::string::npos, "no temporary file left behind",
+          name);
+  }
+  if (!name_files) return 0;  // the answers chose the files
+
+  std::string after;
+  const bool exists = read_file(output, after);
+  if (exists && existed && after == former) {
+    // untouched
+  } else if (exists && !existed && after.empty()) {
+    // created by the dialogue, never written
+  } else {
+    check(exists, "the output file is not removed");
+    check(status == 0, "a failed run leaves the output file as it was", after.substr(0, 200));
+    check_complete(after, out.bytes());
+  }
+  return 0;
+}
