@@ -23,7 +23,8 @@ void fill(std::span<char> field, char c) {
   std::fill(field.begin(), field.end(), c);
 }
 
-// Places parts right-aligned: blanks, head, then `zeros` zero digits, then tail.
+// Places parts right-aligned: blanks, head, then `zeros` zero digits, then tail. Parts are
+// copied with std::copy: an empty part may have no storage at all (a null data pointer).
 void place(std::span<char> field, std::string_view head, std::size_t zeros, std::string_view tail) {
   const std::size_t total = head.size() + zeros + tail.size();
   if (total > field.size()) {
@@ -32,11 +33,11 @@ void place(std::span<char> field, std::string_view head, std::size_t zeros, std:
   }
   std::size_t at = field.size() - total;
   fill(field.first(at), ' ');
-  std::memcpy(field.data() + at, head.data(), head.size());
+  std::copy(head.begin(), head.end(), field.data() + at);
   at += head.size();
   std::fill_n(field.data() + at, zeros, '0');
   at += zeros;
-  std::memcpy(field.data() + at, tail.data(), tail.size());
+  std::copy(tail.begin(), tail.end(), field.data() + at);
 }
 
 // NaN, Infinity / Inf, or asterisks when neither form fits.
@@ -141,12 +142,12 @@ void render_sci(std::span<char> field, double value, int decimals) {
 
 void render_text(std::span<char> field, std::string_view value) {
   if (value.size() >= field.size()) {
-    std::memcpy(field.data(), value.data(), field.size());
+    std::copy_n(value.begin(), field.size(), field.begin());
     return;
   }
   const std::size_t pad = field.size() - value.size();
   fill(field.first(pad), ' ');
-  std::memcpy(field.data() + pad, value.data(), value.size());
+  std::copy(value.begin(), value.end(), field.begin() + static_cast<std::ptrdiff_t>(pad));
 }
 
 // ---- Line ----------------------------------------------------------------------------------
@@ -174,7 +175,7 @@ std::span<char> Line::field(int w) {
 
 Line& Line::lit(std::string_view text) {
   std::span<char> out = field(static_cast<int>(std::min(text.size(), buf_.size())));
-  std::memcpy(out.data(), text.data(), out.size());
+  std::copy_n(text.begin(), out.size(), out.begin());
   return *this;
 }
 
