@@ -1,0 +1,369 @@
+// Hostile weight files and faults, end to end: the tool is run as a program with piped
+// answers, and its console, exit status and output file are compared exactly.
+#include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support/subprocess.h"
+
+namespace {
+
+using testing_support::crlf;
+using testing_support::run_program;
+using testing_support::RunResult;
+using testing_support::ScratchDir;
+
+const std::string kAskInput = " Give file containing Weight Data  :  ";
+const std::string kAskOutput = " File to write the processed data  :  ";
+const std::string kAskUnit = " Mass unit (kg or tonnes. Def=tonnes): ";
+const std::string kAskSpread = " Number of nodes to spread mass /1/  : ";
+const std::string kAskX = " Skip Masses outside Xmin/Xmax  (no) ? ";
+const std::string kAskY = " Skip Masses outside Ymin/Ymax  (no) ? ";
+const std::string kAskZ = " Skip Masses outside Zmin/Zmax  (no) ? ";
+const std::string kRangeX = "  .. Give X-min and X-max            : ";
+const std::string kRangeZ = "  .. Give Z-min and Z-max            : ";
+const std::string kNotice = crlf({"", "       Processing Weight Data ... ", ""});
+const std::string kDialogue =
+    kAskInput + kAskOutput + kAskUnit + kAskSpread + kAskX + kAskY + kAskZ + kNotice;
+const std::string kDefaultAnswers = "w.txt\nout.txt\n\n\n\n\n\n";
+const std::string kEndOfInput = " *** ERROR: END OF INPUT ON UNIT 5 (standard input)\r\n";
+const std::string kClosing = crlf({"#", "'  --------------- E O F ----------------"});
+const std::string kFormer = "former contents\n";
+
+// The console after the banner (12 lines, the contact line whatever it says).
+std::string after_banner(const std::string& out) {
+  std::size_t at = 0;
+  for (int line = 0; line < 12 && at != std::string::npos; ++line) {
+    at = out.find("\r\n", at);
+    if (at != std::string::npos) at += 2;
+  }
+  EXPECT_NE(at, std::string::npos) << "no banner";
+  return at == std::string::npos ? std::string() : out.substr(at);
+}
+
+// The report block with the default answers (tonnes, one node, no ranges, nothing skipped).
+std::string report(const std::string& kept6, const std::string& total13,
+                   const std::string& centre36) {
+  return crlf({"", "# =======================================================",
+               "#" + kept6 + " lines with mass data found.",
+               "#  Input File: w.txt, with input mass unit [tonnes].",
+               "#  X_min and X_max boundary:  -1.000E+35   1.000E+35",
+               "#  Y_min and Y_max boundary:  -1.000E+35   1.000E+35",
+               "#  Z_min and Z_max boundary:  -1.000E+35   1.000E+35",
+               "#  Total Mass (kept):" + total13 + " [kg]", "#  Center of Gravity:" + centre36,
+               "#  Masses are spread to 1 nearest node(s).", "#  No masses outside boundary.",
+               "# -------------------------------------------------------", "#",
+               "#   Input To Framix:", "#",
+               "'          nSpread     X           Y           Z       Mass [kg]"});
+}
+
+// A literal with NUL bytes in it, all of them kept.
+template <std::size_t N>
+std::string bytes(const char (&literal)[N]) {
+  return std::string(literal, N - 1);
+}
+
+std::string illegal(int line) {
+  std::string n = std::to_string(line);
+  return " Illegal character in line" + std::string(7 - n.size(), ' ') + n + "\r\n";
+}
+
+std::size_t count_of(const std::string& text, const std::string& what) {
+  std::size_t n = 0;
+  for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) {
+    ++n;
+  }
+  return n;
+}
+
+class HostileRun : public ::testing::Test {
+ protected:
+  RunResult run(const std::string& answers = kDefaultAnswers, std::size_t close_after = 0) {
+    return run_program(KEL2FRAM_EXE, {}, answers, dir.path(), close_after);
+  }
+  // Nothing in the folder but the given names: no temporary file is left behind.
+  void expect_only(std::vector<std::string> names) {
+    std::vector<std::string> found;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path())) {
+      found.push_back(e.path().filename().string());
+    }
+    std::sort(found.begin(), found.end());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(found, names);
+  }
+  ScratchDir dir;
+};
+
+// ---- Weight files that are not weight lists -----------------------------------------------
+
+TEST_F(HostileRun, FilesWithoutUsableLinesEndEarlyAndWriteNothing) {
+  struct Case {
+    const char* what;
+    std::string weights;
+    std::string messages;  // console between the processing notice and the end
+  };
+  std::string all_bytes;
+  for (int c = 11; c < 256; ++c) all_bytes += static_cast<char>(c);
+  const Case cases[] = {
+      // A picture header and raw bytes: each line is one word no number test takes.
+      {"binary", bytes("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\x01\0\n") + all_bytes,
+       illegal(1) + illegal(2) + illegal(3) + illegal(4)},
+      {"only comments", "' heading\n! remark\n   ! indented remark\n'1 2 3 4\n\t\n", ""},
+      {"only CR characters", "\r\r\r\r", illegal(1)},
+      {"only CR LF line ends", "\r\n\r\n\r\n", ""},
+      {"empty", "", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    dir.write("w.txt", c.weights);
+    dir.write("out.txt", kFormer);
+    const RunResult r = run();
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(after_banner(r.out), kDialogue + c.messages);
+    EXPECT_EQ(dir.read("out.txt"), kFormer);
+    EXPECT_EQ(r.err, "");
+  }
+}
+
+TEST_F(HostileRun, NulAndHighBytesInFieldsRejectTheirLine) {
+  // Line numbers count lines that yield a field; the remark after "!" may hold anything.
+  dir.write("w.txt", bytes("1\0 2 3 4\n"
+                           "1 2 3 4 \xff\xfe\n"
+                           "\xc3\xa9 1 2 3\n"
+                           "M\xe4ss 1 2 3 4\n"
+                           "\0\0\n"
+                           "2 1 1 1 ! \xff\0 remark\n"));
+  const RunResult r = run();
+  EXPECT_EQ(r.status, 0);
+  const std::string block =
+      report("     1", "    2.000E+03", "       1.000       1.000       1.000");
+  EXPECT_EQ(after_banner(r.out),
+            kDialogue + illegal(1) + illegal(2) + illegal(3) + illegal(4) + illegal(5) + block);
+  EXPECT_EQ(dir.read("out.txt"),
+            block + crlf({" Map_Mass     1       1.000       1.000       1.000   2.0000E+03"}) +
+                kClosing);
+}
+
+TEST_F(HostileRun, LongRecordsAreCutAtTheLineLength) {
+  // 133 characters: the fourth number stands in column 133 and is not read. 2048: the word at
+  // the end is cut off. 100,000: the digits from column 9 on are one long fifth field.
+  dir.write("w.txt", "1 2 3" + std::string(127, ' ') + "4\n" + "2 1 1 1" +
+                         std::string(2048 - 10, ' ') + "abc\n" + "3 1 1 1 " +
+                         std::string(100000 - 8, '9') + "\n");
+  const RunResult r = run();
+  EXPECT_EQ(r.status, 0);
+  const std::string block =
+      report("     2", "    5.000E+03", "       1.000       1.000       1.000");
+  EXPECT_EQ(after_banner(r.out),
+            kDialogue + " Too few parameters, ( 3 ), on line      1\r\n" + block);
+  EXPECT_EQ(dir.read("out.txt"),
+            block +
+                crlf({" Map_Mass     1       1.000       1.000       1.000   2.0000E+03",
+                      " Map_Mass     1       1.000       1.000       1.000   3.0000E+03"}) +
+                kClosing);
+}
+
+TEST_F(HostileRun, TenMegabytesWithoutLineFeedAreOneRecord) {
+  std::string weights;
+  weights.reserve(10'000'000);
+  while (weights.size() < 10'000'000) weights += "1 2 3 4 ";
+  dir.write("w.txt", weights);
+  const RunResult r = run();
+  EXPECT_EQ(r.status, 0);
+  const std::string block =
+      report("     1", "    1.000E+03", "       2.000       3.000       4.000");
+  EXPECT_EQ(after_banner(r.out), kDialogue + block);
+  EXPECT_EQ(dir.read("out.txt"),
+            block + crlf({" Map_Mass     1       2.000       3.000       4.000   1.0000E+03"}) +
+                kClosing);
+}
+
+TEST_F(HostileRun, OverflowsAndZerosInNumbers) {
+  struct Case {
+    const char* weights;
+    std::string total13, centre36;
+    std::vector<std::string> records;
+  };
+  // A 130-character expression: 10 and 64 times "+1".
+  std::string expression = "10";
+  for (int k = 0; k < 64; ++k) expression += "+1";
+  const Case cases[] = {
+      // 1E9999 is infinite; the centre of gravity is then infinity over infinity.
+      {"1E9999 1 2 3\n",
+       "     Infinity",
+       "         NaN         NaN         NaN",
+       {" Map_Mass     1       1.000       2.000       3.000     Infinity"}},
+      // Zero times infinity is not a number, and so is every sum with it.
+      {"0*1E9999 1 2 3\n2 1 1 1\n",
+       "          NaN",
+       "         NaN         NaN         NaN",
+       {" Map_Mass     1       1.000       2.000       3.000          NaN",
+        " Map_Mass     1       1.000       1.000       1.000   2.0000E+03"}},
+      // -0 is the integer 0; a division by zero gives 0; a zero total puts the centre at 0.
+      {"-0 1 2 3\n1/0 4 5 6\n",
+       "    0.000E+00",
+       "       0.000       0.000       0.000",
+       {" Map_Mass     1       1.000       2.000       3.000   0.0000E+00",
+        " Map_Mass     1       4.000       5.000       6.000   0.0000E+00"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.weights);
+    dir.write("w.txt", c.weights);
+    const RunResult r = run();
+    EXPECT_EQ(r.status, 0);
+    const std::string kept = "     " + std::to_string(c.records.size());
+    const std::string block = report(kept, c.total13, c.centre36);
+    EXPECT_EQ(after_banner(r.out), kDialogue + block);
+    EXPECT_EQ(dir.read("out.txt"), block + crlf(c.records) + kClosing);
+  }
+
+  // The expression fills the line but for one more field: too few fields, nothing kept.
+  ASSERT_EQ(expression.size(), 130u);
+  dir.write("w.txt", expression + " 1\n");
+  const RunResult r = run();
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(after_banner(r.out), kDialogue + " Too few parameters, ( 2 ), on line      1\r\n");
+}
+
+TEST_F(HostileRun, MoreMassesThanTheFirstTableBlockAreAllWritten) {
+  constexpr int kLines = 1'500'000;
+  std::string weights;
+  weights.reserve(kLines * 12);
+  for (int n = 0; n < kLines; ++n) weights += "1 " + std::to_string(n % 1000) + " 2 3\n";
+  dir.write("w.txt", weights);
+  const RunResult r = run();
+  EXPECT_EQ(r.status, 0);
+  // 1,500,000 does not fit the six columns of the count.
+  const std::string block =
+      report("******", "    1.500E+09", "     499.500       2.000       3.000");
+  EXPECT_EQ(after_banner(r.out), kDialogue + block);
+  const std::string out = dir.read("out.txt");
+  ASSERT_TRUE(out.starts_with(block));
+  ASSERT_TRUE(out.ends_with(kClosing));
+  EXPECT_EQ(count_of(out, "\r\n Map_Mass     1"), static_cast<std::size_t>(kLines));
+  EXPECT_EQ(out.size(), block.size() + kLines * std::size_t{66} + kClosing.size());
+  // Records stay in reading order across the table's blocks.
+  auto record = [&](std::size_t n) { return out.substr(block.size() + n * 66, 66); };
+  EXPECT_EQ(record(999'999),
+            " Map_Mass     1     999.000       2.000       3.000   1.0000E+03\r\n");
+  EXPECT_EQ(record(1'000'000),
+            " Map_Mass     1       0.000       2.000       3.000   1.0000E+03\r\n");
+  EXPECT_EQ(record(kLines - 1),
+            " Map_Mass     1     999.000       2.000       3.000   1.0000E+03\r\n");
+}
+
+// ---- Files that cannot be read or written -------------------------------------------------
+
+TEST_F(HostileRun, InputThatCannotBeReadAsLinesIsAskedForAgain) {
+  dir.write("w.txt", "1 2 3 4\n");
+  std::filesystem::create_directory(dir.file("folder.txt"));
+  dir.write("locked.txt", "1 2 3 4\n");
+  ASSERT_EQ(::chmod(dir.file("locked.txt").c_str(), 0), 0);
+  const RunResult r = run("folder.txt\nlocked.txt\nw.txt\nout.txt\n\n\n\n\n\n");
+  EXPECT_EQ(r.status, 0);
+  auto refused = [](const std::string& name) {
+    return kAskInput + " Nonexisting file :" + name + std::string(256 - name.size(), ' ') + "\r\n";
+  };
+  const std::string expected = refused("folder.txt") + refused("locked.txt") + kDialogue;
+  EXPECT_EQ(after_banner(r.out).substr(0, expected.size()), expected);
+  EXPECT_EQ(dir.read("out.txt").substr(0, 2), "\r\n");
+}
+
+TEST_F(HostileRun, OutputOnAFullDeviceFailsWithStatusTwo) {
+  dir.write("w.txt", "1 2 3 4\n");
+  const RunResult r = run("w.txt\n/dev/full\n\n\n\n\n\n");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(after_banner(r.out),
+            kDialogue + report("     1", "    1.000E+03", "       2.000       3.000       4.000") +
+                " *** ERROR: WRITE FAILED ON UNIT 17 (/dev/full): No space left on device\r\n");
+  EXPECT_EQ(r.err, "");
+}
+
+TEST_F(HostileRun, OutputOnAFullFileSystemKeepsTheFormerFile) {
+  // A file system of 64 KB for the output folder; the result needs about 130 KB.
+  const std::string small = dir.file("small");
+  std::filesystem::create_directory(small);
+  if (::mount("tmpfs", small.c_str(), "tmpfs", 0, "size=64k") != 0) {
+    GTEST_SKIP() << "no tmpfs can be mounted here";
+  }
+  std::string weights;
+  for (int n = 0; n < 2000; ++n) weights += "1 2 3 4\n";
+  dir.write("w.txt", weights);
+  dir.write("small/out.txt", kFormer);
+  const RunResult r = run("w.txt\nsmall/out.txt\n\n\n\n\n\n");
+  const std::string former = dir.read("small/out.txt");
+  std::vector<std::string> left;
+  for (const auto& e : std::filesystem::directory_iterator(small)) {
+    left.push_back(e.path().filename().string());
+  }
+  ::umount2(small.c_str(), MNT_DETACH);
+  EXPECT_EQ(r.status, 2);
+  EXPECT_TRUE(r.out.ends_with(
+      " *** ERROR: WRITE FAILED ON UNIT 17 (small/out.txt): No space left on device\r\n"))
+      << r.out.substr(r.out.size() - 200);
+  EXPECT_EQ(former, kFormer);
+  EXPECT_EQ(left, std::vector<std::string>{"out.txt"});
+}
+
+// ---- The console going away ---------------------------------------------------------------
+
+TEST_F(HostileRun, EndOfInputAtAnyQuestionLeavesTheOutputFileUntouched) {
+  struct Case {
+    std::string answers;
+    std::string console;  // after the banner
+  };
+  const Case cases[] = {
+      {"", kAskInput},
+      {"w.txt\n", kAskInput + kAskOutput},
+      {"w.txt\nout.txt\n", kAskInput + kAskOutput + kAskUnit},
+      {"w.txt\nout.txt\nkg\n", kAskInput + kAskOutput + kAskUnit + kAskSpread},
+      {"w.txt\nout.txt\nkg\n2\n", kAskInput + kAskOutput + kAskUnit + kAskSpread + kAskX},
+      {"w.txt\nout.txt\nkg\n2\nn\n",
+       kAskInput + kAskOutput + kAskUnit + kAskSpread + kAskX + kAskY},
+      {"w.txt\nout.txt\nkg\n2\nn\nn\n",
+       kAskInput + kAskOutput + kAskUnit + kAskSpread + kAskX + kAskY + kAskZ},
+      {"w.txt\nout.txt\nkg\n2\nn\nn\ny\n-1",
+       kAskInput + kAskOutput + kAskUnit + kAskSpread + kAskX + kAskY + kAskZ + kRangeZ},
+  };
+  dir.write("w.txt", "1 2 3 4\n");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.answers);
+    dir.write("out.txt", kFormer);
+    const RunResult r = run(c.answers);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(after_banner(r.out), c.console + kEndOfInput);
+    EXPECT_EQ(dir.read("out.txt"), kFormer);
+    expect_only({"w.txt", "out.txt"});
+  }
+}
+
+TEST_F(HostileRun, LastAnswerWithoutLineFeedStillCounts) {
+  dir.write("w.txt", "1 2 3 4\n");
+  const RunResult r = run("w.txt\nout.txt\n\n\n\n\nn");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(after_banner(r.out),
+            kDialogue + report("     1", "    1.000E+03", "       2.000       3.000       4.000"));
+}
+
+TEST_F(HostileRun, ConsoleClosedEarlyEndsTheRunAndKeepsTheFormerFile) {
+  // Far more console output than a pipe holds, so the tool is still writing when the reader
+  // goes away after the first bytes (as with "| head -1").
+  std::string weights;
+  for (int n = 0; n < 5000; ++n) weights += "x\n";
+  weights += "1 2 3 4\n";
+  dir.write("w.txt", weights);
+  dir.write("out.txt", kFormer);
+  const RunResult r = run(kDefaultAnswers, 1);
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err, " *** ERROR: WRITE FAILED ON UNIT 6 (standard output): Broken pipe\r\n");
+  EXPECT_EQ(dir.read("out.txt"), kFormer);
+  expect_only({"w.txt", "out.txt"});
+}
+
+}  // namespace
