@@ -33,11 +33,11 @@ void place(std::span<char> field, std::string_view head, std::size_t zeros, std:
   }
   std::size_t at = field.size() - total;
   fill(field.first(at), ' ');
-  std::memcpy(field.data() + at, head.data(), head.size());
+  std::copy_n(head.data(), head.size(), field.data() + at);
   at += head.size();
   std::fill_n(field.data() + at, zeros, '0');
   at += zeros;
-  std::memcpy(field.data() + at, tail.data(), tail.size());
+  std::copy_n(tail.data(), tail.size(), field.data() + at);
 }
 
 // NaN, Infinity / Inf, or asterisks when neither form fits.
@@ -92,7 +92,7 @@ void render_fixed(std::span<char> field, double value, int decimals) {
       char shortened[kScratch];
       std::size_t n = 0;
       if (negative) shortened[n++] = '-';
-      std::memcpy(shortened + n, body.data() + 1, body.size() - 1);
+      std::copy_n(body.data() + 1, body.size() - 1, shortened + n);
       n += body.size() - 1;
       place(field, std::string_view(shortened, n), zeros, {});
       return;
@@ -129,7 +129,7 @@ void render_sci(std::span<char> field, double value, int decimals) {
 
   char head[kScratch];
   std::size_t n = mantissa.size();
-  std::memcpy(head, mantissa.data(), n);
+  std::copy_n(mantissa.data(), n, head);
   if (d == 0) head[n++] = '.';
   const auto zeros = static_cast<std::size_t>(d - precision);
 
@@ -142,19 +142,19 @@ void render_sci(std::span<char> field, double value, int decimals) {
   } else {
     tail[t++] = exp_sign;  // three exponent digits take the letter's column
   }
-  std::memcpy(tail + t, exp_digits.data(), exp_digits.size());
+  std::copy_n(exp_digits.data(), exp_digits.size(), tail + t);
   t += exp_digits.size();
   place(field, std::string_view(head, n), zeros, std::string_view(tail, t));
 }
 
 void render_text(std::span<char> field, std::string_view value) {
   if (value.size() >= field.size()) {
-    std::memcpy(field.data(), value.data(), field.size());
+    std::copy_n(value.data(), field.size(), field.data());
     return;
   }
   const std::size_t pad = field.size() - value.size();
   fill(field.first(pad), ' ');
-  std::memcpy(field.data() + pad, value.data(), value.size());
+  std::copy_n(value.data(), value.size(), field.data() + pad);
 }
 
 // ---- Line ----------------------------------------------------------------------------------
@@ -182,7 +182,7 @@ std::span<char> Line::field(int w) {
 
 Line& Line::lit(std::string_view text) {
   std::span<char> out = field(static_cast<int>(std::min(text.size(), buf_.size())));
-  std::memcpy(out.data(), text.data(), out.size());
+  std::copy_n(text.data(), out.size(), out.data());
   return *this;
 }
 
