@@ -191,6 +191,9 @@ int open_unit(std::int32_t unit, const OpenRequest& request);
 // Flushes and disconnects a unit; a replaced file takes its new contents now. No-op when
 // the unit is not connected.
 void close_unit(std::int32_t unit);
+// Disconnects a unit without giving it what was written: a file being replaced keeps its
+// former contents; pending output is dropped.
+void discard_unit(std::int32_t unit);
 // Restarts a unit at its first line. Answers 0 or a positive code.
 int rewind_unit(std::int32_t unit);
 bool is_connected(std::int32_t unit);

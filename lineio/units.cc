@@ -418,6 +418,14 @@ void close_unit(std::int32_t unit) {
   release(*c);
 }
 
+void discard_unit(std::int32_t unit) {
+  Connection* c = find(unit);
+  if (c == nullptr || c->kind != Connection::Kind::file) return;
+  drop_replacement(*c);
+  c->out_used = 0;
+  release(*c);
+}
+
 int rewind_unit(std::int32_t unit) {
   Connection* c = find(unit);
   if (c == nullptr) return EBADF;
