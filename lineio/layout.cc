@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "lineio/fast_digits.h"
 #include "lineio/lineio.h"
 
 namespace lineio {
@@ -73,9 +74,12 @@ void render_fixed(std::span<char> field, double value, int decimals) {
   }
   const int precision = std::min(d, kMaxFixedDigits);
   char text[kScratch];
-  auto result =
-      std::to_chars(text, text + sizeof text - 1, value, std::chars_format::fixed, precision);
-  std::size_t len = static_cast<std::size_t>(result.ptr - text);
+  std::size_t len = 0;
+  if (!detail::fixed_digits(value, precision, text, len)) {
+    auto result =
+        std::to_chars(text, text + sizeof text - 1, value, std::chars_format::fixed, precision);
+    len = static_cast<std::size_t>(result.ptr - text);
+  }
   if (d == 0) text[len++] = '.';  // the point is always written
   std::string_view head(text, len);
   const auto zeros = static_cast<std::size_t>(d - precision);
@@ -111,9 +115,13 @@ void render_sci(std::span<char> field, double value, int decimals) {
   }
   const int precision = std::min(d, kMaxSciDigits);
   char text[kScratch];
-  auto result =
-      std::to_chars(text, text + sizeof text, value, std::chars_format::scientific, precision);
-  std::string_view all(text, static_cast<std::size_t>(result.ptr - text));
+  std::size_t len = 0;
+  if (!detail::sci_digits(value, precision, text, len)) {
+    auto result =
+        std::to_chars(text, text + sizeof text, value, std::chars_format::scientific, precision);
+    len = static_cast<std::size_t>(result.ptr - text);
+  }
+  std::string_view all(text, len);
   const std::size_t e_at = all.find('e');
   std::string_view mantissa = all.substr(0, e_at);
   const char exp_sign = all[e_at + 1];
