@@ -62,6 +62,36 @@ bool console_interactive = false;
 FdSource standard_in(0);
 FdSink standard_out(1);
 
+// Names of the temporary files still pending, kept where a signal handler can reach them
+// without allocating: an interrupted run removes them and leaves the targets as they were.
+std::array<std::array<char, PATH_MAX>, kHighestUnit + 1> pending_names{};
+std::array<volatile std::sig_atomic_t, kHighestUnit + 1> pending_valid{};
+
+std::size_t index_of(const Connection& c);
+
+void note_pending(const Connection& c) {
+  const std::size_t n = index_of(c);
+  if (c.temp_path.size() >= PATH_MAX) return;
+  std::copy_n(c.temp_path.c_str(), c.temp_path.size() + 1, pending_names[n].data());
+  pending_valid[n] = 1;
+}
+
+void forget_pending(const Connection& c) {
+  pending_valid[index_of(c)] = 0;
+}
+
+extern "C" void remove_pending_and_die(int signal_number) {
+  for (std::size_t n = 0; n < pending_valid.size(); ++n) {
+    if (pending_valid[n] != 0) ::unlink(pending_names[n].data());
+  }
+  std::signal(signal_number, SIG_DFL);
+  std::raise(signal_number);
+}
+
+std::size_t index_of(const Connection& c) {
+  return static_cast<std::size_t>(&c - units.data());
+}
+
 Connection* find(std::int32_t unit) {
   if (unit < 0 || unit > kHighestUnit) return nullptr;
   Connection& c = units[static_cast<std::size_t>(unit)];
@@ -94,6 +124,7 @@ void drop_replacement(Connection& c) {
     if (c.write_fd >= 0) ::close(c.write_fd);
     c.write_fd = -1;
     ::unlink(c.temp_path.c_str());
+    forget_pending(c);
     c.temp_path.clear();
   }
 }
@@ -121,6 +152,7 @@ void prepare_file_output(std::int32_t unit, Connection& c) {
       }
       c.write_fd = t;
       c.temp_path = std::move(temp);
+      note_pending(c);
       return;
     }
     // No room for a temporary file beside the target (a folder without write permission):
@@ -170,7 +202,7 @@ void append(std::int32_t unit, Connection& c, std::string_view bytes) {
   while (!bytes.empty()) {
     if (c.out_used == kBufferSize) flush_connection(unit, c);
     const std::size_t n = std::min(bytes.size(), kBufferSize - c.out_used);
-    std::memcpy(c.out.get() + c.out_used, bytes.data(), n);
+    std::copy_n(bytes.data(), n, c.out.get() + c.out_used);
     c.out_used += n;
     bytes.remove_prefix(n);
   }
@@ -234,6 +266,9 @@ void bind_console(ByteSource& in, ByteSink& out, bool interactive) {
 void bind_standard_console() {
   // A closed console output must show up as a failed write, not end the process silently.
   std::signal(SIGPIPE, SIG_IGN);
+  for (int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
+    std::signal(signal_number, remove_pending_and_die);
+  }
   bind(standard_in, standard_out, ::isatty(1) == 1);
 }
 
@@ -288,7 +323,7 @@ int read_record(std::int32_t unit, std::span<char> text) {
     if (chunk > 0) {
       started = true;
       const std::size_t take = std::min(chunk, text.size() - copied);
-      std::memcpy(text.data() + copied, begin, take);
+      std::copy_n(begin, take, text.data() + copied);
       copied += take;
       line_len += chunk;
       last_was_cr = begin[chunk - 1] == '\r';
@@ -413,8 +448,17 @@ void close_unit(std::int32_t unit) {
       drop_replacement(*c);
       fail_transfer("WRITE FAILED", unit, c->name, error);
     }
+    forget_pending(*c);
     c->temp_path.clear();
   }
+  release(*c);
+}
+
+void discard_unit(std::int32_t unit) {
+  Connection* c = find(unit);
+  if (c == nullptr || c->kind != Connection::Kind::file) return;
+  drop_replacement(*c);
+  c->out_used = 0;
   release(*c);
 }
 
@@ -432,6 +476,7 @@ int rewind_unit(std::int32_t unit) {
     flush_connection(unit, *c);
     if (!c->temp_path.empty()) {
       if (::rename(c->temp_path.c_str(), c->target.c_str()) != 0) return errno;
+      forget_pending(*c);
       c->temp_path.clear();
       ::close(c->fd);
       c->fd = c->write_fd;
@@ -465,7 +510,7 @@ int write_direct(std::int32_t unit, std::int32_t record, std::string_view bytes)
   if (record < 1 || static_cast<std::int64_t>(bytes.size()) > c->record_bytes) return EINVAL;
   const auto size = static_cast<std::size_t>(c->record_bytes);
   auto data = std::make_unique<char[]>(size);
-  std::memcpy(data.get(), bytes.data(), bytes.size());
+  std::copy_n(bytes.data(), bytes.size(), data.get());
   std::fill(data.get() + bytes.size(), data.get() + size, c->formatted ? ' ' : '\0');
   const off_t offset = static_cast<off_t>(record - 1) * static_cast<off_t>(c->record_bytes);
   std::size_t done = 0;

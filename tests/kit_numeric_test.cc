@@ -183,12 +183,8 @@ TEST_F(ReaderTest, MovcurClampsToTheLine) {
   kit::RDLINE();
   const struct {
     std::int32_t from, count, to;
-  } cases[] = {{3, -10, 1},
-               {1, 100, 6},
-               {1, 0, 3},
-               {4, 0, 6},
-               {6, 0, 6},
-               {2147483000, 2147483000, 6},
+  } cases[] = {{3, -10, 1},         {1, 100, 6}, {1, 0, 3},
+               {4, 0, 6},           {6, 0, 6},   {2147483000, 2147483000, 6},
                {-5, -2147483647, 1}};
   for (const auto& c : cases) {
     kit::RDSTATE.ICUR = c.from;

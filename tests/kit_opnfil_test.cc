@@ -24,8 +24,8 @@ class OpnfilTest : public ::testing::Test {
     return out.bytes();
   }
   std::int32_t open(const std::string& name, std::int32_t unit, std::int32_t status,
-                    std::int32_t access, std::int32_t form, std::int32_t blank,
-                    std::int32_t recl, std::int32_t report, std::int32_t msg) {
+                    std::int32_t access, std::int32_t form, std::int32_t blank, std::int32_t recl,
+                    std::int32_t report, std::int32_t msg) {
     std::int32_t ierr = 12345;
     kit::OPNFIL(name, unit, status, access, form, blank, recl, report, msg, ierr);
     return ierr;
@@ -62,29 +62,56 @@ struct ReportCase {
 
 TEST_F(OpnfilTest, ReportShowsTheModeTextsAndRecordLength) {
   const ReportCase cases[] = {
-      {1, 10, 1, 0, 0,
-       {"          STATUS =UNKNOWN", "          ACCESS =SEQUENTIAL", "          FORM   =FORMATTED  ",
-        "          LENGTH =    0 WORDS/BYTES PER RECORD (SECTOR)", "          BLANK  =NULL"},
+      {1,
+       10,
+       1,
+       0,
+       0,
+       {"          STATUS =UNKNOWN", "          ACCESS =SEQUENTIAL",
+        "          FORM   =FORMATTED  ", "          LENGTH =    0 WORDS/BYTES PER RECORD (SECTOR)",
+        "          BLANK  =NULL"},
        0},
-      {3, 20, 1, 1, 32,
-       {"          STATUS =NEW    ", "          ACCESS =DIRECT    ", "          FORM   =FORMATTED  ",
-        "          LENGTH =  128 WORDS/BYTES PER RECORD (SECTOR)", "          BLANK  =ZERO"},
+      {3,
+       20,
+       1,
+       1,
+       32,
+       {"          STATUS =NEW    ", "          ACCESS =DIRECT    ",
+        "          FORM   =FORMATTED  ", "          LENGTH =  128 WORDS/BYTES PER RECORD (SECTOR)",
+        "          BLANK  =ZERO"},
        128},
-      {5, 20, 2, 1, 32,
-       {"          STATUS =UNKNOWN", "          ACCESS =DIRECT    ", "          FORM   =UNFORMATTED",
-        "          LENGTH =   32 WORDS/BYTES PER RECORD (SECTOR)"},
+      {5,
+       20,
+       2,
+       1,
+       32,
+       {"          STATUS =UNKNOWN", "          ACCESS =DIRECT    ",
+        "          FORM   =UNFORMATTED", "          LENGTH =   32 WORDS/BYTES PER RECORD (SECTOR)"},
        128},
-      {0, 20, 0, 0, 32,
-       {"          STATUS =UNKNOWN", "          ACCESS =DIRECT    ", "          FORM   =UNFORMATTED",
-        "          LENGTH =   32 WORDS/BYTES PER RECORD (SECTOR)"},
+      {0,
+       20,
+       0,
+       0,
+       32,
+       {"          STATUS =UNKNOWN", "          ACCESS =DIRECT    ",
+        "          FORM   =UNFORMATTED", "          LENGTH =   32 WORDS/BYTES PER RECORD (SECTOR)"},
        128},
-      {1, 30, 1, 0, 7,
-       {"          STATUS =UNKNOWN", "          ACCESS =DIRECT    ", "          FORM   =FORMATTED  ",
-        "          LENGTH =  128 WORDS/BYTES PER RECORD (SECTOR)", "          BLANK  =NULL"},
+      {1,
+       30,
+       1,
+       0,
+       7,
+       {"          STATUS =UNKNOWN", "          ACCESS =DIRECT    ",
+        "          FORM   =FORMATTED  ", "          LENGTH =  128 WORDS/BYTES PER RECORD (SECTOR)",
+        "          BLANK  =NULL"},
        128},
-      {1, 10, 2, 1, 0,
-       {"          STATUS =UNKNOWN", "          ACCESS =SEQUENTIAL", "          FORM   =UNFORMATTED",
-        "          LENGTH =    0 WORDS/BYTES PER RECORD (SECTOR)"},
+      {1,
+       10,
+       2,
+       1,
+       0,
+       {"          STATUS =UNKNOWN", "          ACCESS =SEQUENTIAL",
+        "          FORM   =UNFORMATTED", "          LENGTH =    0 WORDS/BYTES PER RECORD (SECTOR)"},
        0},
   };
   int n = 0;
@@ -94,7 +121,10 @@ TEST_F(OpnfilTest, ReportShowsTheModeTextsAndRecordLength) {
     const std::string name = dir.file("f" + std::to_string(n++));
     const std::string padded = name + "    ";
     ASSERT_EQ(open(padded, 30, c.status, c.access, c.form, c.blank, c.recl, 1, 6), 0);
-    std::vector<std::string> expected = {"", "", "", "     FILE  " + padded,
+    std::vector<std::string> expected = {"",
+                                         "",
+                                         "",
+                                         "     FILE  " + padded,
                                          "     IS OPENED ON UNIT NO.  30",
                                          "     FILE CHARACTERISTICS :"};
     expected.insert(expected.end(), c.characteristics.begin(), c.characteristics.end());
@@ -191,7 +221,7 @@ TEST_F(OpnfilTest, ExistingFileChangesOnlyWhenWrittenAndClosed) {
   ASSERT_EQ(open(dir.file("out.txt"), 17, 1, 10, 1, 0, 0, -1, -6), 0);
   for (int n = 0; n < 20000; ++n) lineio::put_line(17, "a new line of the result");
   EXPECT_EQ(dir.read("out.txt"), "former contents\n");  // still, while the unit is open
-  lineio::abandon_all();                                 // a failed run
+  lineio::abandon_all();                                // a failed run
   EXPECT_EQ(dir.read("out.txt"), "former contents\n");
 
   ASSERT_EQ(open(dir.file("out.txt"), 17, 1, 10, 1, 0, 0, -1, -6), 0);

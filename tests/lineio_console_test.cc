@@ -83,9 +83,17 @@ TEST(FreeForm, IntegerIsTheFirstItem) {
     std::int32_t expected;
   };
   const Case cases[] = {
-      {"3 nodes", 3},  {"3,4", 3},           {"-2", -2},      {"+7", 7},
-      {"  12  ", 12},  {"007", 7},           {",5", 1},       {"   ", 1},
-      {"3 , x", 3},    {"2147483647", 2147483647}, {"-2147483648", -2147483648},
+      {"3 nodes", 3},
+      {"3,4", 3},
+      {"-2", -2},
+      {"+7", 7},
+      {"  12  ", 12},
+      {"007", 7},
+      {",5", 1},
+      {"   ", 1},
+      {"3 , x", 3},
+      {"2147483647", 2147483647},
+      {"-2147483648", -2147483648},
       {"\t9", 9},
   };
   for (const auto& c : cases) {
@@ -122,10 +130,10 @@ TEST(FreeForm, TwoRealsFromOneOrMoreLines) {
       {"1D3 .5\n", 1000.0, 0.5},
       {"5. -2e-1\n", 5.0, -0.2},
       {"+1.25d+2,3\n", 125.0, 3.0},
-      {",7\n", -9.0, 7.0},     // empty first item: the minimum stays
-      {"1,,\n", 1.0, 9.0},     // empty second item
-      {"1,\n2\n", 1.0, 2.0},   // a comma at the line end is the separator
-      {"0.1 0.3\n", 0.1, 0.3}, // correctly rounded here
+      {",7\n", -9.0, 7.0},      // empty first item: the minimum stays
+      {"1,,\n", 1.0, 9.0},      // empty second item
+      {"1,\n2\n", 1.0, 2.0},    // a comma at the line end is the separator
+      {"0.1 0.3\n", 0.1, 0.3},  // correctly rounded here
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.input);

@@ -97,8 +97,8 @@ TEST(FieldLayout, NumbersRenderExactly) {
       {'F', -kInf, 3, 0, "***"},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(std::string(1, c.kind) + " " + std::to_string(c.value) + " w=" +
-                 std::to_string(c.w) + " d=" + std::to_string(c.d));
+    SCOPED_TRACE(std::string(1, c.kind) + " " + std::to_string(c.value) +
+                 " w=" + std::to_string(c.w) + " d=" + std::to_string(c.d));
     EXPECT_EQ(render(c), c.expected);
   }
 }

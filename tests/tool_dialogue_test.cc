@@ -36,7 +36,9 @@ const std::string kAskZ = " Skip Masses outside Zmin/Zmax  (no) ? ";
 const std::string kRangeX = "  .. Give X-min and X-max            : ";
 const std::string kNotice = crlf({"", "       Processing Weight Data ... ", ""});
 
-std::string padded(const std::string& name) { return name + std::string(256 - name.size(), ' '); }
+std::string padded(const std::string& name) {
+  return name + std::string(256 - name.size(), ' ');
+}
 
 // Checks the banner, contact line aside, and answers what follows it.
 std::string after_banner(const std::string& out) {
@@ -64,8 +66,8 @@ class DialogueRun : public ::testing::Test {
 TEST_F(DialogueRun, CompleteDialogueIsByteExact) {
   const auto r = run("w.txt\nout.txt\n\n\ny\n-100 100\n\n\n");
   EXPECT_EQ(r.status, 0);
-  const std::string expected = kAskInput + kAskOutput + kAskUnit + kAskSpread + kAskX + kRangeX +
-                               kAskY + kAskZ + kNotice;
+  const std::string expected =
+      kAskInput + kAskOutput + kAskUnit + kAskSpread + kAskX + kRangeX + kAskY + kAskZ + kNotice;
   EXPECT_EQ(after_banner(r.out).substr(0, expected.size()), expected);
   EXPECT_EQ(r.err, "");
 }
@@ -82,8 +84,9 @@ TEST_F(DialogueRun, MissingInputFileIsAskedForAgain) {
 TEST_F(DialogueRun, UnwritableOutputFileIsAskedForAgain) {
   const auto r = run("w.txt\nno/such/folder/out.txt\nout.txt\n\n\n\n\n\n");
   EXPECT_EQ(r.status, 0);
-  const std::string expected = kAskInput + kAskOutput + " Cannot write file :" +
-                               padded("no/such/folder/out.txt") + "\r\n" + kAskOutput + kAskUnit;
+  const std::string expected = kAskInput + kAskOutput +
+                               " Cannot write file :" + padded("no/such/folder/out.txt") + "\r\n" +
+                               kAskOutput + kAskUnit;
   EXPECT_EQ(after_banner(r.out).substr(0, expected.size()), expected);
   EXPECT_TRUE(dir.exists("out.txt"));
 }
@@ -99,9 +102,14 @@ TEST_F(DialogueRun, NonIntegerSpreadEndsTheRunWithStatusTwo) {
 }
 
 TEST_F(DialogueRun, EndOfInputAtEveryQuestionEndsTheRunWithStatusTwo) {
-  const std::string answers[] = {"", "w.txt\n", "w.txt\nout.txt\n", "w.txt\nout.txt\n\n",
-                                 "w.txt\nout.txt\n\n\n", "w.txt\nout.txt\n\n\ny\n",
-                                 "w.txt\nout.txt\n\n\ny\n1\n", "w.txt\nout.txt\n\n\n\n",
+  const std::string answers[] = {"",
+                                 "w.txt\n",
+                                 "w.txt\nout.txt\n",
+                                 "w.txt\nout.txt\n\n",
+                                 "w.txt\nout.txt\n\n\n",
+                                 "w.txt\nout.txt\n\n\ny\n",
+                                 "w.txt\nout.txt\n\n\ny\n1\n",
+                                 "w.txt\nout.txt\n\n\n\n",
                                  "w.txt\nout.txt\n\n\n\n\n"};
   for (const auto& a : answers) {
     SCOPED_TRACE(a);
@@ -149,8 +157,8 @@ TEST_F(DialogueSettings, MassUnitAnswers) {
 }
 
 TEST_F(DialogueSettings, SpreadAnswers) {
-  const std::pair<std::string, std::int32_t> cases[] = {
-      {"", 1}, {"3 nodes", 3}, {"3,4", 3}, {"-2", -2}, {"0", 0}, {"  12", 12}};
+  const std::pair<std::string, std::int32_t> cases[] = {{"", 1},    {"3 nodes", 3}, {"3,4", 3},
+                                                        {"-2", -2}, {"0", 0},       {"  12", 12}};
   for (const auto& [answer, spread] : cases) {
     SCOPED_TRACE(answer);
     EXPECT_EQ(ask("\n" + answer + "\n\n\n\n").spread, spread);
