@@ -114,6 +114,7 @@ INSTANTIATE_TEST_SUITE_P(Fields, NumericFieldTest, ::testing::ValuesIn(kNumericC
 
 TEST_F(ReaderTest, LongDigitRunBeyondDoubleRangeIsInfinity) {
   use_text("1" + std::string(400, '0'));
+  kit::SETPAR(2048, 21);
   const MixedLine line = read_mixed();
   ASSERT_EQ(line.npar, 1);
   EXPECT_EQ(line.fields[0].type, kReal);
@@ -183,12 +184,8 @@ TEST_F(ReaderTest, MovcurClampsToTheLine) {
   kit::RDLINE();
   const struct {
     std::int32_t from, count, to;
-  } cases[] = {{3, -10, 1},
-               {1, 100, 6},
-               {1, 0, 3},
-               {4, 0, 6},
-               {6, 0, 6},
-               {2147483000, 2147483000, 6},
+  } cases[] = {{3, -10, 1},         {1, 100, 6}, {1, 0, 3},
+               {4, 0, 6},           {6, 0, 6},   {2147483000, 2147483000, 6},
                {-5, -2147483647, 1}};
   for (const auto& c : cases) {
     kit::RDSTATE.ICUR = c.from;
