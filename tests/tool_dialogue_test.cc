@@ -1,0 +1,192 @@
+// The console dialogue: banner, questions, answers and their defaults, file retries.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstring>
+#include <string>
+
+#include "kit/kit.h"
+#include "lineio/lineio.h"
+#include "support/subprocess.h"
+#include "tool/kel2fram.h"
+
+namespace {
+
+using testing_support::crlf;
+using testing_support::run_program;
+using testing_support::ScratchDir;
+
+const std::string kBannerHead = crlf({"", "", "------------------------------------------------",
+                                      "------------------------------------------------",
+                                      "------------------------------------------------",
+                                      "-----         K E L  2  F R A M           ------",
+                                      "-----   Kelda Weight Data to Framix       ------",
+                                      "-----   Version 1.0 / Jan  2004           ------"});
+const std::string kBannerTail = crlf({"-----                                     ------",
+                                      "------------------------------------------------",
+                                      "------------------------------------------------"});
+
+const std::string kAskInput = " Give file containing Weight Data  :  ";
+const std::string kAskOutput = " File to write the processed data  :  ";
+const std::string kAskUnit = " Mass unit (kg or tonnes. Def=tonnes): ";
+const std::string kAskSpread = " Number of nodes to spread mass /1/  : ";
+const std::string kAskX = " Skip Masses outside Xmin/Xmax  (no) ? ";
+const std::string kAskY = " Skip Masses outside Ymin/Ymax  (no) ? ";
+const std::string kAskZ = " Skip Masses outside Zmin/Zmax  (no) ? ";
+const std::string kRangeX = "  .. Give X-min and X-max            : ";
+const std::string kNotice = crlf({"", "       Processing Weight Data ... ", ""});
+
+std::string padded(const std::string& name) {
+  return name + std::string(256 - name.size(), ' ');
+}
+
+// Checks the banner, contact line aside, and answers what follows it.
+std::string after_banner(const std::string& out) {
+  EXPECT_EQ(out.substr(0, kBannerHead.size()), kBannerHead);
+  const std::size_t contact_end = out.find("\r\n", kBannerHead.size());
+  EXPECT_NE(contact_end, std::string::npos);
+  const std::string contact = out.substr(kBannerHead.size(), contact_end - kBannerHead.size());
+  EXPECT_EQ(contact.size(), 48u);
+  EXPECT_EQ(contact.substr(0, 5), "-----");
+  EXPECT_EQ(contact.substr(42), "------");
+  const std::string rest = out.substr(contact_end + 2);
+  EXPECT_EQ(rest.substr(0, kBannerTail.size()), kBannerTail);
+  return rest.substr(kBannerTail.size());
+}
+
+class DialogueRun : public ::testing::Test {
+ protected:
+  DialogueRun() { dir.write("w.txt", "1.5 10 20 30\n"); }
+  testing_support::RunResult run(const std::string& answers) {
+    return run_program(KEL2FRAM_EXE, {}, answers, dir.path());
+  }
+  ScratchDir dir;
+};
+
+TEST_F(DialogueRun, CompleteDialogueIsByteExact) {
+  const auto r = run("w.txt\nout.txt\n\n\ny\n-100 100\n\n\n");
+  EXPECT_EQ(r.status, 0);
+  const std::string expected =
+      kAskInput + kAskOutput + kAskUnit + kAskSpread + kAskX + kRangeX + kAskY + kAskZ + kNotice;
+  EXPECT_EQ(after_banner(r.out).substr(0, expected.size()), expected);
+  EXPECT_EQ(r.err, "");
+}
+
+TEST_F(DialogueRun, MissingInputFileIsAskedForAgain) {
+  const auto r = run("nope.txt\n  w.txt\nw.txt\nout.txt\n\n\n\n\n\n");
+  EXPECT_EQ(r.status, 0);
+  const std::string expected = kAskInput + " Nonexisting file :" + padded("nope.txt") + "\r\n" +
+                               kAskInput + " Nonexisting file :" + padded("  w.txt") + "\r\n" +
+                               kAskInput + kAskOutput;
+  EXPECT_EQ(after_banner(r.out).substr(0, expected.size()), expected);
+}
+
+TEST_F(DialogueRun, UnwritableOutputFileIsAskedForAgain) {
+  const auto r = run("w.txt\nno/such/folder/out.txt\nout.txt\n\n\n\n\n\n");
+  EXPECT_EQ(r.status, 0);
+  const std::string expected = kAskInput + kAskOutput +
+                               " Cannot write file :" + padded("no/such/folder/out.txt") + "\r\n" +
+                               kAskOutput + kAskUnit;
+  EXPECT_EQ(after_banner(r.out).substr(0, expected.size()), expected);
+  EXPECT_TRUE(dir.exists("out.txt"));
+}
+
+TEST_F(DialogueRun, NonIntegerSpreadEndsTheRunWithStatusTwo) {
+  dir.write("out.txt", "former\n");
+  const auto r = run("w.txt\nout.txt\n\ntwo\n\n\n\n");
+  EXPECT_EQ(r.status, 2);
+  const std::string expected = kAskInput + kAskOutput + kAskUnit + kAskSpread +
+                               " *** ERROR: BAD INTEGER \"two\" ON UNIT 5 (standard input)\r\n";
+  EXPECT_EQ(after_banner(r.out), expected);
+  EXPECT_EQ(dir.read("out.txt"), "former\n");
+}
+
+TEST_F(DialogueRun, EndOfInputAtEveryQuestionEndsTheRunWithStatusTwo) {
+  const std::string answers[] = {"",
+                                 "w.txt\n",
+                                 "w.txt\nout.txt\n",
+                                 "w.txt\nout.txt\n\n",
+                                 "w.txt\nout.txt\n\n\n",
+                                 "w.txt\nout.txt\n\n\ny\n",
+                                 "w.txt\nout.txt\n\n\ny\n1\n",
+                                 "w.txt\nout.txt\n\n\n\n",
+                                 "w.txt\nout.txt\n\n\n\n\n"};
+  for (const auto& a : answers) {
+    SCOPED_TRACE(a);
+    const auto r = run(a);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.out.find(" *** ERROR: END OF INPUT ON UNIT 5 (standard input)\r\n"),
+              std::string::npos);
+  }
+}
+
+// The settings that answers produce, from the dialogue run in-process.
+class DialogueSettings : public ::testing::Test {
+ protected:
+  DialogueSettings() { dir.write("w.txt", "1 1 1 1\n"); }
+  ~DialogueSettings() override { lineio::abandon_all(); }
+  kel2fram::RunSettings ask(const std::string& answers_after_files) {
+    input = "" + dir.file("w.txt") + "\n" + dir.file("out.txt") + "\n" + answers_after_files;
+    lineio::MemorySource in(input);
+    lineio::MemorySink out;
+    lineio::bind_console(in, out, false);
+    kel2fram::RunSettings s;
+    kel2fram::run_dialogue(s);
+    return s;
+  }
+  ScratchDir dir;
+  std::string input;
+};
+
+TEST_F(DialogueSettings, MassUnitAnswers) {
+  struct Case {
+    std::string answer;
+    kel2fram::MassUnit unit;
+  };
+  const Case cases[] = {{"kg", kel2fram::MassUnit::kg},         {"Kg", kel2fram::MassUnit::kg},
+                        {"k", kel2fram::MassUnit::kg},          {"kilo", kel2fram::MassUnit::kg},
+                        {"tonnes", kel2fram::MassUnit::tonnes}, {"t", kel2fram::MassUnit::tonnes},
+                        {"x", kel2fram::MassUnit::tonnes},      {"", kel2fram::MassUnit::tonnes},
+                        {" kg", kel2fram::MassUnit::tonnes}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.answer);
+    const auto s = ask(c.answer + "\n\n\n\n\n");
+    EXPECT_EQ(s.unit, c.unit);
+    EXPECT_EQ(s.unit_factor, c.unit == kel2fram::MassUnit::kg ? 1.0 : 1000.0);
+  }
+}
+
+TEST_F(DialogueSettings, SpreadAnswers) {
+  const std::pair<std::string, std::int32_t> cases[] = {{"", 1},    {"3 nodes", 3}, {"3,4", 3},
+                                                        {"-2", -2}, {"0", 0},       {"  12", 12}};
+  for (const auto& [answer, spread] : cases) {
+    SCOPED_TRACE(answer);
+    EXPECT_EQ(ask("\n" + answer + "\n\n\n\n").spread, spread);
+  }
+}
+
+TEST_F(DialogueSettings, RangeAnswers) {
+  const double lo = kel2fram::kDefaultMin;
+  const double hi = kel2fram::kDefaultMax;
+  EXPECT_EQ(std::bit_cast<std::uint64_t>(hi), 0x4733426180000000u);
+  EXPECT_EQ(std::bit_cast<std::uint64_t>(lo), 0xC733426180000000u);
+  struct Case {
+    std::string answers;  // for the three axes
+    std::array<double, 3> min, max;
+  };
+  const Case cases[] = {
+      {"\n\n\n", {lo, lo, lo}, {hi, hi, hi}},
+      {"y\n-100 100\n\n\n", {-100, lo, lo}, {100, hi, hi}},
+      {"Y\n1,2\nyes\n3\n4\nn\n", {1, 3, lo}, {2, 4, hi}},
+      {" y\nno\nY\n5 -5\n", {lo, lo, 5}, {hi, hi, -5}},
+      {"yes\n,7\n\n\n", {lo, lo, lo}, {7, hi, hi}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.answers);
+    const auto s = ask("\n\n" + c.answers);
+    EXPECT_EQ(s.min, c.min);
+    EXPECT_EQ(s.max, c.max);
+  }
+}
+
+}  // namespace

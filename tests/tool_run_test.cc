@@ -1,0 +1,251 @@
+// Complete runs of the built tool: piped dialogue, console and output file compared byte for
+// byte.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support/subprocess.h"
+#include "tool/kel2fram.h"
+
+namespace {
+
+using testing_support::crlf;
+using testing_support::run_program;
+using testing_support::RunResult;
+using testing_support::ScratchDir;
+
+const std::string kDialogue =
+    " Give file containing Weight Data  :  "
+    " File to write the processed data  :  "
+    " Mass unit (kg or tonnes. Def=tonnes): "
+    " Number of nodes to spread mass /1/  : "
+    " Skip Masses outside Xmin/Xmax  (no) ? ";
+const std::string kNotice = crlf({"", "       Processing Weight Data ... ", ""});
+const std::string kHeader = "'          nSpread     X           Y           Z       Mass [kg]";
+const std::string kEnd = "'  --------------- E O F ----------------";
+
+// What the console shows after the banner (the banner is checked by the dialogue tests).
+std::string after_banner(const std::string& out) {
+  const std::string banner_end =
+      "------------------------------------------------\r\n"
+      "------------------------------------------------\r\n";
+  const std::size_t at = out.rfind(banner_end);
+  return at == std::string::npos ? out : out.substr(at + banner_end.size());
+}
+
+class FullRun : public ::testing::Test {
+ protected:
+  RunResult run(const std::string& weights, const std::string& answers) {
+    dir.write("w.txt", weights);
+    return run_program(KEL2FRAM_EXE, {}, answers, dir.path());
+  }
+  std::string output() { return dir.read("out.txt"); }
+  ScratchDir dir;
+};
+
+// A report block as both the console and the file hold it.
+std::vector<std::string> report_block(const std::string& count, const std::string& input_line,
+                                      const std::vector<std::string>& bounds,
+                                      const std::string& total, const std::string& centre,
+                                      const std::string& spread, const std::string& skipped) {
+  std::vector<std::string> lines = {"", "# =======================================================",
+                                    "#" + count + " lines with mass data found.", input_line};
+  lines.insert(lines.end(), bounds.begin(), bounds.end());
+  lines.push_back("#  Total Mass (kept):" + total + " [kg]");
+  lines.push_back("#  Center of Gravity:" + centre);
+  lines.push_back("#  Masses are spread to" + spread + " nearest node(s).");
+  lines.push_back(skipped);
+  for (const char* l : {"# -------------------------------------------------------", "#",
+                        "#   Input To Framix:", "#"}) {
+    lines.push_back(l);
+  }
+  lines.push_back(kHeader);
+  return lines;
+}
+
+const std::vector<std::string> kNoBounds = {"#  X_min and X_max boundary:  -1.000E+35   1.000E+35",
+                                            "#  Y_min and Y_max boundary:  -1.000E+35   1.000E+35",
+                                            "#  Z_min and Z_max boundary:  -1.000E+35   1.000E+35"};
+
+TEST_F(FullRun, WorkedExampleIsByteExact) {
+  const auto r = run("1.5 10 20 30\n2.0 -5 0 4.5\n3 1 1\n0.25 1000 2 3\n",
+                     "w.txt\nout.txt\n\n\ny\n-100 100\n\n\n");
+  ASSERT_EQ(r.status, 0);
+  const auto block = report_block("     2", "#  Input File: w.txt, with input mass unit [tonnes].",
+                                  {"#  X_min and X_max boundary:  -1.000E+02   1.000E+02",
+                                   "#  Y_min and Y_max boundary:  -1.000E+35   1.000E+35",
+                                   "#  Z_min and Z_max boundary:  -1.000E+35   1.000E+35"},
+                                  "    3.500E+03", "       1.429       8.571      15.429", " 1",
+                                  "#      1 masses skipped. Weight=    2.500E+02");
+  const std::string console = kDialogue + "  .. Give X-min and X-max            : " +
+                              " Skip Masses outside Ymin/Ymax  (no) ? " +
+                              " Skip Masses outside Zmin/Zmax  (no) ? " + kNotice +
+                              crlf({" Too few parameters, ( 3 ), on line      3"}) + crlf(block);
+  EXPECT_EQ(after_banner(r.out), console);
+  std::vector<std::string> file = block;
+  file.push_back(" Map_Mass     1      10.000      20.000      30.000   1.5000E+03");
+  file.push_back(" Map_Mass     1      -5.000       0.000       4.500   2.0000E+03");
+  file.push_back("#");
+  file.push_back(kEnd);
+  EXPECT_EQ(output(), crlf(file));
+  EXPECT_EQ(r.err, "");
+}
+
+TEST_F(FullRun, KilogramsAreTakenAsGiven) {
+  const auto r = run("1.5 10 20 30\n", "w.txt\nout.txt\nkg\n4\n\n\n\n");
+  ASSERT_EQ(r.status, 0);
+  const auto block = report_block(
+      "     1", "#  Input File: w.txt, with input mass unit [kg].", kNoBounds, "    1.500E+00",
+      "      10.000      20.000      30.000", " 4", "#  No masses outside boundary.");
+  std::vector<std::string> file = block;
+  file.push_back(" Map_Mass     4      10.000      20.000      30.000   1.5000E+00");
+  file.push_back("#");
+  file.push_back(kEnd);
+  EXPECT_EQ(output(), crlf(file));
+  EXPECT_NE(r.out.find(crlf(block)), std::string::npos);
+}
+
+struct RecordCase {
+  std::string name;
+  std::string weights;
+  std::string answers;                // after the file names
+  std::vector<std::string> messages;  // console lines between the notice and the report
+  std::vector<std::string> records;
+  std::string kept_line;
+  std::string skipped_line;
+};
+
+TEST_F(FullRun, LinesAreCheckedConvertedAndFiltered) {
+  const RecordCase cases[] = {
+      {"bounds are inclusive, one beyond is skipped",
+       "1 10 0 0\n1 10.000001 0 0\n1 0 -10 0\n1 0 0 -10.5\n",
+       "kg\n\ny\n0 10\ny\n-10,10\ny\n-10\n10\n",
+       {},
+       {" Map_Mass     1      10.000       0.000       0.000   1.0000E+00",
+        " Map_Mass     1       0.000     -10.000       0.000   1.0000E+00"},
+       "#     2 lines with mass data found.",
+       "#      2 masses skipped. Weight=    2.000E+00"},
+      {"text fields and short lines are rejected; lines without fields do not count",
+       "\n% note\n2 1 1\n2 1 1 abc\n2 1 1 1 abc\n' comment\n2 1 1 1 7 8\nabc 1\n",
+       "\n\n\n\n\n",
+       {" Too few parameters, ( 3 ), on line      1", " Illegal character in line      2",
+        " Illegal character in line      3", " Illegal character in line      5"},
+       {" Map_Mass     1       1.000       1.000       1.000   2.0000E+03"},
+       "#     1 lines with mass data found.",
+       "#  No masses outside boundary."},
+      {"comments, remarks, tabs, commas and expressions",
+       "' apostrophe comment\n! remark line\n1.5\t10,20 , 30 ! mass\n2*3 PI/2 SIN(0) -2+3\n"
+       "  .5 1E3 2**3 1/0\n",
+       "kg\n\n\n\n\n",
+       {},
+       {" Map_Mass     1      10.000      20.000      30.000   1.5000E+00",
+        " Map_Mass     1       1.571       0.000      -5.000   6.0000E+00",
+        " Map_Mass     1    1000.000       8.000       0.000   5.0000E-01"},
+       "#     3 lines with mass data found.",
+       "#  No masses outside boundary."},
+      {"CR LF weight files read like plain ones",
+       "1.5 10 20 30\r\n' c\r\n2 1 1\r\n\r\n",
+       "\n\n\n\n\n",
+       {" Too few parameters, ( 3 ), on line      2"},
+       {" Map_Mass     1      10.000      20.000      30.000   1.5000E+03"},
+       "#     1 lines with mass data found.",
+       "#  No masses outside boundary."},
+      {"coordinates too wide for their columns are asterisks",
+       "1 1.0E9 -99999999.9 99999999.999\n",
+       "\n-7\n\n\n\n",
+       {},
+       {" Map_Mass    -7************************99999999.999   1.0000E+03"},
+       "#     1 lines with mass data found.",
+       "#  No masses outside boundary."},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto r = run(c.weights, "w.txt\nout.txt\n" + c.answers);
+    ASSERT_EQ(r.status, 0);
+    const std::string console = after_banner(r.out);
+    const std::size_t notice = console.find(kNotice);
+    ASSERT_NE(notice, std::string::npos);
+    const std::string after_notice = console.substr(notice + kNotice.size());
+    EXPECT_EQ(after_notice.substr(0, crlf(c.messages).size()), crlf(c.messages));
+    const std::string file = output();
+    EXPECT_NE(file.find(crlf({c.kept_line})), std::string::npos);
+    EXPECT_NE(file.find(crlf({c.skipped_line})), std::string::npos);
+    std::vector<std::string> tail = c.records;
+    tail.push_back("#");
+    tail.push_back(kEnd);
+    const std::string expected_tail = crlf({kHeader}) + crlf(tail);
+    ASSERT_GE(file.size(), expected_tail.size());
+    EXPECT_EQ(file.substr(file.size() - expected_tail.size()), expected_tail);
+  }
+}
+
+TEST_F(FullRun, ZeroTotalMassGivesCentreAtOrigin) {
+  const auto r = run("0 1 2 3\n0 -4 5 6\n", "w.txt\nout.txt\n\n\n\n\n\n");
+  ASSERT_EQ(r.status, 0);
+  const std::string file = output();
+  EXPECT_NE(file.find("\r\n#  Total Mass (kept):    0.000E+00 [kg]\r\n"), std::string::npos);
+  EXPECT_NE(file.find("\r\n#  Center of Gravity:       0.000       0.000       0.000\r\n"),
+            std::string::npos);
+}
+
+TEST_F(FullRun, EarlyEndsLeaveAnExistingOutputFileUntouched) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"", "\n\n\n\n\n"},                                // empty file
+      {"' only a comment\n2 1 1\nabc\n", "\n\n\n\n\n"},  // only rejected lines
+      {"1 0 0 0\n2 1 1 1\n", "\n\ny\n5 -5\n\n\n"},       // min above max on X
+  };
+  for (const auto& [weights, answers] : cases) {
+    SCOPED_TRACE(weights);
+    dir.write("out.txt", "former contents\n");
+    const auto r = run(weights, "w.txt\nout.txt\n" + answers);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(output(), "former contents\n");
+    EXPECT_EQ(r.out.find("# ="), std::string::npos);  // no report on the console
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
+                            std::filesystem::directory_iterator()),
+              2);  // nothing left beside it
+  }
+}
+
+TEST_F(FullRun, OutputFileMayBeTheInputFile) {
+  const auto r = run("1 1 2 3\n2 3 2 1\n", "w.txt\nw.txt\n\n\n\n\n\n");
+  ASSERT_EQ(r.status, 0);
+  const std::string file = dir.read("w.txt");
+  EXPECT_NE(file.find(" Map_Mass     1       1.000       2.000       3.000   1.0000E+03\r\n"
+                      " Map_Mass     1       3.000       2.000       1.000   2.0000E+03\r\n"),
+            std::string::npos);
+}
+
+TEST_F(FullRun, FullDiskEndsTheRunWithStatusTwo) {
+  const auto r = run("1 1 2 3\n", "w.txt\n/dev/full\n\n\n\n\n\n");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.out.find(" *** ERROR: WRITE FAILED ON UNIT 17 (/dev/full): No space left on device"
+                       "\r\n"),
+            std::string::npos);
+}
+
+TEST(Lentrm, IsTheLastNonBlankPosition) {
+  struct Case {
+    std::string text;
+    std::int32_t expected;
+  };
+  std::string long_text(256, ' ');
+  long_text[25] = 'a';  // position 26: the first candidate range end
+  std::string inner(256, ' ');
+  inner[100] = 'b';  // position 101, with blanks at 102 and beyond
+  std::string blanks_then(256, ' ');
+  blanks_then[26] = 'c';  // position 27, just past the first candidate
+  std::string full(256, 'x');
+  const Case cases[] = {
+      {"", 0},         {"   ", 0},   {"a", 1},          {"a  ", 1},  {"  a b  ", 5},
+      {long_text, 26}, {inner, 101}, {blanks_then, 27}, {full, 256}, {std::string(256, ' '), 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(kel2fram::LENTRM(c.text), c.expected);
+  }
+}
+
+}  // namespace
