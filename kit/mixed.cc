@@ -50,26 +50,26 @@ bool ATEOF() {
 }
 
 bool ATEOL() {
-  SKIPBL();
+  skip_blanks();
   return at_end_of_line();
 }
 
 bool RDNAME() {
   ReaderState& s = RDSTATE;
   if (at_end_of_line()) return false;
-  SKIPBL();
+  skip_blanks();
   const std::int32_t start = s.ICUR;
   const std::int32_t saved_digit = s.IDIGIT;
   const char saved_letter = s.CURCHR;
-  if (!LETTER()) return false;
+  if (!take_letter()) return false;
   std::array<char, kNameLength> name;
   name.fill(kBlank);
   std::size_t length = 0;
   name[length++] = s.CURCHR;
   while (length < name.size()) {
-    if (LETTER()) {
+    if (take_letter()) {
       name[length++] = s.CURCHR;
-    } else if (DIGIT()) {
+    } else if (take_digit()) {
       name[length++] = static_cast<char>('0' + s.IDIGIT);
     } else {
       break;
