@@ -85,7 +85,8 @@ void MOVCUR(std::int32_t count) {
     return;
   }
   if (at_end_of_line()) return;
-  // To the next blank, or to the end of the line.
+  // To the next blank, or to the end of the line. Positions below 1 hold no blank.
+  if (s.ICUR < 1) s.ICUR = 1;
   while (s.ICUR < end_of_line() && !is_blank(prc_at(s.ICUR))) ++s.ICUR;
 }
 

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <iterator>
+#include <limits>
 #include <span>
 #include <string_view>
 
@@ -40,7 +41,11 @@ void put_text(std::span<char> element, std::span<const char> word) {
 // Puts the cursor back to `position` through MOVCUR; a move by 0 would go to the next blank.
 void move_back_to(std::int32_t position) {
   const std::int64_t difference = static_cast<std::int64_t>(position) - RDSTATE.ICUR;
-  if (difference != 0) MOVCUR(static_cast<std::int32_t>(difference));
+  if (difference != 0) {
+    MOVCUR(static_cast<std::int32_t>(
+        std::clamp<std::int64_t>(difference, std::numeric_limits<std::int32_t>::min(),
+                                 std::numeric_limits<std::int32_t>::max())));
+  }
 }
 
 }  // namespace
@@ -111,6 +116,12 @@ bool RDWORD() {
     return false;
   }
   MOVCUR(0);  // commas inside the word belong to it
+  if (s.ICUR == s.IWBEG) {
+    // Only a cursor outside the line can stand still here: no word, and no endless line.
+    s.IWBEG = 0;
+    s.IWEND = 0;
+    return false;
+  }
   s.IWEND = s.ICUR;
   return true;
 }

@@ -125,32 +125,6 @@ TEST_F(ReaderTest, FailedRdmixReportsOnTheErrorUnit) {
   EXPECT_EQ(console(), "\r\n  *** ERROR IN RDMIX\r\n\r\n");
 }
 
-// The reader on any bytes and any line length: no fault, every cell inside its range.
-TEST_F(ReaderTest, ArbitraryBytesAtEveryLineLength) {
-  std::string text;
-  std::uint32_t seed = 12345;
-  const char alphabet[] =
-      "0123456789+-*/.,E PI SIN( COS( ) !'#%\t\x80\xff"
-      "azAZ";
-  for (int k = 0; k < 20000; ++k) {
-    seed = seed * 1664525u + 1013904223u;
-    text += (seed >> 24) % 53 == 0 ? '\n' : alphabet[(seed >> 8) % (sizeof alphabet - 1)];
-  }
-  for (std::int32_t nchlin : {1, 2, 7, 132, 2047, 2048}) {
-    use_text(text, -1);
-    kit::SETPAR(nchlin, 21);
-    kit::SETPAR(0, 12);
-    for (int k = 0; k < 1000; ++k) {
-      std::int32_t ierr = 0;
-      const MixedLine line = read_mixed(ierr);
-      if (ierr != 0) break;
-      ASSERT_LE(line.npar, (nchlin + 1) / 2);
-      ASSERT_GE(kit::RDSTATE.ICUR, 1);
-      ASSERT_LE(kit::RDSTATE.ICUR, kit::RDSTATE.ILAST + 1);
-    }
-  }
-}
-
 TEST(KitdumpTest, DumpsEveryCallOfAFile) {
   testing_support::ScratchDir dir;
   dir.write("w.txt", "  12.5  3  abc\r\n'comment\n\n1/0 SIN(PI/2) 0.3\n% x\n2 * 3");
