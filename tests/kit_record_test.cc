@@ -1,5 +1,6 @@
 // The record reader: significant records, the processed line, echo, end of file and read
 // errors, from the in-memory text and from files.
+#include <cstdint>
 #include <string>
 
 #include "kit_fixture.h"
@@ -193,6 +194,31 @@ TEST_F(ReaderTest, TxtlinDeliversLinesAndEnd) {
   }
   kit::TXTLIN(line, 6, status);
   EXPECT_EQ(status, kit::kMemoryEndStatus);
+}
+
+TEST_F(ReaderTest, StandardInputIsReadOnTheConsoleUnit) {
+  lineio::MemorySource keyboard("5 6\n");
+  lineio::bind_console(keyboard, out_, false);
+  std::int32_t ierr = 0;
+  kit::FIIOPN(132, 8, 0, -1, -1, ierr);
+  const MixedLine line = read_mixed();
+  ASSERT_EQ(line.npar, 2);
+  EXPECT_EQ(line.fields[1].value, 6.0);
+  kit::RDLINE();
+  EXPECT_EQ(kit::GETSTS(), kit::kEofStatus);
+}
+
+TEST_F(ReaderTest, CountersNeverWrap) {
+  use_text("", -1);
+  kit::SETPAR(0, 12);
+  kit::RDSTATE.NLINE = INT32_MAX;
+  kit::SETPAR(INT32_MAX, 13);
+  std::int32_t ierr = INT32_MIN;
+  const MixedLine line = read_mixed(ierr);
+  EXPECT_EQ(kit::RDSTATE.NLINE, INT32_MAX);
+  EXPECT_EQ(kit::RDSTATE.NEOF, INT32_MAX);
+  EXPECT_EQ(ierr, INT32_MIN);
+  EXPECT_EQ(line.npar, -99);  // untouched by the failed call
 }
 
 }  // namespace
