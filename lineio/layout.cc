@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "lineio/fast_digits.h"
 #include "lineio/lineio.h"
 
 namespace lineio {
@@ -32,11 +33,11 @@ void place(std::span<char> field, std::string_view head, std::size_t zeros, std:
   }
   std::size_t at = field.size() - total;
   fill(field.first(at), ' ');
-  std::memcpy(field.data() + at, head.data(), head.size());
+  std::copy_n(head.data(), head.size(), field.data() + at);
   at += head.size();
   std::fill_n(field.data() + at, zeros, '0');
   at += zeros;
-  std::memcpy(field.data() + at, tail.data(), tail.size());
+  std::copy_n(tail.data(), tail.size(), field.data() + at);
 }
 
 // NaN, Infinity / Inf, or asterisks when neither form fits.
@@ -73,9 +74,12 @@ void render_fixed(std::span<char> field, double value, int decimals) {
   }
   const int precision = std::min(d, kMaxFixedDigits);
   char text[kScratch];
-  auto result =
-      std::to_chars(text, text + sizeof text - 1, value, std::chars_format::fixed, precision);
-  std::size_t len = static_cast<std::size_t>(result.ptr - text);
+  std::size_t len = 0;
+  if (!detail::fixed_digits(value, precision, text, len)) {
+    auto result =
+        std::to_chars(text, text + sizeof text - 1, value, std::chars_format::fixed, precision);
+    len = static_cast<std::size_t>(result.ptr - text);
+  }
   if (d == 0) text[len++] = '.';  // the point is always written
   std::string_view head(text, len);
   const auto zeros = static_cast<std::size_t>(d - precision);
@@ -88,7 +92,7 @@ void render_fixed(std::span<char> field, double value, int decimals) {
       char shortened[kScratch];
       std::size_t n = 0;
       if (negative) shortened[n++] = '-';
-      std::memcpy(shortened + n, body.data() + 1, body.size() - 1);
+      std::copy_n(body.data() + 1, body.size() - 1, shortened + n);
       n += body.size() - 1;
       place(field, std::string_view(shortened, n), zeros, {});
       return;
@@ -111,9 +115,13 @@ void render_sci(std::span<char> field, double value, int decimals) {
   }
   const int precision = std::min(d, kMaxSciDigits);
   char text[kScratch];
-  auto result =
-      std::to_chars(text, text + sizeof text, value, std::chars_format::scientific, precision);
-  std::string_view all(text, static_cast<std::size_t>(result.ptr - text));
+  std::size_t len = 0;
+  if (!detail::sci_digits(value, precision, text, len)) {
+    auto result =
+        std::to_chars(text, text + sizeof text, value, std::chars_format::scientific, precision);
+    len = static_cast<std::size_t>(result.ptr - text);
+  }
+  std::string_view all(text, len);
   const std::size_t e_at = all.find('e');
   std::string_view mantissa = all.substr(0, e_at);
   const char exp_sign = all[e_at + 1];
@@ -121,7 +129,7 @@ void render_sci(std::span<char> field, double value, int decimals) {
 
   char head[kScratch];
   std::size_t n = mantissa.size();
-  std::memcpy(head, mantissa.data(), n);
+  std::copy_n(mantissa.data(), n, head);
   if (d == 0) head[n++] = '.';
   const auto zeros = static_cast<std::size_t>(d - precision);
 
@@ -134,19 +142,19 @@ void render_sci(std::span<char> field, double value, int decimals) {
   } else {
     tail[t++] = exp_sign;  // three exponent digits take the letter's column
   }
-  std::memcpy(tail + t, exp_digits.data(), exp_digits.size());
+  std::copy_n(exp_digits.data(), exp_digits.size(), tail + t);
   t += exp_digits.size();
   place(field, std::string_view(head, n), zeros, std::string_view(tail, t));
 }
 
 void render_text(std::span<char> field, std::string_view value) {
   if (value.size() >= field.size()) {
-    std::memcpy(field.data(), value.data(), field.size());
+    std::copy_n(value.data(), field.size(), field.data());
     return;
   }
   const std::size_t pad = field.size() - value.size();
   fill(field.first(pad), ' ');
-  std::memcpy(field.data() + pad, value.data(), value.size());
+  std::copy_n(value.data(), value.size(), field.data() + pad);
 }
 
 // ---- Line ----------------------------------------------------------------------------------
@@ -174,7 +182,7 @@ std::span<char> Line::field(int w) {
 
 Line& Line::lit(std::string_view text) {
   std::span<char> out = field(static_cast<int>(std::min(text.size(), buf_.size())));
-  std::memcpy(out.data(), text.data(), out.size());
+  std::copy_n(text.data(), out.size(), out.data());
   return *this;
 }
 

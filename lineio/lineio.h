@@ -124,7 +124,8 @@ void render_text(std::span<char> field, std::string_view value);
 // One output layout: fields composed left to right from column 1. Nothing is allocated.
 class Line {
  public:
-  Line() = default;
+  // User-provided on purpose: Line() must not zero its 8 KB buffer on every record.
+  Line() noexcept {}                          // NOLINT(modernize-use-equals-default)
   Line& lit(std::string_view text);           // literal / text value with its whole length
   Line& text(std::string_view value, int w);  // text value in w columns
   Line& i(std::int64_t value, int w);         // integer, w columns
@@ -190,6 +191,9 @@ int open_unit(std::int32_t unit, const OpenRequest& request);
 // Flushes and disconnects a unit; a replaced file takes its new contents now. No-op when
 // the unit is not connected.
 void close_unit(std::int32_t unit);
+// Disconnects a unit without giving it what was written: a file being replaced keeps its
+// former contents; pending output is dropped.
+void discard_unit(std::int32_t unit);
 // Restarts a unit at its first line. Answers 0 or a positive code.
 int rewind_unit(std::int32_t unit);
 bool is_connected(std::int32_t unit);

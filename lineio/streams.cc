@@ -36,7 +36,7 @@ int FdSink::write(std::span<const char> bytes) {
 
 long MemorySource::read(std::span<char> into) {
   std::size_t n = std::min(into.size(), bytes_.size() - pos_);
-  if (n > 0) std::memcpy(into.data(), bytes_.data() + pos_, n);
+  if (n > 0) std::copy_n(bytes_.data() + pos_, n, into.data());
   pos_ += n;
   return static_cast<long>(n);
 }

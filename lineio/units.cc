@@ -170,7 +170,7 @@ void append(std::int32_t unit, Connection& c, std::string_view bytes) {
   while (!bytes.empty()) {
     if (c.out_used == kBufferSize) flush_connection(unit, c);
     const std::size_t n = std::min(bytes.size(), kBufferSize - c.out_used);
-    std::memcpy(c.out.get() + c.out_used, bytes.data(), n);
+    std::copy_n(bytes.data(), n, c.out.get() + c.out_used);
     c.out_used += n;
     bytes.remove_prefix(n);
   }
@@ -288,7 +288,7 @@ int read_record(std::int32_t unit, std::span<char> text) {
     if (chunk > 0) {
       started = true;
       const std::size_t take = std::min(chunk, text.size() - copied);
-      std::memcpy(text.data() + copied, begin, take);
+      std::copy_n(begin, take, text.data() + copied);
       copied += take;
       line_len += chunk;
       last_was_cr = begin[chunk - 1] == '\r';
@@ -418,6 +418,14 @@ void close_unit(std::int32_t unit) {
   release(*c);
 }
 
+void discard_unit(std::int32_t unit) {
+  Connection* c = find(unit);
+  if (c == nullptr || c->kind != Connection::Kind::file) return;
+  drop_replacement(*c);
+  c->out_used = 0;
+  release(*c);
+}
+
 int rewind_unit(std::int32_t unit) {
   Connection* c = find(unit);
   if (c == nullptr) return EBADF;
@@ -465,7 +473,7 @@ int write_direct(std::int32_t unit, std::int32_t record, std::string_view bytes)
   if (record < 1 || static_cast<std::int64_t>(bytes.size()) > c->record_bytes) return EINVAL;
   const auto size = static_cast<std::size_t>(c->record_bytes);
   auto data = std::make_unique<char[]>(size);
-  std::memcpy(data.get(), bytes.data(), bytes.size());
+  std::copy_n(bytes.data(), bytes.size(), data.get());
   std::fill(data.get() + bytes.size(), data.get() + size, c->formatted ? ' ' : '\0');
   const off_t offset = static_cast<off_t>(record - 1) * static_cast<off_t>(c->record_bytes);
   std::size_t done = 0;

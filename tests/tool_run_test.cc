@@ -209,6 +209,19 @@ TEST_F(FullRun, EarlyEndsLeaveAnExistingOutputFileUntouched) {
   }
 }
 
+TEST_F(FullRun, ReaderFailureEndsEarlyAndLeavesTheOutputFileUntouched) {
+  // Reading this file fails with an I/O error on its first record.
+  dir.write("out.txt", "former contents\n");
+  const auto r = run_program(KEL2FRAM_EXE, {}, "/proc/self/mem\nout.txt\n\n\n\n\n\n", dir.path());
+  EXPECT_EQ(r.status, 0);
+  const std::size_t notice = r.out.find(kNotice);
+  ASSERT_NE(notice, std::string::npos);
+  EXPECT_EQ(
+      r.out.substr(notice + kNotice.size()),
+      crlf({"", " *** ERROR DURING READING OF LINE     1  ON UNIT  88", "     IOSTAT =   5"}));
+  EXPECT_EQ(output(), "former contents\n");
+}
+
 TEST_F(FullRun, OutputFileMayBeTheInputFile) {
   const auto r = run("1 1 2 3\n2 3 2 1\n", "w.txt\nw.txt\n\n\n\n\n\n");
   ASSERT_EQ(r.status, 0);

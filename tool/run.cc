@@ -21,8 +21,14 @@ void run_steps() {
   write_banner();
   run_dialogue(settings);
   MassTable& table = mass_table();
-  if (process_weight_data(settings, table, totals)) write_report(settings, table, totals);
-  lineio::close_unit(kOutputUnit);
+  if (process_weight_data(settings, table, totals)) {
+    write_report(settings, table, totals);
+    lineio::close_unit(kOutputUnit);
+  } else {
+    // An early end writes nothing into the output file: an existing one keeps its former
+    // contents, also when the reader's failure report was addressed to it.
+    lineio::discard_unit(kOutputUnit);
+  }
 }
 
 int run(lineio::ByteSource& console_in, lineio::ByteSink& console_out, bool interactive) {

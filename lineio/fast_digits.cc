@@ -1,0 +1,165 @@
+// Exact rounding by integer arithmetic: a finite double is m * 2^k with a 53-bit m, so
+// value * 10^t is the fraction (m * 10^t * 2^k) / 1 or m / (10^-t * 2^-k); 128-bit integers
+// hold both sides for the magnitudes and digit counts of real weight lists. The quotient is
+// rounded to nearest with ties to even, as the general conversion does.
+#include "lineio/fast_digits.h"
+
+#include <array>
+#include <bit>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+
+namespace lineio::detail {
+namespace {
+
+__extension__ typedef unsigned __int128 u128;
+
+constexpr int kMaxDecimals = 17;  // keeps every quotient below 2^64
+
+constexpr std::array<u128, 39> make_powers() {
+  std::array<u128, 39> p{};
+  p[0] = 1;
+  for (std::size_t n = 1; n < p.size(); ++n) p[n] = p[n - 1] * 10;
+  return p;
+}
+constexpr std::array<u128, 39> kPow10 = make_powers();
+
+int bit_width(u128 x) {
+  const auto high = static_cast<std::uint64_t>(x >> 64);
+  if (high != 0) return 64 + std::bit_width(high);
+  return std::bit_width(static_cast<std::uint64_t>(x));
+}
+
+struct Binary {
+  std::uint64_t m;  // significand
+  int k;            // power of two
+};
+
+Binary decompose(double value) {
+  const auto bits = std::bit_cast<std::uint64_t>(value);
+  const auto biased = static_cast<int>((bits >> 52) & 0x7ff);
+  const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
+  if (biased == 0) return {fraction, -1074};
+  return {fraction | (std::uint64_t{1} << 52), biased - 1075};
+}
+
+// Rounds num / den to nearest, ties to even. den > 0.
+u128 round_quotient(u128 num, u128 den) {
+  u128 q = num / den;
+  const u128 r = num - q * den;
+  const u128 rest = den - r;
+  if (r > rest || (r == rest && (q & 1) != 0)) ++q;
+  return q;
+}
+
+// Writes q as exactly `width` digits with leading zeros.
+char* put_digits(char* out, std::uint64_t q, int width) {
+  for (int n = width - 1; n >= 0; --n) {
+    out[n] = static_cast<char>('0' + q % 10);
+    q /= 10;
+  }
+  return out + width;
+}
+
+}  // namespace
+
+bool fixed_digits(double value, int decimals, char* out, std::size_t& length) {
+  if (!std::isfinite(value) || decimals < 0 || decimals > kMaxDecimals) return false;
+  const Binary b = decompose(value);
+  u128 q = 0;
+  const u128 scaled = u128{b.m} * kPow10[static_cast<std::size_t>(decimals)];  // < 2^110
+  if (b.k >= 0) {
+    if (b.k > 17) return false;
+    q = scaled << b.k;
+  } else if (-b.k < 128) {
+    const int s = -b.k;
+    q = scaled >> s;
+    const u128 r = scaled - (q << s);
+    const u128 half = u128{1} << (s - 1);
+    if (r > half || (r == half && (q & 1) != 0)) ++q;
+  }
+  if ((q >> 64) != 0) return false;
+  const auto q64 = static_cast<std::uint64_t>(q);
+  const auto unit = static_cast<std::uint64_t>(kPow10[static_cast<std::size_t>(decimals)]);
+  const std::uint64_t whole = q64 / unit;
+  const std::uint64_t part = q64 % unit;
+  char* p = out;
+  if (std::signbit(value)) *p++ = '-';
+  p = std::to_chars(p, out + 64, whole).ptr;
+  if (decimals > 0) {
+    *p++ = '.';
+    p = put_digits(p, part, decimals);
+  }
+  length = static_cast<std::size_t>(p - out);
+  return true;
+}
+
+bool sci_digits(double value, int decimals, char* out, std::size_t& length) {
+  if (!std::isfinite(value) || decimals < 0 || decimals > kMaxDecimals) return false;
+  char* p = out;
+  if (std::signbit(value)) *p++ = '-';
+  const Binary b = decompose(value);
+  int e10 = 0;
+  std::uint64_t digits = 0;
+  if (b.m != 0) {
+    const u128 low = kPow10[static_cast<std::size_t>(decimals)];
+    const u128 high = low * 10;
+    // The decimal exponent from the binary one; off by at most one, corrected below.
+    const int e2 = b.k + std::bit_width(b.m) - 1;
+    e10 = static_cast<int>(std::floor(e2 * 0.30102999566398120));
+    u128 q = 0;
+    for (int attempt = 0;; ++attempt) {
+      if (attempt == 3) return false;
+      const int t = decimals - e10;
+      if (t > 38 || -t > 38) return false;
+      u128 num = b.m;
+      u128 den = 1;
+      if (t > 0) {
+        if (bit_width(num) + bit_width(kPow10[static_cast<std::size_t>(t)]) > 127) return false;
+        num *= kPow10[static_cast<std::size_t>(t)];
+      } else if (t < 0) {
+        den = kPow10[static_cast<std::size_t>(-t)];
+      }
+      if (b.k > 0) {
+        if (bit_width(num) + b.k > 127) return false;
+        num <<= b.k;
+      } else if (b.k < 0) {
+        if (bit_width(den) - b.k > 127) return false;
+        den <<= -b.k;
+      }
+      const u128 floor_q = num / den;
+      if (floor_q < low) {
+        --e10;
+        continue;
+      }
+      if (floor_q >= high) {
+        ++e10;
+        continue;
+      }
+      q = round_quotient(num, den);
+      if (q == high) {
+        q = low;
+        ++e10;
+      }
+      break;
+    }
+    digits = static_cast<std::uint64_t>(q);
+  }
+  char all[24];
+  put_digits(all, digits, decimals + 1);
+  *p++ = all[0];
+  if (decimals > 0) {
+    *p++ = '.';
+    for (int n = 1; n <= decimals; ++n) *p++ = all[n];
+  }
+  *p++ = 'e';
+  *p++ = e10 < 0 ? '-' : '+';
+  const int magnitude = e10 < 0 ? -e10 : e10;
+  if (magnitude < 10) *p++ = '0';
+  p = std::to_chars(p, out + 64, magnitude).ptr;
+  length = static_cast<std::size_t>(p - out);
+  return true;
+}
+
+}  // namespace lineio::detail
