@@ -24,8 +24,7 @@ std::int64_t end_of_line() {
 }  // namespace
 
 void SKIPBL() {
-  ReaderState& s = RDSTATE;
-  while (is_blank(prc_at(s.ICUR))) ++s.ICUR;
+  skip_blanks();
 }
 
 bool ENDFLD() {
@@ -33,39 +32,27 @@ bool ENDFLD() {
   if (s.ICUR < 1) s.ICUR = 1;
   const char c = prc_at(s.ICUR);
   if (is_blank(c)) {
-    SKIPBL();
+    skip_blanks();
     if (prc_at(s.ICUR) == kSeparator) {
       ++s.ICUR;
-      SKIPBL();
+      skip_blanks();
     }
     return true;
   }
   if (c == kSeparator) {
     ++s.ICUR;
-    SKIPBL();
+    skip_blanks();
     return true;
   }
   return at_end_of_line();
 }
 
 bool LETTER() {
-  ReaderState& s = RDSTATE;
-  if (at_end_of_line()) return false;
-  const char c = prc_at(s.ICUR);
-  if (c < 'A' || c > 'Z') return false;
-  s.CURCHR = c;
-  ++s.ICUR;
-  return true;
+  return take_letter();
 }
 
 bool DIGIT() {
-  ReaderState& s = RDSTATE;
-  if (at_end_of_line()) return false;
-  const char c = prc_at(s.ICUR);
-  if (c < '0' || c > '9') return false;
-  s.IDIGIT = c - '0';
-  ++s.ICUR;
-  return true;
+  return take_digit();
 }
 
 bool MATCH(std::string_view keyword) {
@@ -98,7 +85,8 @@ void MOVCUR(std::int32_t count) {
     return;
   }
   if (at_end_of_line()) return;
-  // To the next blank, or to the end of the line.
+  // To the next blank, or to the end of the line. Positions below 1 hold no blank.
+  if (s.ICUR < 1) s.ICUR = 1;
   while (s.ICUR < end_of_line() && !is_blank(prc_at(s.ICUR))) ++s.ICUR;
 }
 

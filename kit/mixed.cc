@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <iterator>
+#include <limits>
 #include <span>
 #include <string_view>
 
@@ -40,7 +41,11 @@ void put_text(std::span<char> element, std::span<const char> word) {
 // Puts the cursor back to `position` through MOVCUR; a move by 0 would go to the next blank.
 void move_back_to(std::int32_t position) {
   const std::int64_t difference = static_cast<std::int64_t>(position) - RDSTATE.ICUR;
-  if (difference != 0) MOVCUR(static_cast<std::int32_t>(difference));
+  if (difference != 0) {
+    MOVCUR(static_cast<std::int32_t>(
+        std::clamp<std::int64_t>(difference, std::numeric_limits<std::int32_t>::min(),
+                                 std::numeric_limits<std::int32_t>::max())));
+  }
 }
 
 }  // namespace
@@ -50,26 +55,26 @@ bool ATEOF() {
 }
 
 bool ATEOL() {
-  SKIPBL();
+  skip_blanks();
   return at_end_of_line();
 }
 
 bool RDNAME() {
   ReaderState& s = RDSTATE;
   if (at_end_of_line()) return false;
-  SKIPBL();
+  skip_blanks();
   const std::int32_t start = s.ICUR;
   const std::int32_t saved_digit = s.IDIGIT;
   const char saved_letter = s.CURCHR;
-  if (!LETTER()) return false;
+  if (!take_letter()) return false;
   std::array<char, kNameLength> name;
   name.fill(kBlank);
   std::size_t length = 0;
   name[length++] = s.CURCHR;
   while (length < name.size()) {
-    if (LETTER()) {
+    if (take_letter()) {
       name[length++] = s.CURCHR;
-    } else if (DIGIT()) {
+    } else if (take_digit()) {
       name[length++] = static_cast<char>('0' + s.IDIGIT);
     } else {
       break;
@@ -111,6 +116,12 @@ bool RDWORD() {
     return false;
   }
   MOVCUR(0);  // commas inside the word belong to it
+  if (s.ICUR == s.IWBEG) {
+    // Only a cursor outside the line can stand still here: no word, and no endless line.
+    s.IWBEG = 0;
+    s.IWEND = 0;
+    return false;
+  }
   s.IWEND = s.ICUR;
   return true;
 }

@@ -1,6 +1,8 @@
 // Numeric fields: UNSINT, EXPON, UNSNUM, FUNCAL and the field tests RDINT and RDREAL.
 // A field is scanned and evaluated in one pass, strictly left to right; each scanner that
 // answers false leaves the cursor where it started.
+#include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -95,22 +97,35 @@ double integer_part() {
   return value;
 }
 
-// The digits after a decimal point, the first of them already taken by DIGIT.
+// The scale of the k-th digit after a decimal point: 1.0 divided by 10.0 k times over,
+// rounded after each division. Computed once, at compile time, with the same divisions.
+constexpr std::array<double, kMaxLine + 1> kFractionScales = [] {
+  std::array<double, kMaxLine + 1> scales{};
+  double scale = 1.0;
+  for (double& entry : scales) {
+    entry = scale;
+    scale = scale / 10.0;
+  }
+  return scales;
+}();
+
+// The digits after a decimal point, the first of them already taken by DIGIT. A line holds
+// fewer than kMaxLine of them, so the table always reaches.
 double fraction_digits() {
   double fraction = 0.0;
-  double scale = 1.0;
+  std::size_t k = 0;
   do {
-    scale = scale / 10.0;
-    fraction = RDSTATE.IDIGIT * scale + fraction;
-  } while (DIGIT());
+    k = std::min(k + 1, kFractionScales.size() - 1);
+    fraction = RDSTATE.IDIGIT * kFractionScales[k] + fraction;
+  } while (take_digit());
   return fraction;
 }
 
-// "+" gives +1, "-" gives -1, nothing +1. `skip_blanks` lets blanks stand before the sign.
-int leading_sign(bool skip_blanks) {
-  const auto match = skip_blanks ? MATCHB : MATCH;
-  if (match("+")) return 1;
-  if (match("-")) return -1;
+// "+" gives +1, "-" gives -1, nothing +1. `blanks_first` lets blanks stand before the sign.
+int leading_sign(bool blanks_first) {
+  if (blanks_first) skip_blanks();
+  if (take_char('+')) return 1;
+  if (take_char('-')) return -1;
   return 1;
 }
 
@@ -125,13 +140,13 @@ bool operand(bool functions_allowed) {
 bool apply_operator(double& acc, bool functions_allowed) {
   enum class Op { kAdd, kSubtract, kMultiply, kPower, kDivide };
   Op op;
-  if (MATCH("+")) {
+  if (take_char('+')) {
     op = Op::kAdd;
-  } else if (MATCH("-")) {
+  } else if (take_char('-')) {
     op = Op::kSubtract;
-  } else if (MATCH("*")) {
-    op = MATCH("*") ? Op::kPower : Op::kMultiply;
-  } else if (MATCH("/")) {
+  } else if (take_char('*')) {
+    op = take_char('*') ? Op::kPower : Op::kMultiply;
+  } else if (take_char('/')) {
     op = Op::kDivide;
   } else {
     return false;
@@ -163,13 +178,13 @@ bool apply_operator(double& acc, bool functions_allowed) {
 
 bool UNSINT() {
   ReaderState& s = RDSTATE;
-  if (!DIGIT()) return false;
+  if (!take_digit()) return false;
   s.IDBEG = s.ICUR - 1;
   // Accumulated in 64 bits and only while within the 32-bit range: a longer run is kept
   // by its positions and flagged, never wrapped.
   std::int64_t acc = s.IDIGIT;
   bool wide = false;
-  while (DIGIT()) {
+  while (take_digit()) {
     if (!wide) {
       acc = acc * 10 + s.IDIGIT;
       wide = acc > kAccumulatorLimit;
@@ -184,14 +199,14 @@ bool UNSINT() {
 bool EXPON() {
   ReaderState& s = RDSTATE;
   const std::int32_t start = s.ICUR;
-  if (!MATCH("E")) return false;
+  if (!take_char('E')) return false;
   const int sign = leading_sign(false);
-  if (!DIGIT()) {
+  if (!take_digit()) {
     s.ICUR = start;
     return false;
   }
   s.IEXPO = s.IDIGIT;
-  for (int n = 1; n < kMaxExponentDigits && DIGIT(); ++n) s.IEXPO = s.IEXPO * 10 + s.IDIGIT;
+  for (int n = 1; n < kMaxExponentDigits && take_digit(); ++n) s.IEXPO = s.IEXPO * 10 + s.IDIGIT;
   s.IEXPO = sign * s.IEXPO;
   return true;
 }
@@ -204,12 +219,12 @@ bool UNSNUM() {
   bool ok = false;
   if (UNSINT()) {
     double value = integer_part();
-    if (MATCH(".") && DIGIT()) value = value + fraction_digits();
+    if (take_char('.') && take_digit()) value = value + fraction_digits();
     if (EXPON()) value = value * power_of_ten(s.IEXPO);
     s.RVALUE = value;
     ok = true;
-  } else if (MATCH(".")) {
-    if (DIGIT()) {
+  } else if (take_char('.')) {
+    if (take_digit()) {
       double value = fraction_digits() + 0.0;
       if (EXPON()) value = value * power_of_ten(s.IEXPO);
       s.RVALUE = value;
@@ -244,7 +259,7 @@ bool FUNCAL() {
   const int sign = leading_sign(false);
   bool ok = UNSNUM();
   double acc = s.RVALUE;
-  while (ok && !MATCH(")")) ok = apply_operator(acc, false);
+  while (ok && !take_char(')')) ok = apply_operator(acc, false);
   if (ok) {
     if (sign < 0) acc = -acc;
     s.RVALUE = function(acc);

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <limits>
+#include <string_view>
 
 #include "kit/kit.h"
 
@@ -55,6 +56,47 @@ inline bool is_blank(char c) {
 }
 inline bool is_blank_or_tab(char c) {
   return c == kBlank || c == kTab;
+}
+
+// The cursor steps every scanner takes many times per field, inline so that the number
+// scanners keep their running values in registers. DIGIT, LETTER, SKIPBL and MATCH are
+// these same steps.
+
+// DIGIT: one digit at the cursor into IDIGIT.
+inline bool take_digit() {
+  ReaderState& s = RDSTATE;
+  if (at_end_of_line()) return false;
+  const char c = prc_at(s.ICUR);
+  if (c < '0' || c > '9') return false;
+  s.IDIGIT = c - '0';
+  ++s.ICUR;
+  return true;
+}
+
+// LETTER: one capital letter at the cursor into CURCHR.
+inline bool take_letter() {
+  ReaderState& s = RDSTATE;
+  if (at_end_of_line()) return false;
+  const char c = prc_at(s.ICUR);
+  if (c < 'A' || c > 'Z') return false;
+  s.CURCHR = c;
+  ++s.ICUR;
+  return true;
+}
+
+// SKIPBL: the end mark after ILAST, or the end of the buffer, stops it.
+inline void skip_blanks() {
+  ReaderState& s = RDSTATE;
+  while (is_blank(prc_at(s.ICUR))) ++s.ICUR;
+}
+
+// MATCH of a one-character keyword: with NCMTCH at least 1 no abbreviation is possible.
+inline bool take_char(char keyword) {
+  ReaderState& s = RDSTATE;
+  if (s.NCMTCH < 1) return MATCH(std::string_view(&keyword, 1));  // a set-up never made
+  if (at_end_of_line() || prc_at(s.ICUR) != keyword) return false;
+  ++s.ICUR;
+  return true;
 }
 
 // KIT's message and echo units: 0 is the console, a negative unit means no output.

@@ -3,6 +3,7 @@
 // serves records from the in-memory text.
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <span>
 #include <string_view>
@@ -79,6 +80,22 @@ void end_of_file() {
   if (s.MAXEOF != 0) throw lineio::StopRun{0};
 }
 
+// The last position of RAWLIN 1..nch that holds neither a blank nor a tab (0 if none). The
+// blank padding of a short record is passed over eight positions at a time.
+std::int32_t last_significant(std::int32_t nch) {
+  const ReaderState& s = RDSTATE;
+  std::int32_t p = nch;
+  constexpr std::uint64_t kEightBlanks = 0x2020202020202020u;
+  while (p >= 8) {
+    std::uint64_t chunk;
+    std::memcpy(&chunk, s.RAWLIN.data() + (p - 7), sizeof chunk);
+    if (chunk != kEightBlanks) break;
+    p -= 8;
+  }
+  while (p >= 1 && is_blank_or_tab(raw_at(p))) --p;
+  return p;
+}
+
 // Builds PRCLIN from RAWLIN, whose first significant position is `first`: tabs become
 // blanks, letters capitals (IUPCAS 1), a "!" ends the line; trailing blanks are not part
 // of it. Sets ICUR and ILAST and puts the end mark after ILAST.
@@ -89,6 +106,7 @@ void build_processed_line(std::int32_t first) {
   s.ICUR = first;
   std::fill(s.PRCLIN.begin() + 1, s.PRCLIN.begin() + first, kBlank);
   s.ILAST = first;  // `first` is significant, so the loop sets it here again at once
+  const std::int32_t last = last_significant(nch);
   std::int32_t p = first;
   while (p <= nch) {
     const char c = raw_at(p);
@@ -96,9 +114,9 @@ void build_processed_line(std::int32_t first) {
       set_prc(p, upcase ? static_cast<char>(c - ('a' - 'A')) : c);
       s.ILAST = p++;
     } else if (is_blank_or_tab(c)) {
+      if (p > last) break;  // only blanks and tabs remain
       std::int32_t q = p + 1;
-      while (q <= nch && is_blank_or_tab(raw_at(q))) ++q;
-      if (q > nch) break;  // only blanks and tabs remain
+      while (is_blank_or_tab(raw_at(q))) ++q;  // stops at `last` at the latest
       std::fill(s.PRCLIN.begin() + s.ILAST + 1, s.PRCLIN.begin() + q, kBlank);
       p = q;
     } else if (c == kLineComment) {

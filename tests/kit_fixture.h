@@ -30,7 +30,9 @@ struct MixedLine {
   std::vector<Field> fields;
 };
 
-inline std::uint64_t bits(double v) { return std::bit_cast<std::uint64_t>(v); }
+inline std::uint64_t bits(double v) {
+  return std::bit_cast<std::uint64_t>(v);
+}
 
 inline std::string padded(std::string_view text, std::size_t width) {
   std::string s(text.substr(0, width));

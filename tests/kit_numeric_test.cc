@@ -114,6 +114,7 @@ INSTANTIATE_TEST_SUITE_P(Fields, NumericFieldTest, ::testing::ValuesIn(kNumericC
 
 TEST_F(ReaderTest, LongDigitRunBeyondDoubleRangeIsInfinity) {
   use_text("1" + std::string(400, '0'));
+  kit::SETPAR(2048, 21);
   const MixedLine line = read_mixed();
   ASSERT_EQ(line.npar, 1);
   EXPECT_EQ(line.fields[0].type, kReal);

@@ -84,16 +84,7 @@ int main(int argc, char** argv) {
     std::fputs("usage: kitdump FILE\n", stderr);
     return 1;
   }
-  try {
-    const int status = dump(argv[1]);
-    lineio::finish_all();
-    return status;
-  } catch (const lineio::StopRun& stop) {
-    lineio::finish_all();
-    return stop.status;
-  } catch (const lineio::TransferFailure& failure) {
-    lineio::abandon_all();
-    lineio::report_failure(failure);
-    return lineio::kFailedTransferStatus;
-  }
+  int status = 0;
+  const int run_status = lineio::guarded_run([&] { status = dump(argv[1]); });
+  return run_status != 0 ? run_status : status;
 }
