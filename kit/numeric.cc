@@ -73,7 +73,7 @@ double power_of_ten(std::int32_t exponent) {
   }
   double result = 1.0;
   for (;;) {
-    if (bits & 1u) result *= base;
+    if ((bits & 1u) != 0) result *= base;
     bits >>= 1;
     if (bits == 0) break;
     base *= base;

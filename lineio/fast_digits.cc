@@ -27,8 +27,8 @@ constexpr std::array<u128, 39> kPow10 = make_powers();
 
 int bit_width(u128 x) {
   const auto high = static_cast<std::uint64_t>(x >> 64);
-  if (high != 0) return 64 + std::bit_width(high);
-  return std::bit_width(static_cast<std::uint64_t>(x));
+  if (high != 0) return 64 + static_cast<int>(std::bit_width(high));
+  return static_cast<int>(std::bit_width(static_cast<std::uint64_t>(x)));
 }
 
 struct Binary {
@@ -106,7 +106,7 @@ bool sci_digits(double value, int decimals, char* out, std::size_t& length) {
     const u128 low = kPow10[static_cast<std::size_t>(decimals)];
     const u128 high = low * 10;
     // The decimal exponent from the binary one; off by at most one, corrected below.
-    const int e2 = b.k + std::bit_width(b.m) - 1;
+    const int e2 = b.k + static_cast<int>(std::bit_width(b.m)) - 1;
     e10 = static_cast<int>(std::floor(e2 * 0.30102999566398120));
     u128 q = 0;
     for (int attempt = 0;; ++attempt) {
@@ -126,7 +126,8 @@ bool sci_digits(double value, int decimals, char* out, std::size_t& length) {
         num <<= b.k;
       } else if (b.k < 0) {
         if (bit_width(den) - b.k > 127) return false;
-        den <<= -b.k;
+        // den is 1 or a power of ten here; the analyzer loses track of 128-bit values.
+        den <<= -b.k;  // NOLINT(clang-analyzer-core.uninitialized.Assign)
       }
       const u128 floor_q = num / den;
       if (floor_q < low) {

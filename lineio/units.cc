@@ -84,8 +84,9 @@ extern "C" void remove_pending_and_die(int signal_number) {
   for (std::size_t n = 0; n < pending_valid.size(); ++n) {
     if (pending_valid[n] != 0) ::unlink(pending_names[n].data());
   }
-  std::signal(signal_number, SIG_DFL);
-  std::raise(signal_number);
+  // Nothing is left to do if either fails: the process is on its way out.
+  static_cast<void>(std::signal(signal_number, SIG_DFL));
+  static_cast<void>(std::raise(signal_number));
 }
 
 std::size_t index_of(const Connection& c) {
@@ -265,9 +266,10 @@ void bind_console(ByteSource& in, ByteSink& out, bool interactive) {
 
 void bind_standard_console() {
   // A closed console output must show up as a failed write, not end the process silently.
-  std::signal(SIGPIPE, SIG_IGN);
+  // Setting a disposition fails only for an invalid signal number.
+  static_cast<void>(std::signal(SIGPIPE, SIG_IGN));
   for (int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
-    std::signal(signal_number, remove_pending_and_die);
+    static_cast<void>(std::signal(signal_number, remove_pending_and_die));
   }
   bind(standard_in, standard_out, ::isatty(1) == 1);
 }
