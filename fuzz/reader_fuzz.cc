@@ -7,13 +7,16 @@
 //             bit 2: messages (and the echo) on the console instead of nowhere;
 //             bits 3-7: NCMTCH 1..32
 //   byte 3    the comment-line character
-//   byte 4    capacity of the caller's arrays, 0..100 fields
-//   byte 5    element length of the caller's texts, 1..100
+//   byte 4    bits 0-6: capacity of the caller's arrays, 0..100 fields; bit 7: read once
+//             more after the end, which must stop the run
+//   byte 5    bits 0-6: element length of the caller's texts, 1..100; bit 7: read the same
+//             bytes from the other source too and compare every result
 // INIFII sets the reader up, then RDMIX is called until the end of the data. After every
 // call the reader's invariants are checked; a broken one aborts.
 #include <unistd.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -71,21 +74,31 @@ void check_state(std::int32_t nchlin) {
   check(s.IWBEG >= 0 && s.IWEND >= 0 && s.IWEND <= s.NCHLIN + 1, "RDWORD positions");
 }
 
-}  // namespace
+struct Settings {
+  std::int32_t nchlin;
+  std::int32_t ncmtch;
+  bool upcase;
+  bool messages;
+  char comment;
+  std::size_t capacity;
+  std::int32_t text_length;
+};
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  if (size < kSettingBytes) return 0;
-  const std::int32_t nchlin = static_cast<std::int32_t>((data[0] << 8 | data[1]) % 2048) + 1;
-  const bool upcase = (data[2] & 1) != 0;
-  const bool from_file = (data[2] & 2) != 0;
-  const bool messages = (data[2] & 4) != 0;
-  const std::int32_t ncmtch = (data[2] >> 3) + 1;
-  const char comment = static_cast<char>(data[3]);
-  const std::size_t capacity = data[4] % 101;
-  const std::int32_t text_length = data[5] % 100 + 1;
-  const std::string_view text(reinterpret_cast<const char*>(data) + kSettingBytes,
-                              size - kSettingBytes);
+// What one RDMIX call handed back: the field count, then per field its type, the bits of
+// its value and its text.
+struct CallResult {
+  std::int32_t npar = 0;
+  std::vector<std::int32_t> types;
+  std::vector<std::uint64_t> values;
+  std::string texts;
+  bool operator==(const CallResult&) const = default;
+};
 
+// Sets the reader up on the text (in memory or as a file on unit 88) and calls RDMIX until
+// the end of the data, checking the invariants after every call. With `past_end` it reads
+// once more after the end, which must stop the run quietly.
+std::vector<CallResult> read_all(const Settings& set, bool from_file, bool past_end,
+                                 std::string_view text) {
   static NullSink sink;
   lineio::MemorySource console_in("");
   lineio::bind_console(console_in, sink, false);
@@ -93,7 +106,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   std::int32_t lunrd = kit::kMemoryUnit;
   if (from_file) {
-    if (!write_file(text)) return 0;
+    check(write_file(text), "writing the weight file");
     std::int32_t flag = 0;
     kit::OPNFIL(file_path(), kUnit, 2, 10, 1, 0, 0, -1, -kConsole, flag);
     check(flag == 0, "the weight file opens");
@@ -103,20 +116,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
 
   std::int32_t ierr = 0;
-  const std::int32_t lunpr = messages ? 0 : -kConsole;
-  kit::INIFII(lunrd, lunpr, ierr);
+  kit::INIFII(lunrd, set.messages ? 0 : -kConsole, ierr);
   check(ierr == 0, "INIFII succeeds");
-  kit::SETPAR(nchlin, 21);
-  kit::SETPAR(ncmtch, 22);
-  kit::SETPAR(upcase ? 1 : 0, 11);
-  kit::SETCMT(std::string_view(&comment, 1));
+  kit::SETPAR(set.nchlin, 21);
+  kit::SETPAR(set.ncmtch, 22);
+  kit::SETPAR(set.upcase ? 1 : 0, 11);
+  kit::SETCMT(std::string_view(&set.comment, 1));
 
+  const std::size_t capacity = set.capacity;
   std::vector<std::int32_t> itype(capacity, -7);
   std::vector<double> value(capacity, -7.0);
-  std::vector<char> chars(capacity * static_cast<std::size_t>(text_length), '?');
-  const kit::TextArray texts(chars, text_length);
-  const std::size_t most_fields = static_cast<std::size_t>(nchlin + 1) / 2;
+  std::vector<char> chars(capacity * static_cast<std::size_t>(set.text_length), '?');
+  const kit::TextArray texts(chars, set.text_length);
+  const std::size_t most_fields = static_cast<std::size_t>(set.nchlin + 1) / 2;
 
+  std::vector<CallResult> results;
   // Every call takes at least one record, and the text has at most size + 1 of them.
   std::int32_t npar = -99;
   std::int32_t last_nline = 0;
@@ -129,11 +143,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       check(false, "RDMIX writes its messages");
     }
     check(ierr == 0, "no read failure");
+    CallResult& result = results.emplace_back();
+    result.npar = npar;
     if (npar == -1) {
       check(kit::ATEOF(), "-1 only at the end of the data");
       break;
     }
-    check_state(nchlin);
+    check_state(set.nchlin);
     check(kit::RDSTATE.NLINE > last_nline, "every call reads a record");
     last_nline = kit::RDSTATE.NLINE;
     check(npar >= 0, "field count not negative");
@@ -158,6 +174,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         check(value[k] == std::trunc(value[k]) && std::fabs(value[k]) <= 2147483648.0,
               "integer field holds a 32-bit integer");
       }
+      result.types.push_back(itype[k]);
+      result.values.push_back(std::bit_cast<std::uint64_t>(value[k]));
+      result.texts.append(t.data(), t.size());
     }
     for (std::size_t k = n; k < capacity; ++k) {
       // Entries beyond NPAR keep what the caller had, unless an earlier line filled them.
@@ -165,6 +184,43 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
   }
   check(npar == -1, "the data end within one call per record");
+  if (past_end) {
+    // One end of file is tolerated; reading through it stops the run with status 0.
+    bool stopped = false;
+    try {
+      kit::RDMIX(npar, itype, value, texts, kUnit, kConsole, ierr);
+    } catch (const lineio::StopRun& stop) {
+      stopped = stop.status == 0;
+    }
+    check(stopped, "reading through the end stops the run with status 0");
+  }
   lineio::finish_all();  // releases the units
+  return results;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size < kSettingBytes) return 0;
+  Settings set{};
+  set.nchlin = static_cast<std::int32_t>((data[0] << 8 | data[1]) % 2048) + 1;
+  set.upcase = (data[2] & 1) != 0;
+  const bool from_file = (data[2] & 2) != 0;
+  set.messages = (data[2] & 4) != 0;
+  set.ncmtch = (data[2] >> 3) + 1;
+  set.comment = static_cast<char>(data[3]);
+  set.capacity = (data[4] & 0x7f) % 101;
+  const bool past_end = (data[4] & 0x80) != 0;
+  set.text_length = (data[5] & 0x7f) % 100 + 1;
+  const bool both = (data[5] & 0x80) != 0;
+  const std::string_view text(reinterpret_cast<const char*>(data) + kSettingBytes,
+                              size - kSettingBytes);
+
+  const std::vector<CallResult> first = read_all(set, from_file, past_end, text);
+  // Without NUL bytes (which end an in-memory line only) a file and the in-memory text
+  // holding the same bytes read alike.
+  if (both && text.find('\0') == std::string_view::npos) {
+    check(read_all(set, !from_file, false, text) == first, "file and in-memory text agree");
+  }
   return 0;
 }
