@@ -96,7 +96,7 @@ void check_complete(const std::string& out, const std::string& console) {
   const std::size_t header = out.find(kHeader);
   check(header != std::string::npos, "column header present");
   const std::string block = out.substr(0, header + kHeader.size());
-  check(console.find(block) != std::string::npos, "console shows the same report block");
+  check(console.ends_with(block), "the console ends with the same report block");
 
   // "#" then the kept count in 6 columns.
   const long kept = std::strtol(out.substr(2 + 57 + 2 + 1, 6).c_str(), nullptr, 10);
@@ -146,6 +146,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   lineio::MemorySink out;
   const int status = kel2fram::run(in, out, false);
   check(status == 0 || status == 2, "status 0 or 2");
+  if (status == 2) {
+    // The failed-transfer line is the last thing on the console (after an open prompt).
+    const std::string& console = out.bytes();
+    // The line end before the last line's own CR LF.
+    const std::size_t last =
+        console.size() < 3 ? std::string::npos : console.rfind("\r\n", console.size() - 3);
+    const std::size_t begin = last == std::string::npos ? 0 : last + 2;
+    const std::size_t error = console.rfind(" *** ERROR: ");
+    check(console.ends_with("\r\n") && error != std::string::npos && error >= begin,
+          "a failed run ends with its failure line", console.substr(begin));
+  }
 
   // Files the answers named may be there; a temporary file of the output must not.
   std::vector<std::string> typed;
