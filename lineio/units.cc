@@ -156,9 +156,13 @@ void prepare_file_output(std::int32_t unit, Connection& c) {
       note_pending(c);
       return;
     }
-    // No room for a temporary file beside the target (a folder without write permission):
-    // the file itself is rewritten from its start.
-    if (!c.fd_writable) fail_transfer("WRITE FAILED", unit, c.name, errno);
+    // No temporary file beside the target. Only a folder that refuses new files (no write
+    // permission) lets the file itself be rewritten from its start; any other failure (a
+    // full file system, no free inodes) ends the write with the file as it was, since a
+    // rewrite in place could then stop half-way and lose the former contents.
+    const int error = errno;
+    if (error != EACCES && error != EPERM) fail_transfer("WRITE FAILED", unit, c.name, error);
+    if (!c.fd_writable) fail_transfer("WRITE FAILED", unit, c.name, error);
     if (::ftruncate(c.fd, 0) != 0 || ::lseek(c.fd, 0, SEEK_SET) < 0) {
       fail_transfer("WRITE FAILED", unit, c.name, errno);
     }
