@@ -2,7 +2,8 @@
 // decimals.
 //
 //   byte 0     field kind: integer, fixed point, scientific or text; bit 2 composes the field
-//              after a literal and blank columns in a Line
+//              after a literal and blank columns in a Line; bit 3 makes the value a decimal
+//              number of a weight list rather than any bit pattern
 //   byte 1-2   width w (mostly 0..63, sometimes up to 2200)
 //   byte 3-4   decimals d (mostly -2..29, sometimes up to 1300)
 //   byte 5-12  the value: the bits of a double or of a 64-bit integer
@@ -133,7 +134,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const int dd = data[3] << 8 | data[4];
   const int decimals = (dd & 0x8000) != 0 ? (dd & 0x7fff) % 1301 : (dd & 0xff) % 32 - 2;
   const std::uint64_t raw = bits_at(data + 5);
-  const double value = std::bit_cast<double>(raw);
+  // Bit 3 of byte 0: a value as weight lists hold them, an integer of up to 15 digits divided
+  // by a power of ten up to 10^31 (ties such as 0.0625 among them); otherwise any bit
+  // pattern, NaN and infinities included.
+  const double value = (data[0] & 8) != 0
+                           ? static_cast<double>(static_cast<std::int64_t>(raw << 14) >> 14) /
+                                 std::pow(10.0, static_cast<double>(raw >> 59))
+                           : std::bit_cast<double>(raw);
   const auto integer = static_cast<std::int64_t>(raw);
   const std::string_view rest(reinterpret_cast<const char*>(data) + 13, size - 13);
 
