@@ -67,6 +67,26 @@ char* put_digits(char* out, std::uint64_t q, int width) {
 bool fixed_digits(double value, int decimals, char* out, std::size_t& length) {
   if (!std::isfinite(value) || decimals < 0 || decimals > kMaxDecimals) return false;
   const Binary b = decompose(value);
+  if (decimals <= 3 && b.k < 0 && b.k > -64) {
+    // The usual case, coordinates with three decimals: m * 10^d stays below 2^63.
+    const std::uint64_t unit =
+        static_cast<std::uint64_t>(kPow10[static_cast<std::size_t>(decimals)]);
+    const std::uint64_t scaled = b.m * unit;
+    const int s = -b.k;
+    std::uint64_t q = scaled >> s;
+    const std::uint64_t r = scaled - (q << s);
+    const std::uint64_t half = std::uint64_t{1} << (s - 1);
+    if (r > half || (r == half && (q & 1) != 0)) ++q;
+    char* p = out;
+    if (std::signbit(value)) *p++ = '-';
+    p = std::to_chars(p, out + 64, q / unit).ptr;
+    if (decimals > 0) {
+      *p++ = '.';
+      p = put_digits(p, q % unit, decimals);
+    }
+    length = static_cast<std::size_t>(p - out);
+    return true;
+  }
   u128 q = 0;
   const u128 scaled = u128{b.m} * kPow10[static_cast<std::size_t>(decimals)];  // < 2^110
   if (b.k >= 0) {
@@ -127,6 +147,28 @@ bool sci_digits(double value, int decimals, char* out, std::size_t& length) {
       } else if (b.k < 0) {
         if (bit_width(den) - b.k > 127) return false;
         den <<= -b.k;
+      }
+      if (t >= 0 && b.k < 0 && -b.k < 128) {
+        // A power-of-two denominator: shifts instead of divisions.
+        const int s = -b.k;
+        const u128 floor_q = num >> s;
+        if (floor_q < low) {
+          --e10;
+          continue;
+        }
+        if (floor_q >= high) {
+          ++e10;
+          continue;
+        }
+        const u128 r = num - (floor_q << s);
+        const u128 half = u128{1} << (s - 1);
+        q = floor_q;
+        if (r > half || (r == half && (q & 1) != 0)) ++q;
+        if (q == high) {
+          q = low;
+          ++e10;
+        }
+        break;
       }
       const u128 floor_q = num / den;
       if (floor_q < low) {
