@@ -44,15 +44,6 @@ Binary decompose(double value) {
   return {fraction | (std::uint64_t{1} << 52), biased - 1075};
 }
 
-// Rounds num / den to nearest, ties to even. den > 0.
-u128 round_quotient(u128 num, u128 den) {
-  u128 q = num / den;
-  const u128 r = num - q * den;
-  const u128 rest = den - r;
-  if (r > rest || (r == rest && (q & 1) != 0)) ++q;
-  return q;
-}
-
 // Writes q as exactly `width` digits with leading zeros.
 char* put_digits(char* out, std::uint64_t q, int width) {
   for (int n = width - 1; n >= 0; --n) {
@@ -148,29 +139,10 @@ bool sci_digits(double value, int decimals, char* out, std::size_t& length) {
         if (bit_width(den) - b.k > 127) return false;
         den <<= -b.k;
       }
-      if (t >= 0 && b.k < 0 && -b.k < 128) {
-        // A power-of-two denominator: shifts instead of divisions.
-        const int s = -b.k;
-        const u128 floor_q = num >> s;
-        if (floor_q < low) {
-          --e10;
-          continue;
-        }
-        if (floor_q >= high) {
-          ++e10;
-          continue;
-        }
-        const u128 r = num - (floor_q << s);
-        const u128 half = u128{1} << (s - 1);
-        q = floor_q;
-        if (r > half || (r == half && (q & 1) != 0)) ++q;
-        if (q == high) {
-          q = low;
-          ++e10;
-        }
-        break;
-      }
-      const u128 floor_q = num / den;
+      // A power-of-two denominator needs shifts only; others a division.
+      const bool shift = t >= 0 && b.k < 0;
+      const int s = shift ? -b.k : 0;
+      const u128 floor_q = shift ? num >> s : num / den;
       if (floor_q < low) {
         --e10;
         continue;
@@ -179,7 +151,10 @@ bool sci_digits(double value, int decimals, char* out, std::size_t& length) {
         ++e10;
         continue;
       }
-      q = round_quotient(num, den);
+      q = floor_q;
+      const u128 r = num - floor_q * den;
+      const u128 rest = den - r;
+      if (r > rest || (r == rest && (q & 1) != 0)) ++q;
       if (q == high) {
         q = low;
         ++e10;

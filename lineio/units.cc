@@ -99,18 +99,8 @@ Connection* find(std::int32_t unit) {
 }
 
 // Writes all bytes to a descriptor; answers 0 or errno.
-int write_all(int fd, const char* p, std::size_t left) {
-  while (left > 0) {
-    ssize_t n = ::write(fd, p, left);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return errno;
-    }
-    if (n == 0) return EIO;
-    p += n;
-    left -= static_cast<std::size_t>(n);
-  }
-  return 0;
+int write_all(int fd, const char* p, std::size_t n) {
+  return FdSink(fd).write({p, n});
 }
 
 void release(Connection& c) {
