@@ -44,15 +44,6 @@ Binary decompose(double value) {
   return {fraction | (std::uint64_t{1} << 52), biased - 1075};
 }
 
-// Rounds num / den to nearest, ties to even. den > 0.
-u128 round_quotient(u128 num, u128 den) {
-  u128 q = num / den;
-  const u128 r = num - q * den;
-  const u128 rest = den - r;
-  if (r > rest || (r == rest && (q & 1) != 0)) ++q;
-  return q;
-}
-
 // Writes q as exactly `width` digits with leading zeros.
 char* put_digits(char* out, std::uint64_t q, int width) {
   for (int n = width - 1; n >= 0; --n) {
@@ -67,6 +58,26 @@ char* put_digits(char* out, std::uint64_t q, int width) {
 bool fixed_digits(double value, int decimals, char* out, std::size_t& length) {
   if (!std::isfinite(value) || decimals < 0 || decimals > kMaxDecimals) return false;
   const Binary b = decompose(value);
+  if (decimals <= 3 && b.k < 0 && b.k > -64) {
+    // The usual case, coordinates with three decimals: m * 10^d stays below 2^63.
+    const std::uint64_t unit =
+        static_cast<std::uint64_t>(kPow10[static_cast<std::size_t>(decimals)]);
+    const std::uint64_t scaled = b.m * unit;
+    const int s = -b.k;
+    std::uint64_t q = scaled >> s;
+    const std::uint64_t r = scaled - (q << s);
+    const std::uint64_t half = std::uint64_t{1} << (s - 1);
+    if (r > half || (r == half && (q & 1) != 0)) ++q;
+    char* p = out;
+    if (std::signbit(value)) *p++ = '-';
+    p = std::to_chars(p, out + 64, q / unit).ptr;
+    if (decimals > 0) {
+      *p++ = '.';
+      p = put_digits(p, q % unit, decimals);
+    }
+    length = static_cast<std::size_t>(p - out);
+    return true;
+  }
   u128 q = 0;
   const u128 scaled = u128{b.m} * kPow10[static_cast<std::size_t>(decimals)];  // < 2^110
   if (b.k >= 0) {
@@ -129,7 +140,10 @@ bool sci_digits(double value, int decimals, char* out, std::size_t& length) {
         // den is 1 or a power of ten here; the analyzer loses track of 128-bit values.
         den <<= -b.k;  // NOLINT(clang-analyzer-core.uninitialized.Assign)
       }
-      const u128 floor_q = num / den;
+      // A power-of-two denominator needs shifts only; others a division.
+      const bool shift = t >= 0 && b.k < 0;
+      const int s = shift ? -b.k : 0;
+      const u128 floor_q = shift ? num >> s : num / den;
       if (floor_q < low) {
         --e10;
         continue;
@@ -138,7 +152,10 @@ bool sci_digits(double value, int decimals, char* out, std::size_t& length) {
         ++e10;
         continue;
       }
-      q = round_quotient(num, den);
+      q = floor_q;
+      const u128 r = num - floor_q * den;
+      const u128 rest = den - r;
+      if (r > rest || (r == rest && (q & 1) != 0)) ++q;
       if (q == high) {
         q = low;
         ++e10;

@@ -39,6 +39,7 @@ struct Connection {
   bool formatted = true;
   bool scratch = false;
   bool replace_by_rename = false;  // regular file: writes go to a temporary file first
+  bool truncate_on_write = false;  // rewound after writing: the next write starts anew
   std::int64_t record_bytes = 0;
   std::string target;     // resolved path that the temporary file replaces
   int write_fd = -1;      // where sequential output goes, once something is written
@@ -100,18 +101,8 @@ Connection* find(std::int32_t unit) {
 }
 
 // Writes all bytes to a descriptor; answers 0 or errno.
-int write_all(int fd, const char* p, std::size_t left) {
-  while (left > 0) {
-    ssize_t n = ::write(fd, p, left);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return errno;
-    }
-    if (n == 0) return EIO;
-    p += n;
-    left -= static_cast<std::size_t>(n);
-  }
-  return 0;
+int write_all(int fd, const char* p, std::size_t n) {
+  return FdSink(fd).write({p, n});
 }
 
 void release(Connection& c) {
@@ -170,6 +161,10 @@ void prepare_file_output(std::int32_t unit, Connection& c) {
     return;
   }
   if (c.fd_writable) {
+    if (c.truncate_on_write && ::ftruncate(c.fd, 0) != 0) {
+      fail_transfer("WRITE FAILED", unit, c.name, errno);
+    }
+    c.truncate_on_write = false;
     c.write_fd = c.fd;
     return;
   }
@@ -487,9 +482,12 @@ int rewind_unit(std::int32_t unit) {
       ::close(c->fd);
       c->fd = c->write_fd;
       c->fd_writable = true;
+    } else if (c->write_fd != c->fd) {
+      ::close(c->write_fd);  // a device reopened for writing
+    } else {
+      c->truncate_on_write = true;  // writing again starts the file anew
     }
     c->write_fd = -1;
-    c->replace_by_rename = true;
   }
   if (::lseek(c->fd, 0, SEEK_SET) < 0) {
     if (c->consumed) return errno;

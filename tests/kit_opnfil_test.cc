@@ -151,6 +151,26 @@ TEST_F(OpnfilTest, ScratchFileReportAndRoundTrip) {
   ASSERT_EQ(lineio::read_record(7, text), 0);
   EXPECT_EQ(std::string(text.data(), 6), "second");
   EXPECT_EQ(lineio::read_record(7, text), lineio::kEndOfFile);
+  // Writing after a rewind starts the file anew.
+  ASSERT_EQ(lineio::rewind_unit(7), 0);
+  lineio::put_line(7, "third");
+  ASSERT_EQ(lineio::rewind_unit(7), 0);
+  ASSERT_EQ(lineio::read_record(7, text), 0);
+  EXPECT_EQ(std::string(text.data(), 6), "third ");
+  EXPECT_EQ(lineio::read_record(7, text), lineio::kEndOfFile);
+}
+
+TEST_F(OpnfilTest, RewindAfterWritingAFileReadsWhatWasWritten) {
+  dir.write("f.txt", "old line\n");
+  ASSERT_EQ(open(dir.file("f.txt"), 8, 1, 10, 1, 0, 0, -1, -6), 0);
+  lineio::put_line(8, "new one");
+  ASSERT_EQ(lineio::rewind_unit(8), 0);
+  std::array<char, 8> text;
+  ASSERT_EQ(lineio::read_record(8, text), 0);
+  EXPECT_EQ(std::string(text.data(), 8), "new one ");
+  lineio::put_line(8, "again");
+  lineio::close_unit(8);
+  EXPECT_EQ(dir.read("f.txt"), "again\r\n");
 }
 
 TEST_F(OpnfilTest, DirectAccessRoundTrip) {

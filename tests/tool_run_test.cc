@@ -181,6 +181,23 @@ TEST_F(FullRun, LinesAreCheckedConvertedAndFiltered) {
   }
 }
 
+TEST_F(FullRun, SpreadAnswersReachReportAndRecords) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"3 nodes", " 3"}, {"3,4", " 3"}, {"-2", "-2"}, {"", " 1"}, {"100", "**"}};
+  for (const auto& [answer, shown] : cases) {
+    SCOPED_TRACE(answer);
+    const auto r = run("1 1 2 3\n", "w.txt\nout.txt\n\n" + answer + "\n\n\n\n");
+    ASSERT_EQ(r.status, 0);
+    const std::string line = "#  Masses are spread to" + shown + " nearest node(s).\r\n";
+    EXPECT_NE(r.out.find(line), std::string::npos);
+    const std::string file = output();
+    EXPECT_NE(file.find(line), std::string::npos);
+    const std::string spread = answer == "100" ? " 100" : "  " + shown;
+    EXPECT_NE(file.find("\r\n Map_Mass  " + spread + "       1.000       2.000       3.000"),
+              std::string::npos);
+  }
+}
+
 TEST_F(FullRun, ZeroTotalMassGivesCentreAtOrigin) {
   const auto r = run("0 1 2 3\n0 -4 5 6\n", "w.txt\nout.txt\n\n\n\n\n\n");
   ASSERT_EQ(r.status, 0);
