@@ -134,7 +134,11 @@ void prepare_file_output(std::int32_t unit, Connection& c) {
       base = dir.substr(slash + 1);
       dir = slash == 0 ? "/" : dir.substr(0, slash);
     }
-    std::string temp = dir + (dir.back() == '/' ? "" : "/") + "." + base + ".kel2fram-XXXXXX";
+    // The temporary name holds at most 200 characters of the target's name, so that it stays
+    // within the 255 a folder entry may have.
+    constexpr std::size_t kKeptNameLength = 200;
+    std::string temp = dir + (dir.back() == '/' ? "" : "/") + "." +
+                       base.substr(0, kKeptNameLength) + ".kel2fram-XXXXXX";
     const int t = ::mkostemp(temp.data(), O_CLOEXEC);
     if (t >= 0) {
       struct stat st {};

@@ -318,6 +318,21 @@ TEST_F(HostileRun, OutputOnAFullFileSystemKeepsTheFormerFile) {
   }
 }
 
+TEST_F(HostileRun, OutputWithTheLongestFileNameIsReplacedWhole) {
+  // A name of 250 characters: its temporary file beside it must still have a valid name.
+  const std::string name(250, 'o');
+  dir.write("w.txt", "1 2 3 4\n");
+  dir.write(name, kFormer);
+  const RunResult r = run("w.txt\n" + name + "\n\n\n\n\n\n");
+  EXPECT_EQ(r.status, 0);
+  const std::string block =
+      report("     1", "    1.000E+03", "       2.000       3.000       4.000");
+  EXPECT_EQ(dir.read(name),
+            block + crlf({" Map_Mass     1       2.000       3.000       4.000   1.0000E+03"}) +
+                kClosing);
+  expect_only({"w.txt", name});
+}
+
 // ---- The console going away ---------------------------------------------------------------
 
 TEST_F(HostileRun, EndOfInputAtAnyQuestionLeavesTheOutputFileUntouched) {
