@@ -7,10 +7,13 @@
 
 #include "kit/kit.h"
 #include "lineio/lineio.h"
+#include "support/console_text.h"
 #include "support/subprocess.h"
 #include "tool/kel2fram.h"
 
 namespace {
+
+using namespace console_text;  // NOLINT(google-build-using-namespace)
 
 using testing_support::crlf;
 using testing_support::run_program;
@@ -25,16 +28,6 @@ const std::string kBannerHead = crlf({"", "", "---------------------------------
 const std::string kBannerTail = crlf({"-----                                     ------",
                                       "------------------------------------------------",
                                       "------------------------------------------------"});
-
-const std::string kAskInput = " Give file containing Weight Data  :  ";
-const std::string kAskOutput = " File to write the processed data  :  ";
-const std::string kAskUnit = " Mass unit (kg or tonnes. Def=tonnes): ";
-const std::string kAskSpread = " Number of nodes to spread mass /1/  : ";
-const std::string kAskX = " Skip Masses outside Xmin/Xmax  (no) ? ";
-const std::string kAskY = " Skip Masses outside Ymin/Ymax  (no) ? ";
-const std::string kAskZ = " Skip Masses outside Zmin/Zmax  (no) ? ";
-const std::string kRangeX = "  .. Give X-min and X-max            : ";
-const std::string kNotice = crlf({"", "       Processing Weight Data ... ", ""});
 
 std::string padded(const std::string& name) {
   return name + std::string(256 - name.size(), ' ');

@@ -10,25 +10,18 @@
 #include <string>
 #include <vector>
 
+#include "support/console_text.h"
 #include "support/subprocess.h"
 
 namespace {
+
+using namespace console_text;  // NOLINT(google-build-using-namespace)
 
 using testing_support::crlf;
 using testing_support::run_program;
 using testing_support::RunResult;
 using testing_support::ScratchDir;
 
-const std::string kAskInput = " Give file containing Weight Data  :  ";
-const std::string kAskOutput = " File to write the processed data  :  ";
-const std::string kAskUnit = " Mass unit (kg or tonnes. Def=tonnes): ";
-const std::string kAskSpread = " Number of nodes to spread mass /1/  : ";
-const std::string kAskX = " Skip Masses outside Xmin/Xmax  (no) ? ";
-const std::string kAskY = " Skip Masses outside Ymin/Ymax  (no) ? ";
-const std::string kAskZ = " Skip Masses outside Zmin/Zmax  (no) ? ";
-const std::string kRangeX = "  .. Give X-min and X-max            : ";
-const std::string kRangeZ = "  .. Give Z-min and Z-max            : ";
-const std::string kNotice = crlf({"", "       Processing Weight Data ... ", ""});
 const std::string kDialogue =
     kAskInput + kAskOutput + kAskUnit + kAskSpread + kAskX + kAskY + kAskZ + kNotice;
 const std::string kDefaultAnswers = "w.txt\nout.txt\n\n\n\n\n\n";

@@ -6,23 +6,20 @@
 #include <string>
 #include <vector>
 
+#include "support/console_text.h"
 #include "support/subprocess.h"
 #include "tool/kel2fram.h"
 
 namespace {
+
+using namespace console_text;  // NOLINT(google-build-using-namespace)
 
 using testing_support::crlf;
 using testing_support::run_program;
 using testing_support::RunResult;
 using testing_support::ScratchDir;
 
-const std::string kDialogue =
-    " Give file containing Weight Data  :  "
-    " File to write the processed data  :  "
-    " Mass unit (kg or tonnes. Def=tonnes): "
-    " Number of nodes to spread mass /1/  : "
-    " Skip Masses outside Xmin/Xmax  (no) ? ";
-const std::string kNotice = crlf({"", "       Processing Weight Data ... ", ""});
+const std::string kDialogue = kAskInput + kAskOutput + kAskUnit + kAskSpread + kAskX;
 const std::string kHeader = "'          nSpread     X           Y           Z       Mass [kg]";
 const std::string kEnd = "'  --------------- E O F ----------------";
 
@@ -79,9 +76,7 @@ TEST_F(FullRun, WorkedExampleIsByteExact) {
                                    "#  Z_min and Z_max boundary:  -1.000E+35   1.000E+35"},
                                   "    3.500E+03", "       1.429       8.571      15.429", " 1",
                                   "#      1 masses skipped. Weight=    2.500E+02");
-  const std::string console = kDialogue + "  .. Give X-min and X-max            : " +
-                              " Skip Masses outside Ymin/Ymax  (no) ? " +
-                              " Skip Masses outside Zmin/Zmax  (no) ? " + kNotice +
+  const std::string console = kDialogue + kRangeX + kAskY + kAskZ + kNotice +
                               crlf({" Too few parameters, ( 3 ), on line      3"}) + crlf(block);
   EXPECT_EQ(after_banner(r.out), console);
   std::vector<std::string> file = block;
