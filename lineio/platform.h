@@ -1,0 +1,116 @@
+// The few operating-system services that the unit table needs, behind one small interface.
+// One implementation per system (platform_posix.cc, platform_win32.cc); nothing above this
+// header knows which system it runs on.
+//
+// Codes: 0 is success; a failure answers a positive error code (an errno value, or on
+// Windows the errno value nearest to the system's error), so that messages read alike.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace lineio::platform {
+
+// A descriptor (POSIX) or a handle value (Windows).
+using Handle = std::intptr_t;
+inline constexpr Handle kNoHandle = -1;
+
+// ---- The process and its console ------------------------------------------------------
+
+// Once, before the first transfer: console streams in binary mode; a closed console reader
+// and a file-size limit become write failures instead of ending the process; interrupts,
+// terminations and hang-ups remove the pending temporary files first. A signal that the
+// caller set to be ignored stays ignored.
+void prepare_process();
+Handle standard_input();
+Handle standard_output();
+Handle standard_error();
+bool is_terminal(Handle handle);
+
+// ---- Transfers ------------------------------------------------------------------------
+
+// Fills up to into.size() bytes; answers the count, 0 at the end, or minus a code.
+long read(Handle handle, std::span<char> into);
+// Writes every byte (retrying short writes and interruptions); answers 0 or a code.
+int write_all(Handle handle, std::span<const char> bytes);
+// Positioned transfers of direct-access files; read_at answers a count as read does.
+long read_at(Handle handle, std::int64_t offset, std::span<char> into);
+int write_at(Handle handle, std::int64_t offset, std::span<const char> bytes);
+// Moves to the first byte; answers 0 or a code (a pipe cannot go back).
+int rewind(Handle handle);
+// Cuts a file to length 0 at its current position 0; answers 0 or a code.
+int truncate(Handle handle);
+void close(Handle handle);
+
+// ---- Files read, or updated in place --------------------------------------------------
+
+enum class Kind { regular, directory, fifo, device, other };
+
+struct Opened {
+  Handle handle = kNoHandle;
+  Kind kind = Kind::other;
+  bool writable = false;  // opened for writing too
+};
+
+// Opens an existing file to read; with `update`, to read and write when that is allowed
+// (direct access), else to read only. A directory is refused (EISDIR), and so is a regular
+// file whose permissions let nobody read it (EACCES), even for a privileged user.
+int open_existing(std::string_view name, bool update, Opened& file);
+// Opens a file to read and write in place, creating it when absent (direct access);
+// `exclusive` refuses an existing file (EEXIST).
+int open_update(std::string_view name, bool exclusive, Opened& file);
+// An unnamed read-write file that disappears when closed or when the program ends.
+int open_scratch(Opened& file);
+
+// ---- Output that replaces a file only when committed ----------------------------------
+
+enum class Route {
+  replace,          // a regular file, or none yet: written to a temporary file beside it
+  direct,           // a FIFO, a device or a socket: opened write-only and written as it goes
+  standard_stream,  // the very file that standard output or standard error is: written
+                    // through that descriptor, after what is already there
+};
+
+struct Output {
+  Handle handle = kNoHandle;  // where written bytes go
+  Route route = Route::direct;
+  bool target_existed = false;  // the target was there when the output was opened
+  std::string target;           // the file a commit replaces (links resolved)
+  std::string temp;             // the named temporary file; empty for an unnamed one
+  int slot = -1;                // registration of the pending file for interrupt clean-up
+};
+
+// Prepares output to `name`, classified by what the name opens (not by how it is spelled):
+// a regular file, or a name that does not exist yet, gets a temporary file in the same
+// folder (so that a folder that refuses new files fails here, at the open); standard output
+// and standard error are written through their descriptors; FIFOs, devices and sockets are
+// opened write-only (a FIFO waits for its reader). `exclusive` refuses an existing target
+// (EEXIST). Answers 0 or a code; on a failure nothing is left behind.
+int open_output(std::string_view name, bool exclusive, Output& out);
+
+// Makes what was written the target's contents, durably. For Route::replace:
+//   1. sync the temporary file's data to the disk;
+//   2. give an unnamed temporary file a name in the target's folder;
+//   3. close the temporary file;
+//   4. rename it over the target (atomic: the target is old or new, never partial);
+//   5. sync the folder, so that the new name survives a power cut.
+// A failure in steps 1 to 4 removes the temporary file and leaves the target untouched. A
+// failure in step 5 is reported although the target already holds the new contents. For
+// Route::direct the file is closed; for Route::standard_stream nothing is left to do.
+// Answers 0 or the code of the failed step.
+int commit(Output& out);
+// Drops the output: the temporary file is removed, the target keeps its former contents.
+void discard(Output& out);
+
+// ---- Fault injection for the tests of the commit sequence -----------------------------
+
+enum class Step { sync, name, close, rename, sync_folder };
+
+// The next time `step` runs, it fails with `code` instead (0 clears).
+void fail_step_once(Step step, int code);
+// Calls `observer` as each step of a commit starts (nullptr: none).
+void observe_steps(void (*observer)(Step));
+
+}  // namespace lineio::platform
