@@ -13,6 +13,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 namespace lineio {
 
@@ -64,20 +65,20 @@ class ByteSink {
 
 class FdSource final : public ByteSource {
  public:
-  explicit FdSource(int fd) : fd_(fd) {}
+  explicit FdSource(std::intptr_t handle) : handle_(handle) {}
   long read(std::span<char> into) override;
 
  private:
-  int fd_;
+  std::intptr_t handle_;  // a platform handle
 };
 
 class FdSink final : public ByteSink {
  public:
-  explicit FdSink(int fd) : fd_(fd) {}
+  explicit FdSink(std::intptr_t handle) : handle_(handle) {}
   int write(std::span<const char> bytes) override;
 
  private:
-  int fd_;
+  std::intptr_t handle_;  // a platform handle
 };
 
 class MemorySource final : public ByteSource {
@@ -151,6 +152,9 @@ void put_open(std::int32_t unit, const Line& line);
 void put_line(std::int32_t unit, std::string_view text);
 // Writes n empty lines.
 void put_empty(std::int32_t unit, int n = 1);
+// Writes one line on standard error, after the pending console output: the program's own
+// notices, which the console's fixed texts do not hold.
+void notice(std::string_view line);
 
 // ---------------------------------------------------------------------------------------
 // Reading.
@@ -158,12 +162,14 @@ void put_empty(std::int32_t unit, int n = 1);
 inline constexpr int kEndOfFile = -1;
 
 // Reads the next line of a unit into text: its first text.size() characters, blank padded;
-// one CR before the line feed is dropped, a last line without a line feed still counts.
+// one CR before the line feed (or ending the input) is dropped, a last line without a line
+// feed still counts, and a byte-order mark before a file's first line is skipped.
+// full_length, when given, receives the line's whole length, also beyond text.size().
 // Answers 0, kEndOfFile, or a positive error code. Never ends the run (the reader's reads).
-int read_record(std::int32_t unit, std::span<char> text);
+int read_record(std::int32_t unit, std::span<char> text, std::size_t* full_length = nullptr);
 
 // The program's own reads: like read_record, but an end of file or an error ends the run.
-void read_text(std::int32_t unit, std::span<char> text);
+void read_text(std::int32_t unit, std::span<char> text, std::size_t* full_length = nullptr);
 
 // Free form: the first item of text as an integer (sign and digits). An empty first item
 // (a leading comma) leaves `current`. A malformed item ends the run, naming `unit`.
@@ -188,8 +194,9 @@ struct OpenRequest {
 
 // Connects a unit. Answers 0, or a positive failure code (an errno value).
 int open_unit(std::int32_t unit, const OpenRequest& request);
-// Flushes and disconnects a unit; a replaced file takes its new contents now. No-op when
-// the unit is not connected.
+// Flushes and disconnects a unit; a replaced file takes its new contents now, durably (a
+// file opened and closed without a line written keeps its former contents). A failure
+// leaves the file as it was and ends the run. No-op when the unit is not connected.
 void close_unit(std::int32_t unit);
 // Disconnects a unit without giving it what was written: a file being replaced keeps its
 // former contents; pending output is dropped.
@@ -205,7 +212,8 @@ int read_direct(std::int32_t unit, std::int32_t record, std::span<char> bytes);
 // Bytes per record of a direct-access unit (0 for other connections).
 std::int64_t record_bytes(std::int32_t unit);
 
-// Normal end: flushes and closes every unit, replaced files take their new contents.
+// Normal end: flushes the console, then closes every unit, replaced files taking their new
+// contents.
 void finish_all();
 // Failed end: drops every pending replacement (files keep their former contents), flushes
 // what can be flushed, disconnects everything.
@@ -217,13 +225,17 @@ void report_failure(const TransferFailure& failure);
 
 // Runs body as a whole program run: a normal return or a StopRun flushes and closes every
 // unit; a TransferFailure drops pending replacements and writes its line. Answers the exit
-// status: 0 (or the stop's), or kFailedTransferStatus.
+// status: the body's (when it answers one), the stop's, or kFailedTransferStatus.
 template <class Body>
 int guarded_run(Body&& body) {
   try {
     int status = 0;
     try {
-      body();
+      if constexpr (std::is_same_v<decltype(body()), void>) {
+        body();
+      } else {
+        status = body();
+      }
     } catch (const StopRun& stop) {
       status = stop.status;
     }

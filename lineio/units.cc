@@ -1,29 +1,26 @@
 // The unit table: console streams and file connections, buffered line output, line input,
 // and the safe replacement of written files.
 //
-// A regular file written sequentially is never changed in place: its new contents go to a
-// temporary file beside it, which takes the file's name when the unit is closed. A run that
-// fails before that leaves the file as it was. Devices, pipes and scratch files are written
-// directly.
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
+// A file written sequentially is never changed in place: when its unit is opened for
+// output, a temporary file is made beside it, and the written lines become the file's
+// contents only when the unit is closed (synced, renamed over the file, its folder synced).
+// A run that ends before that leaves the file as it was. Devices and pipes are written
+// directly; what a name is, is decided by the system, not by its spelling.
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <climits>
-#include <csignal>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
 
 #include "lineio/failure.h"
 #include "lineio/lineio.h"
+#include "lineio/platform.h"
 
 namespace lineio {
 namespace {
+
+namespace os = platform;
 
 constexpr std::size_t kBufferSize = std::size_t{1} << 16;
 
@@ -33,17 +30,16 @@ struct Connection {
   std::string name;  // as named by the caller, for messages
 
   // Files.
-  int fd = -1;
-  bool fd_writable = false;
+  os::Opened file;  // what is read (and, for direct access and scratch files, written)
   bool direct = false;
   bool formatted = true;
   bool scratch = false;
-  bool replace_by_rename = false;  // regular file: writes go to a temporary file first
-  bool truncate_on_write = false;  // rewound after writing: the next write starts anew
+  bool truncate_on_write = false;  // a scratch file rewound after writing starts anew
   std::int64_t record_bytes = 0;
-  std::string target;     // resolved path that the temporary file replaces
-  int write_fd = -1;      // where sequential output goes, once something is written
-  std::string temp_path;  // pending replacement, empty when none
+  os::Output output;         // where sequential output goes
+  bool output_open = false;  // output holds a pending replacement or a direct target
+  bool written = false;      // bytes went to the output since it was opened
+  bool at_start = true;      // nothing read since the unit was opened or rewound
 
   // Buffers, allocated on first use of the connection.
   std::unique_ptr<char[]> out;
@@ -60,39 +56,8 @@ ByteSource* console_source = nullptr;
 ByteSink* console_sink = nullptr;
 bool console_interactive = false;
 
-FdSource standard_in(0);
-FdSink standard_out(1);
-
-// Names of the temporary files still pending, kept where a signal handler can reach them
-// without allocating: an interrupted run removes them and leaves the targets as they were.
-std::array<std::array<char, PATH_MAX>, kHighestUnit + 1> pending_names{};
-std::array<volatile std::sig_atomic_t, kHighestUnit + 1> pending_valid{};
-
-std::size_t index_of(const Connection& c);
-
-void note_pending(const Connection& c) {
-  const std::size_t n = index_of(c);
-  if (c.temp_path.size() >= PATH_MAX) return;
-  std::copy_n(c.temp_path.c_str(), c.temp_path.size() + 1, pending_names[n].data());
-  pending_valid[n] = 1;
-}
-
-void forget_pending(const Connection& c) {
-  pending_valid[index_of(c)] = 0;
-}
-
-extern "C" void remove_pending_and_die(int signal_number) {
-  for (std::size_t n = 0; n < pending_valid.size(); ++n) {
-    if (pending_valid[n] != 0) ::unlink(pending_names[n].data());
-  }
-  // Nothing is left to do if either fails: the process is on its way out.
-  static_cast<void>(std::signal(signal_number, SIG_DFL));
-  static_cast<void>(std::raise(signal_number));
-}
-
-std::size_t index_of(const Connection& c) {
-  return static_cast<std::size_t>(&c - units.data());
-}
+FdSource standard_in(os::standard_input());
+FdSink standard_out(os::standard_output());
 
 Connection* find(std::int32_t unit) {
   if (unit < 0 || unit > kHighestUnit) return nullptr;
@@ -100,81 +65,45 @@ Connection* find(std::int32_t unit) {
   return c.kind == Connection::Kind::none ? nullptr : &c;
 }
 
-// Writes all bytes to a descriptor; answers 0 or errno.
-int write_all(int fd, const char* p, std::size_t n) {
-  return FdSink(fd).write({p, n});
-}
-
 void release(Connection& c) {
-  if (c.write_fd >= 0 && c.write_fd != c.fd) ::close(c.write_fd);
-  if (c.fd >= 0) ::close(c.fd);
+  if (c.output_open) os::discard(c.output);
+  os::close(c.file.handle);
   c = Connection{};
 }
 
-void drop_replacement(Connection& c) {
-  if (!c.temp_path.empty()) {
-    if (c.write_fd >= 0) ::close(c.write_fd);
-    c.write_fd = -1;
-    ::unlink(c.temp_path.c_str());
-    forget_pending(c);
-    c.temp_path.clear();
+// Gives what was written to the file: the replacement takes the file's place, a device is
+// closed. Throws a failed transfer when that cannot be done.
+void commit_output(std::int32_t unit, Connection& c) {
+  if (!c.output_open) return;
+  c.output_open = false;
+  // A file opened and closed without a line written keeps its former contents.
+  if (!c.written && c.output.route == os::Route::replace && c.output.target_existed) {
+    os::discard(c.output);
+    return;
   }
+  c.written = false;
+  const int code = os::commit(c.output);
+  if (code != 0) fail_transfer("WRITE FAILED", unit, c.name, code);
 }
 
-// Chooses where sequential output of a file unit goes, at its first write.
-void prepare_file_output(std::int32_t unit, Connection& c) {
-  if (c.write_fd >= 0) return;
-  if (c.replace_by_rename) {
-    std::string dir = c.target;
-    std::string base = c.target;
-    const std::size_t slash = dir.rfind('/');
-    if (slash == std::string::npos) {
-      dir = ".";
-    } else {
-      base = dir.substr(slash + 1);
-      dir = slash == 0 ? "/" : dir.substr(0, slash);
+// The handle that sequential output of a file unit goes to, opened at the first write for a
+// unit that was opened to read.
+os::Handle output_handle(std::int32_t unit, Connection& c) {
+  if (c.scratch) {
+    if (c.truncate_on_write) {
+      const int code = os::truncate(c.file.handle);
+      if (code != 0) fail_transfer("WRITE FAILED", unit, c.name, code);
+      c.truncate_on_write = false;
     }
-    // The temporary name holds at most 200 characters of the target's name, so that it stays
-    // within the 255 a folder entry may have.
-    constexpr std::size_t kKeptNameLength = 200;
-    std::string temp = dir + (dir.back() == '/' ? "" : "/") + "." +
-                       base.substr(0, kKeptNameLength) + ".kel2fram-XXXXXX";
-    const int t = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (t >= 0) {
-      struct stat st {};
-      if (::fstat(c.fd, &st) == 0) {
-        (void)::fchmod(t, st.st_mode & 07777);
-        if (::geteuid() == 0) (void)::fchown(t, st.st_uid, st.st_gid);
-      }
-      c.write_fd = t;
-      c.temp_path = std::move(temp);
-      note_pending(c);
-      return;
-    }
-    // No temporary file beside the target. Only a folder that refuses new files (no write
-    // permission) lets the file itself be rewritten from its start; any other failure (a
-    // full file system, no free inodes) ends the write with the file as it was, since a
-    // rewrite in place could then stop half-way and lose the former contents.
-    const int error = errno;
-    if (error != EACCES && error != EPERM) fail_transfer("WRITE FAILED", unit, c.name, error);
-    if (!c.fd_writable) fail_transfer("WRITE FAILED", unit, c.name, error);
-    if (::ftruncate(c.fd, 0) != 0 || ::lseek(c.fd, 0, SEEK_SET) < 0) {
-      fail_transfer("WRITE FAILED", unit, c.name, errno);
-    }
-    c.write_fd = c.fd;
-    return;
+    return c.file.handle;
   }
-  if (c.fd_writable) {
-    if (c.truncate_on_write && ::ftruncate(c.fd, 0) != 0) {
-      fail_transfer("WRITE FAILED", unit, c.name, errno);
-    }
-    c.truncate_on_write = false;
-    c.write_fd = c.fd;
-    return;
+  if (!c.output_open) {
+    const int code = os::open_output(c.name, false, c.output);
+    if (code != 0) fail_transfer("WRITE FAILED", unit, c.name, code);
+    c.output_open = true;
   }
-  const int w = ::open(c.name.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
-  if (w < 0) fail_transfer("WRITE FAILED", unit, c.name, errno);
-  c.write_fd = w;
+  c.written = true;
+  return c.output.handle;
 }
 
 void flush_connection(std::int32_t unit, Connection& c) {
@@ -186,8 +115,8 @@ void flush_connection(std::int32_t unit, Connection& c) {
     if (error != 0) fail_transfer("WRITE FAILED", unit, "standard output", error);
     return;
   }
-  prepare_file_output(unit, c);
-  const int error = write_all(c.write_fd, c.out.get(), n);
+  const os::Handle handle = output_handle(unit, c);
+  const int error = os::write_all(handle, {c.out.get(), n});
   if (error != 0) fail_transfer("WRITE FAILED", unit, c.name, error);
 }
 
@@ -227,13 +156,10 @@ int refill(Connection& c) {
   long n = 0;
   if (c.kind == Connection::Kind::console_in) {
     n = console_source->read({c.in.get(), kBufferSize});
+  } else if (c.file.handle == os::kNoHandle) {
+    n = 0;  // a file that did not exist yet: nothing to read
   } else {
-    for (;;) {
-      ssize_t r = ::read(c.fd, c.in.get(), kBufferSize);
-      if (r < 0 && errno == EINTR) continue;
-      n = r < 0 ? -static_cast<long>(errno) : static_cast<long>(r);
-      break;
-    }
+    n = os::read(c.file.handle, {c.in.get(), kBufferSize});
   }
   if (n < 0) return static_cast<int>(-n);
   if (n == 0) {
@@ -255,10 +181,6 @@ void bind(ByteSource& in, ByteSink& out, bool interactive) {
   units[kConsoleOut].name = "standard output";
 }
 
-bool is_device_path(std::string_view name) {
-  return name.starts_with("/dev/") || name.starts_with("/proc/");
-}
-
 }  // namespace
 
 // ---- Console binding -------------------------------------------------------------------------
@@ -268,13 +190,8 @@ void bind_console(ByteSource& in, ByteSink& out, bool interactive) {
 }
 
 void bind_standard_console() {
-  // A closed console output must show up as a failed write, not end the process silently.
-  // Setting a disposition fails only for an invalid signal number.
-  static_cast<void>(std::signal(SIGPIPE, SIG_IGN));
-  for (int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
-    static_cast<void>(std::signal(signal_number, remove_pending_and_die));
-  }
-  bind(standard_in, standard_out, ::isatty(1) == 1);
+  os::prepare_process();
+  bind(standard_in, standard_out, os::is_terminal(os::standard_output()));
 }
 
 // ---- Output ----------------------------------------------------------------------------------
@@ -298,9 +215,21 @@ void flush_console() {
   }
 }
 
+void notice(std::string_view line) {
+  // Pending console output goes first, so that the notice follows what it speaks of.
+  if (Connection* c = find(kConsoleOut); c != nullptr && c->out_used > 0) {
+    const int error = console_sink->write({c->out.get(), c->out_used});
+    c->out_used = 0;
+    static_cast<void>(error);  // a console that cannot be written is reported elsewhere
+  }
+  std::string text(line);
+  text += "\r\n";
+  static_cast<void>(os::write_all(os::standard_error(), {text.data(), text.size()}));
+}
+
 // ---- Input -----------------------------------------------------------------------------------
 
-int read_record(std::int32_t unit, std::span<char> text) {
+int read_record(std::int32_t unit, std::span<char> text, std::size_t* full_length) {
   Connection* c = find(unit);
   if (c == nullptr) return EBADF;
   if (c->kind == Connection::Kind::console_out || c->direct) return EBADF;
@@ -310,6 +239,7 @@ int read_record(std::int32_t unit, std::span<char> text) {
   std::size_t line_len = 0;  // characters of the line so far
   bool started = false;      // a byte of this line has been seen
   bool last_was_cr = false;
+  bool skip_mark = c->at_start && c->kind == Connection::Kind::file;
   for (;;) {
     if (c->in_begin == c->in_end) {
       if (c->in_eof) {
@@ -321,6 +251,28 @@ int read_record(std::int32_t unit, std::span<char> text) {
       continue;
     }
     c->consumed = true;
+    c->at_start = false;
+    if (skip_mark) {
+      // A byte-order mark that some editors put before the first line of a text file.
+      skip_mark = false;
+      constexpr std::string_view kMark = "\xEF\xBB\xBF";
+      if (c->in_end - c->in_begin < kMark.size() && !c->in_eof) {
+        // Too few bytes to tell yet: move them to the front and read more.
+        const std::size_t have = c->in_end - c->in_begin;
+        std::memmove(c->in.get(), c->in.get() + c->in_begin, have);
+        const long n = c->file.handle == os::kNoHandle
+                           ? 0
+                           : os::read(c->file.handle, {c->in.get() + have, kBufferSize - have});
+        if (n < 0) return static_cast<int>(-n);
+        if (n == 0) c->in_eof = true;
+        c->in_begin = 0;
+        c->in_end = have + static_cast<std::size_t>(n);
+      }
+      const std::string_view head(c->in.get() + c->in_begin,
+                                  std::min(kMark.size(), c->in_end - c->in_begin));
+      if (head == kMark) c->in_begin += kMark.size();
+      continue;
+    }
     const char* begin = c->in.get() + c->in_begin;
     const std::size_t avail = c->in_end - c->in_begin;
     const char* nl = static_cast<const char*>(std::memchr(begin, '\n', avail));
@@ -335,21 +287,22 @@ int read_record(std::int32_t unit, std::span<char> text) {
     }
     if (nl != nullptr) {
       c->in_begin += chunk + 1;
-      if (last_was_cr) {
-        // The CR of a CR LF line end is not part of the record.
-        --line_len;
-        if (line_len < copied) copied = line_len;
-      }
       break;
     }
     c->in_begin = c->in_end;
   }
+  if (last_was_cr) {
+    // The CR of a CR LF line end is not part of the record, nor is a CR ending the input.
+    --line_len;
+    if (line_len < copied) copied = line_len;
+  }
   std::fill(text.begin() + static_cast<std::ptrdiff_t>(copied), text.end(), ' ');
+  if (full_length != nullptr) *full_length = line_len;
   return 0;
 }
 
-void read_text(std::int32_t unit, std::span<char> text) {
-  const int status = read_record(unit, text);
+void read_text(std::int32_t unit, std::span<char> text, std::size_t* full_length) {
+  const int status = read_record(unit, text, full_length);
   if (status == 0) return;
   const Connection* c = find(unit);
   const std::string name = c != nullptr ? c->name : std::string("no file");
@@ -378,55 +331,32 @@ int open_unit(std::int32_t unit, const OpenRequest& request) {
   fresh.scratch = is_scratch;
   fresh.record_bytes = direct ? std::int64_t{request.record_length} * (formatted ? 1 : 4) : 0;
 
+  int code = 0;
   if (is_scratch) {
-    std::string temp = "/tmp/kel2fram-scratch-XXXXXX";
-    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0) return errno;
-    ::unlink(temp.c_str());  // gone when the unit is closed or the program ends
-    fresh.fd = fd;
-    fresh.fd_writable = true;
+    code = os::open_scratch(fresh.file);
     fresh.name = "scratch file";
   } else {
-    const std::string_view name = request.file;
-    if (name.empty()) return ENOENT;
-    if (name.find('\0') != std::string_view::npos) return EINVAL;
-    fresh.name.assign(name);
-    int fd = -1;
+    fresh.name.assign(request.file);
     if (is_old) {
-      int flags = (direct ? O_RDWR : O_RDONLY) | O_CLOEXEC | O_NOCTTY;
-      fd = ::open(fresh.name.c_str(), flags);
-      if (fd < 0 && direct && (errno == EACCES || errno == EROFS || errno == ETXTBSY)) {
-        fd = ::open(fresh.name.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
-      } else if (fd >= 0) {
-        fresh.fd_writable = direct;
-      }
+      code = os::open_existing(request.file, direct, fresh.file);
+    } else if (direct) {
+      code = os::open_update(request.file, is_new, fresh.file);
     } else {
-      int flags = O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY | (is_new ? O_EXCL : 0);
-      fd = ::open(fresh.name.c_str(), flags, 0666);
-      fresh.fd_writable = fd >= 0;
+      // A file opened to be written: the temporary file that will replace it is made now, so
+      // that a file that cannot be written is known before any work is done.
+      code = os::open_output(request.file, is_new, fresh.output);
+      if (code == 0) {
+        fresh.output_open = true;
+        // Its former contents stay readable until the unit is written and rewound.
+        if (fresh.output.route == os::Route::replace && fresh.output.target_existed) {
+          static_cast<void>(os::open_existing(fresh.output.target, false, fresh.file));
+        }
+      }
     }
-    if (fd < 0) return errno;
-    fresh.fd = fd;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) {
-      const int error = errno;
-      ::close(fd);
-      return error;
-    }
-    if (S_ISDIR(st.st_mode)) {
-      ::close(fd);
-      return EISDIR;
-    }
-    // A file that nobody may read cannot be read as lines, even by a privileged user.
-    if (is_old && S_ISREG(st.st_mode) && (st.st_mode & 0444) == 0) {
-      ::close(fd);
-      return EACCES;
-    }
-    if (S_ISREG(st.st_mode) && !direct && !is_device_path(name)) {
-      fresh.replace_by_rename = true;
-      char resolved[PATH_MAX];
-      fresh.target = ::realpath(fresh.name.c_str(), resolved) != nullptr ? resolved : fresh.name;
-    }
+  }
+  if (code != 0) {
+    release(fresh);
+    return code;
   }
   units[static_cast<std::size_t>(unit)] = std::move(fresh);
   return 0;
@@ -439,22 +369,12 @@ void close_unit(std::int32_t unit) {
     if (c->kind == Connection::Kind::console_out) flush_connection(unit, *c);
     return;
   }
-  flush_connection(unit, *c);
-  if (!c->temp_path.empty()) {
-    const int temp_fd = c->write_fd;
-    c->write_fd = -1;
-    if (::close(temp_fd) != 0) {
-      const int error = errno;
-      drop_replacement(*c);
-      fail_transfer("WRITE FAILED", unit, c->name, error);
-    }
-    if (::rename(c->temp_path.c_str(), c->target.c_str()) != 0) {
-      const int error = errno;
-      drop_replacement(*c);
-      fail_transfer("WRITE FAILED", unit, c->name, error);
-    }
-    forget_pending(*c);
-    c->temp_path.clear();
+  try {
+    flush_connection(unit, *c);
+    commit_output(unit, *c);
+  } catch (const TransferFailure&) {
+    release(*c);
+    throw;
   }
   release(*c);
 }
@@ -462,7 +382,6 @@ void close_unit(std::int32_t unit) {
 void discard_unit(std::int32_t unit) {
   Connection* c = find(unit);
   if (c == nullptr || c->kind != Connection::Kind::file) return;
-  drop_replacement(*c);
   c->out_used = 0;
   release(*c);
 }
@@ -476,29 +395,31 @@ int rewind_unit(std::int32_t unit) {
     return c->consumed ? ESPIPE : 0;
   }
   if (c->direct) return 0;
-  if (c->write_fd >= 0 || c->out_used > 0) {
+  if (c->out_used > 0 || c->written) {
     // Written lines become the file's contents; reading starts again at the first of them.
     flush_connection(unit, *c);
-    if (!c->temp_path.empty()) {
-      if (::rename(c->temp_path.c_str(), c->target.c_str()) != 0) return errno;
-      forget_pending(*c);
-      c->temp_path.clear();
-      ::close(c->fd);
-      c->fd = c->write_fd;
-      c->fd_writable = true;
-    } else if (c->write_fd != c->fd) {
-      ::close(c->write_fd);  // a device reopened for writing
-    } else {
+    if (c->scratch) {
       c->truncate_on_write = true;  // writing again starts the file anew
+    } else {
+      const bool replaced = c->output.route == os::Route::replace;
+      const std::string target = c->output.target;
+      commit_output(unit, *c);
+      if (replaced) {
+        os::close(c->file.handle);
+        c->file = os::Opened{};
+        const int code = os::open_existing(target, false, c->file);
+        if (code != 0) return code;
+      }
     }
-    c->write_fd = -1;
   }
-  if (::lseek(c->fd, 0, SEEK_SET) < 0) {
-    if (c->consumed) return errno;
+  if (c->file.handle != os::kNoHandle) {
+    const int code = os::rewind(c->file.handle);
+    if (code != 0 && c->consumed) return code;
   }
   c->in_begin = c->in_end = 0;
   c->in_eof = false;
   c->consumed = false;
+  c->at_start = true;
   return 0;
 }
 
@@ -514,23 +435,14 @@ std::int64_t record_bytes(std::int32_t unit) {
 int write_direct(std::int32_t unit, std::int32_t record, std::string_view bytes) {
   Connection* c = find(unit);
   if (c == nullptr || !c->direct) return EBADF;
-  if (!c->fd_writable) return EBADF;
+  if (!c->file.writable) return EBADF;
   if (record < 1 || static_cast<std::int64_t>(bytes.size()) > c->record_bytes) return EINVAL;
   const auto size = static_cast<std::size_t>(c->record_bytes);
   auto data = std::make_unique<char[]>(size);
   std::copy_n(bytes.data(), bytes.size(), data.get());
   std::fill(data.get() + bytes.size(), data.get() + size, c->formatted ? ' ' : '\0');
-  const off_t offset = static_cast<off_t>(record - 1) * static_cast<off_t>(c->record_bytes);
-  std::size_t done = 0;
-  while (done < size) {
-    ssize_t n = ::pwrite(c->fd, data.get() + done, size - done, offset + static_cast<off_t>(done));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return errno;
-    }
-    done += static_cast<std::size_t>(n);
-  }
-  return 0;
+  const std::int64_t offset = std::int64_t{record - 1} * c->record_bytes;
+  return os::write_at(c->file.handle, offset, {data.get(), size});
 }
 
 int read_direct(std::int32_t unit, std::int32_t record, std::span<char> bytes) {
@@ -538,14 +450,12 @@ int read_direct(std::int32_t unit, std::int32_t record, std::span<char> bytes) {
   if (c == nullptr || !c->direct) return EBADF;
   if (record < 1) return EINVAL;
   const std::size_t want = std::min(bytes.size(), static_cast<std::size_t>(c->record_bytes));
-  const off_t offset = static_cast<off_t>(record - 1) * static_cast<off_t>(c->record_bytes);
+  const std::int64_t offset = std::int64_t{record - 1} * c->record_bytes;
   std::size_t done = 0;
   while (done < want) {
-    ssize_t n = ::pread(c->fd, bytes.data() + done, want - done, offset + static_cast<off_t>(done));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return errno;
-    }
+    const long n = os::read_at(c->file.handle, offset + static_cast<std::int64_t>(done),
+                               bytes.subspan(done, want - done));
+    if (n < 0) return static_cast<int>(-n);
     if (n == 0) break;
     done += static_cast<std::size_t>(n);
   }
@@ -558,18 +468,24 @@ int read_direct(std::int32_t unit, std::int32_t record, std::span<char> bytes) {
 // ---- Ends of a run ---------------------------------------------------------------------------
 
 void finish_all() {
+  // The console first: a console that can no longer be written fails the run before any
+  // file takes its new contents.
+  flush_console();
   for (std::int32_t unit = 0; unit <= kHighestUnit; ++unit) {
     if (unit != kConsoleOut) close_unit(unit);
   }
-  flush_console();
 }
 
 void abandon_all() {
   for (auto& c : units) {
     if (c.kind != Connection::Kind::file) continue;
-    drop_replacement(c);
     // Devices and pipes get what is pending; a failure here changes nothing any more.
-    if (c.out_used > 0 && c.write_fd >= 0) (void)write_all(c.write_fd, c.out.get(), c.out_used);
+    if (c.out_used > 0 && c.output_open && c.output.route != os::Route::replace) {
+      static_cast<void>(os::write_all(c.output.handle, {c.out.get(), c.out_used}));
+      static_cast<void>(os::commit(c.output));
+      c.output_open = false;
+    }
+    c.out_used = 0;
     release(c);
   }
 }
@@ -589,7 +505,7 @@ void report_failure(const TransferFailure& failure) {
       shown = false;
     }
   }
-  if (!shown) (void)write_all(2, line.data(), line.size());
+  if (!shown) static_cast<void>(os::write_all(os::standard_error(), {line.data(), line.size()}));
   // Whatever was pending on the console is dropped now.
   if (Connection* c = find(kConsoleOut)) c->out_used = 0;
 }

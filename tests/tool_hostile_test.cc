@@ -279,21 +279,38 @@ TEST_F(HostileRun, OutputOnAFullDeviceFailsWithStatusTwo) {
 }
 
 TEST_F(HostileRun, OutputOnAFullFileSystemKeepsTheFormerFile) {
-  // The output folder is a small file system: 64 KB for a result of about 130 KB, or room
-  // enough but no free inode for a temporary file beside the output.
-  const char* const options[] = {"size=64k", "size=1m,nr_inodes=2"};
+  // The output folder is a small file system: 64 KB for a result of about 130 KB (the write
+  // fails half-way), or room enough but no free inode for a temporary file beside the output
+  // (refused at the question, which is asked again until the answers run out).
+  struct Case {
+    const char* option;
+    std::string answers;
+    std::string console;
+  };
+  const std::string refused =
+      std::string(" Cannot write file :small/out.txt") + std::string(256 - 13, ' ') + "\r\n";
+  const Case cases[] = {
+      {"size=64k", "w.txt\nsmall/out.txt\n\n\n\n\n\n",
+       kDialogue + report("  2000", "    2.000E+06", "       2.000       3.000       4.000") +
+           " *** ERROR: WRITE FAILED ON UNIT 17 (small/out.txt): No space left on "
+           "device\r\n"},
+      {"size=1m,nr_inodes=2", "w.txt\nsmall/out.txt\n",
+       " Give file containing Weight Data  :   File to write the processed data  :  " + refused +
+           " File to write the processed data  :   *** ERROR: END OF INPUT ON UNIT 5 (standard "
+           "input)\r\n"},
+  };
   std::string weights;
   for (int n = 0; n < 2000; ++n) weights += "1 2 3 4\n";
   dir.write("w.txt", weights);
   const std::string small = dir.file("small");
   std::filesystem::create_directory(small);
-  for (const char* option : options) {
-    SCOPED_TRACE(option);
-    if (::mount("tmpfs", small.c_str(), "tmpfs", 0, option) != 0) {
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.option);
+    if (::mount("tmpfs", small.c_str(), "tmpfs", 0, c.option) != 0) {
       GTEST_SKIP() << "no tmpfs can be mounted here";
     }
     dir.write("small/out.txt", kFormer);
-    const RunResult r = run("w.txt\nsmall/out.txt\n\n\n\n\n\n");
+    const RunResult r = run(c.answers);
     const std::string former = dir.read("small/out.txt");
     std::vector<std::string> left;
     for (const auto& e : std::filesystem::directory_iterator(small)) {
@@ -301,11 +318,7 @@ TEST_F(HostileRun, OutputOnAFullFileSystemKeepsTheFormerFile) {
     }
     ::umount2(small.c_str(), MNT_DETACH);
     EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(after_banner(r.out),
-              kDialogue +
-                  report("  2000", "    2.000E+06", "       2.000       3.000       4.000") +
-                  " *** ERROR: WRITE FAILED ON UNIT 17 (small/out.txt): No space left on "
-                  "device\r\n");
+    EXPECT_EQ(after_banner(r.out), c.console);
     EXPECT_EQ(former, kFormer);
     EXPECT_EQ(left, std::vector<std::string>{"out.txt"});
   }
