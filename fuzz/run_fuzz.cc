@@ -10,13 +10,11 @@
 // output file holds either its former contents or a complete result: the report block that
 // the console shows too, one Map_Mass record per kept mass, "#" and the end marker. No
 // temporary file is left behind.
-#include <dirent.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -40,19 +38,21 @@ void check(bool ok, const char* what, std::string_view detail = {}) {
   }
 }
 
-std::vector<std::string> folder_entries();
-
 // The scratch folder of this process, removed with its files when the process ends.
 const std::string& folder() {
   static const std::string dir = [] {
-    std::string d = "/tmp/kel2fram-fuzz-run-XXXXXX";
-    if (::mkdtemp(d.data()) == nullptr) std::abort();
-    return d;
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::path base = fs::temp_directory_path(ec);
+    for (unsigned attempt = 0; attempt < 1000; ++attempt) {
+      const fs::path d = base / ("kel2fram-fuzz-run-" + std::to_string(std::rand()));
+      if (fs::create_directory(d, ec)) return d.string();
+    }
+    std::abort();
   }();
   static const bool cleanup = std::atexit([] {
-                                for (const std::string& name : folder_entries())
-                                  ::unlink((folder() + "/" + name).c_str());
-                                ::rmdir(folder().c_str());
+                                std::error_code ec;
+                                std::filesystem::remove_all(folder(), ec);
                               }) == 0;
   static_cast<void>(cleanup);
   return dir;
@@ -75,13 +75,10 @@ bool read_file(const std::string& path, std::string& bytes) {
 
 std::vector<std::string> folder_entries() {
   std::vector<std::string> names;
-  DIR* d = ::opendir(folder().c_str());
-  if (d == nullptr) return names;
-  while (const dirent* e = ::readdir(d)) {
-    const std::string name = e->d_name;
-    if (name != "." && name != "..") names.push_back(name);
+  std::error_code ec;
+  for (const auto& e : std::filesystem::directory_iterator(folder(), ec)) {
+    names.push_back(e.path().filename().string());
   }
-  ::closedir(d);
   return names;
 }
 
@@ -129,9 +126,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   // Names typed in the answers are relative to the scratch folder; the folder starts each
   // run holding the weight file only.
-  static const bool moved = ::chdir(folder().c_str()) == 0;
+  static const bool moved = [] {
+    std::error_code ec;
+    std::filesystem::current_path(folder(), ec);
+    return !ec;
+  }();
   check(moved, "entering the scratch folder");
-  for (const std::string& name : folder_entries()) ::unlink((folder() + "/" + name).c_str());
+  for (const std::string& name : folder_entries()) {
+    std::error_code ec;
+    std::filesystem::remove(folder() + "/" + name, ec);
+  }
   const std::string input = folder() + "/w.txt";
   const std::string output = same_file ? input : folder() + "/out.txt";
   write_file(input, weights);

@@ -552,10 +552,17 @@ namespace {
 // given for a new one).
 int open_temporary(const std::wstring& target, Output& out) {
   const std::size_t cut = target.find_last_of(L"\\/:");
-  const std::wstring folder = cut == std::wstring::npos ? L"" : target.substr(0, cut + 1);
-  const std::wstring base = cut == std::wstring::npos ? target : target.substr(cut + 1);
+  std::wstring folder;
+  std::wstring base = target;
+  if (cut != std::wstring::npos) {
+    folder = target.substr(0, cut + 1);
+    base = target.substr(cut + 1);
+  }
   // At most 200 characters of the target's name, so that a folder entry stays within 255.
-  const std::wstring stem = folder + L"." + base.substr(0, 200) + L".kel2fram-";
+  std::wstring stem = folder;
+  stem += L'.';
+  stem.append(base, 0, 200);
+  stem += L".kel2fram-";
   for (int attempt = 0; attempt < 100; ++attempt) {
     const std::wstring temp = stem + unique_suffix();
     // Shared for deletion, so that Ctrl-C can remove it while it is open here.
@@ -584,10 +591,10 @@ void remove_temporary(Output& out) {
   out.temp.clear();
 }
 
-// Renames over a target that is open elsewhere with sharing for deletion (the program's own
-// reading of the same file, as with input = output): the replacement by name that newer
-// systems offer. Answers whether it was done.
-bool replace_open_target(const std::wstring& temp, const std::wstring& target) {
+// Renames over a target that this program (or another, sharing it for deletion) still holds
+// open, as with input = output: the replacement that newer systems offer for this case,
+// atomic like the plain rename. Answers whether it was done.
+bool rename_over_open_target(const std::wstring& temp, const std::wstring& target) {
   // FileRenameInfoEx (Windows 10 1607 and later); the headers declare it for newer targets only.
   constexpr auto kRenameInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(22);
   HANDLE h = open_handle(temp, DELETE | SYNCHRONIZE, kShareAll, OPEN_EXISTING);
@@ -602,6 +609,51 @@ bool replace_open_target(const std::wstring& temp, const std::wstring& target) {
       SetFileInformationByHandle(h, kRenameInfoEx, info, static_cast<DWORD>(bytes)) != 0;
   CloseHandle(h);
   return done;
+}
+
+// Where that is not offered: the open target moves aside to a name of its own (which open
+// handles allow when they share deletion), the temporary file takes its name, and the former
+// file is deleted (it goes when its last handle closes). Should the second move fail, the
+// former file moves back. Answers 0 or the code of the first failure.
+int swap_in(const std::wstring& temp, const std::wstring& target) {
+  constexpr DWORD kMove = MOVEFILE_WRITE_THROUGH;
+  const std::wstring aside = temp + L"-former";
+  if (MoveFileExW(target.c_str(), aside.c_str(), kMove) == 0) return last_code();
+  if (MoveFileExW(temp.c_str(), target.c_str(), kMove) == 0) {
+    const int code = last_code();
+    MoveFileExW(aside.c_str(), target.c_str(), kMove);
+    return code;
+  }
+  if (DeleteFileW(aside.c_str()) == 0) {
+    SetFileAttributesW(aside.c_str(), FILE_ATTRIBUTE_NORMAL);  // a read-only former file
+    DeleteFileW(aside.c_str());
+  }
+  return 0;
+}
+
+// Puts the temporary file in the target's place, written through to the disk. The pending
+// list stays locked meanwhile, so that Ctrl-C cannot remove the file half-way.
+int replace_target(Output& out) {
+  const std::wstring temp = widen(out.temp);
+  const std::wstring target = widen(out.target);
+  AcquireSRWLockExclusive(&pending_lock);
+  int code = 0;
+  if (MoveFileExW(temp.c_str(), target.c_str(),
+                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == 0) {
+    const DWORD error = GetLastError();
+    code = code_of(error);
+    // Refused because the target is open: a target held without sharing for deletion (an
+    // editor or a spreadsheet locking it) stays refused, and untouched.
+    if (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION) {
+      code = rename_over_open_target(temp, target) ? 0 : swap_in(temp, target);
+    }
+  }
+  if (code == 0 && out.slot >= 0 && static_cast<std::size_t>(out.slot) < kSlots) {
+    pending_names[static_cast<std::size_t>(out.slot)].clear();
+    out.slot = -1;
+  }
+  ReleaseSRWLockExclusive(&pending_lock);
+  return code;
 }
 
 }  // namespace
@@ -704,25 +756,11 @@ int commit(Output& out) {
   }
   // 4. Over the target in one step, written through to the disk before the call returns.
   code = step_begins(Step::rename);
-  if (code == 0) {
-    const std::wstring temp = widen(out.temp);
-    const std::wstring target = widen(out.target);
-    if (MoveFileExW(temp.c_str(), target.c_str(),
-                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == 0) {
-      const DWORD error = GetLastError();
-      code = code_of(error);
-      if ((error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION) &&
-          replace_open_target(temp, target)) {
-        code = 0;
-      }
-    }
-  }
+  if (code == 0) code = replace_target(out);
   if (code != 0) {
     remove_temporary(out);
     return code;
   }
-  forget_pending(out.slot);
-  out.slot = -1;
   out.temp.clear();
   // 5. The write-through rename has already made the new name durable; a failure injected
   //    here is still reported, with the target holding the new contents.

@@ -1,8 +1,6 @@
 // Inputs that once broke a whole conversion run, replayed through the run fuzz target's checks
 // (fuzz/run_fuzz.cc, compiled here under another name).
-#include <unistd.h>
-
-#include <climits>
+#include <filesystem>
 #include <string>
 
 #include "fuzz_regression_replay.h"
@@ -15,10 +13,9 @@ namespace {
 
 TEST(RunRegression, KeptInputsPassTheRunChecks) {
   // The target works in a scratch folder of its own; the test program's folder comes back.
-  char cwd[PATH_MAX];
-  ASSERT_NE(::getcwd(cwd, sizeof cwd), nullptr);
+  const std::filesystem::path cwd = std::filesystem::current_path();
   fuzz_replay::replay_all("run", replay_run_input);
-  ASSERT_EQ(::chdir(cwd), 0);
+  std::filesystem::current_path(cwd);
 }
 
 }  // namespace

@@ -1,7 +1,9 @@
 // Hostile weight files and faults, end to end: the tool is run as a program with piped
 // answers, and its console, exit status and output file are compared exactly.
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sys/mount.h>
+#endif
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -279,6 +281,9 @@ TEST_F(HostileRun, OutputOnAFullDeviceFailsWithStatusTwo) {
 }
 
 TEST_F(HostileRun, OutputOnAFullFileSystemKeepsTheFormerFile) {
+#ifdef _WIN32
+  GTEST_SKIP() << "needs a small file system mounted by the test (Linux tmpfs)";
+#else
   // The output folder is a small file system: 64 KB for a result of about 130 KB (the write
   // fails half-way), or room enough but no free inode for a temporary file beside the output
   // (refused at the question, which is asked again until the answers run out).
@@ -322,6 +327,7 @@ TEST_F(HostileRun, OutputOnAFullFileSystemKeepsTheFormerFile) {
     EXPECT_EQ(former, kFormer);
     EXPECT_EQ(left, std::vector<std::string>{"out.txt"});
   }
+#endif
 }
 
 TEST_F(HostileRun, OutputWithTheLongestFileNameIsReplacedWhole) {
