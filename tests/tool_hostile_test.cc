@@ -435,18 +435,27 @@ TEST_F(HostileRun, LastAnswerWithoutLineFeedStillCounts) {
 }
 
 TEST_F(HostileRun, ConsoleClosedEarlyEndsTheRunAndKeepsTheFormerFile) {
-  // Far more console output than a pipe holds, so the tool is still writing when the reader
-  // goes away after the first bytes (as with "| head -1").
-  std::string weights;
-  for (int n = 0; n < 5000; ++n) weights += "x\n";
-  weights += "1 2 3 4\n";
-  dir.write("w.txt", weights);
-  dir.write("out.txt", kFormer);
-  const RunResult r = run(kDefaultAnswers, 1);
-  EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(r.err, " *** ERROR: WRITE FAILED ON UNIT 6 (standard output): Broken pipe\r\n");
-  EXPECT_EQ(dir.read("out.txt"), kFormer);
-  expect_only({"w.txt", "out.txt"});
+  // The reader goes away after the first bytes (as with "| head -1"), while far more console
+  // output than a pipe holds is still to come; or after the dialogue, while a long list is
+  // read: the report can then not be shown, and the file is not replaced either.
+  std::string rejected;
+  for (int n = 0; n < 5000; ++n) rejected += "x\n";
+  std::string long_list;
+  for (int n = 0; n < 200000; ++n) long_list += "1 2 3 4\n";
+  const std::size_t banner = 2 * 2 + 10 * 50;  // two empty lines, ten of 48 characters
+  const std::size_t dialogue = banner + kDialogue.size() - kNotice.size();
+  const std::pair<std::string, std::size_t> cases[] = {{rejected + "1 2 3 4\n", 1},
+                                                       {long_list, dialogue}};
+  for (const auto& [weights, close_after] : cases) {
+    SCOPED_TRACE(close_after);
+    dir.write("w.txt", weights);
+    dir.write("out.txt", kFormer);
+    const RunResult r = run(kDefaultAnswers, close_after);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, " *** ERROR: WRITE FAILED ON UNIT 6 (standard output): Broken pipe\r\n");
+    EXPECT_EQ(dir.read("out.txt"), kFormer);
+    expect_only({"w.txt", "out.txt"});
+  }
 }
 
 }  // namespace
