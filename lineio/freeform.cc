@@ -6,7 +6,10 @@
 // the run. An empty item (a comma with nothing before it since the last separator) leaves
 // the value it stands for as it was.
 #include <array>
+#include <cerrno>
 #include <charconv>
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -54,26 +57,27 @@ std::size_t item_length(std::string_view text) {
   return n;
 }
 
-// Checks the real-item grammar and converts; false for a malformed or out-of-range item.
+// Checks the real-item grammar and converts; false for a malformed item or one beyond the
+// double range. A value below the smallest double is read as its correctly rounded value,
+// a subnormal number or zero.
 bool parse_real(std::string_view item, double& value) {
-  std::array<char, 512> plain;  // the item with D turned into E and no leading "+"
-  if (item.size() >= plain.size()) return false;
+  std::string plain;  // the item with D turned into E and no leading "+"
+  plain.reserve(item.size());
   std::size_t p = 0;
-  std::size_t n = 0;
   if (p < item.size() && (item[p] == '+' || item[p] == '-')) {
-    if (item[p] == '-') plain[n++] = '-';
+    if (item[p] == '-') plain += '-';
     ++p;
   }
   std::size_t int_digits = 0;
   while (p < item.size() && is_digit(item[p])) {
-    plain[n++] = item[p++];
+    plain += item[p++];
     ++int_digits;
   }
   std::size_t frac_digits = 0;
   if (p < item.size() && item[p] == '.') {
-    plain[n++] = item[p++];
+    plain += item[p++];
     while (p < item.size() && is_digit(item[p])) {
-      plain[n++] = item[p++];
+      plain += item[p++];
       ++frac_digits;
     }
   }
@@ -81,18 +85,28 @@ bool parse_real(std::string_view item, double& value) {
   if (p < item.size()) {
     const char letter = item[p];
     if (letter != 'E' && letter != 'e' && letter != 'D' && letter != 'd') return false;
-    plain[n++] = 'e';
+    plain += 'e';
     ++p;
-    if (p < item.size() && (item[p] == '+' || item[p] == '-')) plain[n++] = item[p++];
+    if (p < item.size() && (item[p] == '+' || item[p] == '-')) plain += item[p++];
     std::size_t exp_digits = 0;
     while (p < item.size() && is_digit(item[p])) {
-      plain[n++] = item[p++];
+      plain += item[p++];
       ++exp_digits;
     }
     if (exp_digits == 0 || p != item.size()) return false;
   }
-  auto result = std::from_chars(plain.data(), plain.data() + n, value);
-  return result.ec == std::errc() && result.ptr == plain.data() + n;
+  const char* const end = plain.data() + plain.size();
+  const auto result = std::from_chars(plain.data(), end, value);
+  if (result.ptr != end) return false;
+  if (result.ec == std::errc()) return true;
+  if (result.ec != std::errc::result_out_of_range) return false;
+  // Out of range: an overflow is refused, an underflow rounds to the nearest double.
+  errno = 0;
+  char* stop = nullptr;
+  const double rounded = std::strtod(plain.c_str(), &stop);
+  if (stop != end || std::isinf(rounded)) return false;
+  value = rounded;
+  return true;
 }
 
 }  // namespace
@@ -117,12 +131,12 @@ std::int32_t read_integer(std::string_view text, std::int32_t current, std::int3
 }
 
 void read_reals(std::int32_t unit, std::span<double> values) {
-  std::array<char, kLineCapacity> line;
+  std::string line;  // a whole answer, whatever its length
   std::size_t got = 0;
   bool after_separator = true;  // a comma now would stand for an empty item
   while (got < values.size()) {
-    read_text(unit, line);
-    std::string_view rest(line.data(), line.size());
+    read_whole_line(unit, line);
+    std::string_view rest(line);
     while (got < values.size()) {
       const std::size_t first = rest.find_first_not_of(" \t");
       if (first == std::string_view::npos) break;

@@ -170,6 +170,8 @@ int read_record(std::int32_t unit, std::span<char> text, std::size_t* full_lengt
 
 // The program's own reads: like read_record, but an end of file or an error ends the run.
 void read_text(std::int32_t unit, std::span<char> text, std::size_t* full_length = nullptr);
+// The program's own reads of a line of any length (range answers); as read_text.
+void read_whole_line(std::int32_t unit, std::string& line);
 
 // Free form: the first item of text as an integer (sign and digits). An empty first item
 // (a leading comma) leaves `current`. A malformed item ends the run, naming `unit`.

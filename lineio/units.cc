@@ -229,49 +229,57 @@ void notice(std::string_view line) {
 
 // ---- Input -----------------------------------------------------------------------------------
 
-int read_record(std::int32_t unit, std::span<char> text, std::size_t* full_length) {
+namespace {
+
+// Skips a byte-order mark that some editors put before the first line of a text file.
+// Answers 0 or a code.
+int skip_byte_order_mark(Connection& c) {
+  constexpr std::string_view kMark = "\xEF\xBB\xBF";
+  if (c.in_end - c.in_begin < kMark.size() && !c.in_eof) {
+    // Too few bytes to tell yet: move them to the front and read more.
+    const std::size_t have = c.in_end - c.in_begin;
+    std::memmove(c.in.get(), c.in.get() + c.in_begin, have);
+    const long n = c.file.handle == os::kNoHandle
+                       ? 0
+                       : os::read(c.file.handle, {c.in.get() + have, kBufferSize - have});
+    if (n < 0) return static_cast<int>(-n);
+    if (n == 0) c.in_eof = true;
+    c.in_begin = 0;
+    c.in_end = have + static_cast<std::size_t>(n);
+  }
+  const std::string_view head(c.in.get() + c.in_begin,
+                              std::min(kMark.size(), c.in_end - c.in_begin));
+  if (head == kMark) c.in_begin += kMark.size();
+  return 0;
+}
+
+// Reads the next line of a unit, handing its bytes to store piece by piece (the line feed
+// left out). Answers 0, kEndOfFile or a positive code; ends_in_cr tells whether the line's
+// last byte is a CR, which is not part of the record.
+template <class Store>
+int read_pieces(std::int32_t unit, Store&& store, bool& ends_in_cr) {
   Connection* c = find(unit);
   if (c == nullptr) return EBADF;
   if (c->kind == Connection::Kind::console_out || c->direct) return EBADF;
   if (c->kind == Connection::Kind::console_in) flush_console();
 
-  std::size_t copied = 0;    // characters placed in text
-  std::size_t line_len = 0;  // characters of the line so far
-  bool started = false;      // a byte of this line has been seen
-  bool last_was_cr = false;
-  bool skip_mark = c->at_start && c->kind == Connection::Kind::file;
+  bool started = false;  // a byte of this line has been seen
+  ends_in_cr = false;
   for (;;) {
     if (c->in_begin == c->in_end) {
-      if (c->in_eof) {
-        if (!started) return kEndOfFile;
-        break;  // a last line without a line feed
-      }
+      if (c->in_eof) return started ? 0 : kEndOfFile;  // a last line without a line feed
       const int status = refill(*c);
       if (status > 0) return status;
       continue;
     }
     c->consumed = true;
-    c->at_start = false;
-    if (skip_mark) {
-      // A byte-order mark that some editors put before the first line of a text file.
-      skip_mark = false;
-      constexpr std::string_view kMark = "\xEF\xBB\xBF";
-      if (c->in_end - c->in_begin < kMark.size() && !c->in_eof) {
-        // Too few bytes to tell yet: move them to the front and read more.
-        const std::size_t have = c->in_end - c->in_begin;
-        std::memmove(c->in.get(), c->in.get() + c->in_begin, have);
-        const long n = c->file.handle == os::kNoHandle
-                           ? 0
-                           : os::read(c->file.handle, {c->in.get() + have, kBufferSize - have});
-        if (n < 0) return static_cast<int>(-n);
-        if (n == 0) c->in_eof = true;
-        c->in_begin = 0;
-        c->in_end = have + static_cast<std::size_t>(n);
+    if (c->at_start) {
+      c->at_start = false;
+      if (c->kind == Connection::Kind::file) {
+        const int status = skip_byte_order_mark(*c);
+        if (status != 0) return status;
+        continue;
       }
-      const std::string_view head(c->in.get() + c->in_begin,
-                                  std::min(kMark.size(), c->in_end - c->in_begin));
-      if (head == kMark) c->in_begin += kMark.size();
-      continue;
     }
     const char* begin = c->in.get() + c->in_begin;
     const std::size_t avail = c->in_end - c->in_begin;
@@ -279,26 +287,55 @@ int read_record(std::int32_t unit, std::span<char> text, std::size_t* full_lengt
     const std::size_t chunk = nl != nullptr ? static_cast<std::size_t>(nl - begin) : avail;
     if (chunk > 0) {
       started = true;
-      const std::size_t take = std::min(chunk, text.size() - copied);
-      std::copy_n(begin, take, text.data() + copied);
-      copied += take;
-      line_len += chunk;
-      last_was_cr = begin[chunk - 1] == '\r';
+      store(std::string_view(begin, chunk));
+      ends_in_cr = begin[chunk - 1] == '\r';
     }
     if (nl != nullptr) {
       c->in_begin += chunk + 1;
-      break;
+      return 0;
     }
     c->in_begin = c->in_end;
   }
-  if (last_was_cr) {
-    // The CR of a CR LF line end is not part of the record, nor is a CR ending the input.
+}
+
+}  // namespace
+
+int read_record(std::int32_t unit, std::span<char> text, std::size_t* full_length) {
+  std::size_t copied = 0;    // characters placed in text
+  std::size_t line_len = 0;  // characters of the line
+  bool ends_in_cr = false;
+  const int status = read_pieces(
+      unit,
+      [&](std::string_view piece) {
+        const std::size_t take = std::min(piece.size(), text.size() - copied);
+        std::copy_n(piece.data(), take, text.data() + copied);
+        copied += take;
+        line_len += piece.size();
+      },
+      ends_in_cr);
+  if (status != 0) return status;
+  if (ends_in_cr) {
     --line_len;
-    if (line_len < copied) copied = line_len;
+    copied = std::min(copied, line_len);
   }
   std::fill(text.begin() + static_cast<std::ptrdiff_t>(copied), text.end(), ' ');
   if (full_length != nullptr) *full_length = line_len;
   return 0;
+}
+
+void read_whole_line(std::int32_t unit, std::string& line) {
+  line.clear();
+  bool ends_in_cr = false;
+  const int status = read_pieces(
+      unit, [&](std::string_view piece) { line += piece; }, ends_in_cr);
+  if (status == 0) {
+    if (ends_in_cr) line.pop_back();
+    return;
+  }
+  const Connection* c = find(unit);
+  const std::string name = c != nullptr ? c->name : std::string("no file");
+  if (status == kEndOfFile) fail_transfer("END OF INPUT", unit, name, 0);
+  fail_transfer("READ FAILED", unit, name, status);
 }
 
 void read_text(std::int32_t unit, std::span<char> text, std::size_t* full_length) {

@@ -56,7 +56,7 @@ TEST(ConsoleOutput, PromptIsFlushedBeforeTheConsoleIsRead) {
 }
 
 TEST(ConsoleInput, LinesAreCutPaddedAndStrippedOfOneCr) {
-  MemoryConsole console("ab\r\nlonger than eight\n\r\r\n  lead\nlast");
+  MemoryConsole console("ab\r\nlonger than eight\n\r\r\n  lead\nlast\r");
   std::array<char, 8> text;
   const std::vector<std::string> expected = {"ab      ", "longer t", "\r       ", "  lead  ",
                                              "last    "};
@@ -134,6 +134,13 @@ TEST(FreeForm, TwoRealsFromOneOrMoreLines) {
       {"1,,\n", 1.0, 9.0},      // empty second item
       {"1,\n2\n", 1.0, 2.0},    // a comma at the line end is the separator
       {"0.1 0.3\n", 0.1, 0.3},  // correctly rounded here
+      // An answer is read whole, whatever its length; a long number is still a number.
+      {"-100" + std::string(8185, ' ') + "12345\n", -100.0, 12345.0},
+      {"0.5" + std::string(600, '0') + " 7\n", 0.5, 7.0},
+      // Below the smallest double: the correctly rounded value, not a bad number.
+      {"-1e-400 5\n", -0.0, 5.0},
+      {"4e-320 1\n", 4e-320, 1.0},
+      {"-5 5\r", -5.0, 5.0},  // a CR ending the input is a line end
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.input);

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "kit/kit.h"
@@ -82,6 +83,23 @@ TEST_F(DialogueRun, UnwritableOutputFileIsAskedForAgain) {
                                kAskOutput + kAskUnit;
   EXPECT_EQ(after_banner(r.out).substr(0, expected.size()), expected);
   EXPECT_TRUE(dir.exists("out.txt"));
+}
+
+TEST_F(DialogueRun, FileNamesLongerThanAnAnswerAreRefused) {
+  // Opened under its first 256 characters, such a name would be another file.
+  const std::string folder(150, 'f');
+  std::filesystem::create_directory(dir.file(folder));
+  const std::string name = folder + "/" + std::string(149, 'n');
+  const std::string shown = name.substr(0, 256) + "\r\n";
+  const std::string why =
+      "kel2fram: a file name of 300 characters is longer than the 256 an answer holds\r\n";
+  const auto r = run(name + "\nw.txt\n" + name + "\nout.txt\n\n\n\n\n\n");
+  EXPECT_EQ(r.status, 0);
+  const std::string expected = kAskInput + " Nonexisting file :" + shown + kAskInput + kAskOutput +
+                               " Cannot write file :" + shown + kAskOutput + kAskUnit;
+  EXPECT_EQ(after_banner(r.out).substr(0, expected.size()), expected);
+  EXPECT_EQ(r.err, why + why);
+  EXPECT_TRUE(std::filesystem::is_empty(dir.file(folder)));
 }
 
 TEST_F(DialogueRun, NonIntegerSpreadEndsTheRunWithStatusTwo) {

@@ -102,27 +102,31 @@ TEST_F(HostileRun, FilesWithoutUsableLinesEndEarlyAndWriteNothing) {
     const char* what;
     std::string weights;
     std::string messages;  // console between the processing notice and the end
+    bool rejected;         // lines were read but none used
   };
   std::string all_bytes;
   for (int c = 11; c < 256; ++c) all_bytes += static_cast<char>(c);
   const Case cases[] = {
       // A picture header and raw bytes: each line is one word no number test takes.
       {"binary", bytes("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\x01\0\n") + all_bytes,
-       illegal(1) + illegal(2) + illegal(3) + illegal(4)},
-      {"only comments", "' heading\n! remark\n   ! indented remark\n'1 2 3 4\n\t\n", ""},
-      {"only CR characters", "\r\r\r\r", illegal(1)},
-      {"only CR LF line ends", "\r\n\r\n\r\n", ""},
-      {"empty", "", ""},
+       illegal(1) + illegal(2) + illegal(3) + illegal(4), true},
+      {"only comments", "' heading\n! remark\n   ! indented remark\n'1 2 3 4\n\t\n", "", false},
+      {"only CR characters", "\r\r\r\r", illegal(1), true},
+      {"only CR LF line ends", "\r\n\r\n\r\n", "", false},
+      {"empty", "", "", false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     dir.write("w.txt", c.weights);
     dir.write("out.txt", kFormer);
     const RunResult r = run();
-    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.status, 1);
     EXPECT_EQ(after_banner(r.out), kDialogue + c.messages);
     EXPECT_EQ(dir.read("out.txt"), kFormer);
-    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.err, std::string("kel2fram: no mass kept: ") +
+                         (c.rejected ? "every line of the weight list was rejected"
+                                     : "the weight list has no line with mass data") +
+                         "; the output file is left as it was\r\n");
   }
 }
 
@@ -182,47 +186,98 @@ TEST_F(HostileRun, TenMegabytesWithoutLineFeedAreOneRecord) {
 TEST_F(HostileRun, OverflowsAndZerosInNumbers) {
   struct Case {
     const char* weights;
-    std::string total13, centre36;
+    std::string answers, total13, centre36;
     std::vector<std::string> records;
+    std::string refusal;  // a result that cannot be written faithfully: nothing is
   };
   // A 130-character expression: 10 and 64 times "+1".
   std::string expression = "10";
   for (int k = 0; k < 64; ++k) expression += "+1";
+  const std::string left = "; the output file is left as it was\r\n";
   const Case cases[] = {
       // 1E9999 is infinite; the centre of gravity is then infinity over infinity.
       {"1E9999 1 2 3\n",
+       kDefaultAnswers,
        "     Infinity",
        "         NaN         NaN         NaN",
-       {" Map_Mass     1       1.000       2.000       3.000     Infinity"}},
+       {},
+       "kel2fram: Map_Mass record 1 cannot be written: mass [kg] = inf is not a finite number" +
+           left},
       // Zero times infinity is not a number, and so is every sum with it.
-      {"0*1E9999 1 2 3\n2 1 1 1\n",
+      {"2 1 1 1\n0*1E9999 1 2 3\n",
+       kDefaultAnswers,
        "          NaN",
        "         NaN         NaN         NaN",
-       {" Map_Mass     1       1.000       2.000       3.000          NaN",
-        " Map_Mass     1       1.000       1.000       1.000   2.0000E+03"}},
+       {},
+       "kel2fram: Map_Mass record 2 cannot be written: mass [kg] = -nan is not a finite number" +
+           left},
+      // Coordinates too wide for their columns would be asterisks.
+      {"1 1 2 3\n1 1.0E9 -99999999.9 99999999.999\n",
+       kDefaultAnswers,
+       "    2.000E+03",
+       "************************50000001.499",
+       {},
+       "kel2fram: Map_Mass record 2 cannot be written: X = 1e+09 does not fit its 12 columns" +
+           left},
+      {"1 1 2 3\n1 1 -99999999.9 3\n",
+       kDefaultAnswers,
+       "    2.000E+03",
+       "       1.000************       3.000",
+       {},
+       "kel2fram: Map_Mass record 2 cannot be written: Y = -99999999.9 does not fit its 12 "
+       "columns" +
+           left},
+      // The records fit, their centre of gravity does not (a negative mass pulls it out).
+      {"2 99999999 0 0\n-1 0 0 0\n",
+       "w.txt\nout.txt\nkg\n\n\n\n\n",
+       "    1.000E+00",
+       "************       0.000       0.000",
+       {},
+       "kel2fram: the centre of gravity's X = 199999998 does not fit its 12 columns" + left},
+      {"1 1 1 1\n",
+       "w.txt\nout.txt\n\n12345\n\n\n\n",
+       "    1.000E+03",
+       "       1.000       1.000       1.000",
+       {},
+       "kel2fram: the spread count 12345 does not fit its 4 columns of the records" + left},
       // -0 is the integer 0; a division by zero gives 0; a zero total puts the centre at 0.
       {"-0 1 2 3\n1/0 4 5 6\n",
+       kDefaultAnswers,
        "    0.000E+00",
        "       0.000       0.000       0.000",
        {" Map_Mass     1       1.000       2.000       3.000   0.0000E+00",
-        " Map_Mass     1       4.000       5.000       6.000   0.0000E+00"}},
+        " Map_Mass     1       4.000       5.000       6.000   0.0000E+00"},
+       ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.weights);
     dir.write("w.txt", c.weights);
-    const RunResult r = run();
-    EXPECT_EQ(r.status, 0);
-    const std::string kept = "     " + std::to_string(c.records.size());
+    std::filesystem::remove(dir.file("out.txt"));
+    const RunResult r = run(c.answers);
+    const std::string_view weights(c.weights);
+    const std::string kept =
+        "     " + std::to_string(std::count(weights.begin(), weights.end(), '\n'));
     const std::string block = report(kept, c.total13, c.centre36);
-    EXPECT_EQ(after_banner(r.out), kDialogue + block);
-    EXPECT_EQ(dir.read("out.txt"), block + crlf(c.records) + kClosing);
+    EXPECT_EQ(r.err, c.refusal);
+    EXPECT_NE(r.out.find("#  Center of Gravity:" + c.centre36 + "\r\n"), std::string::npos);
+    if (c.answers == kDefaultAnswers) {
+      EXPECT_EQ(after_banner(r.out), kDialogue + block);
+    }
+    if (c.refusal.empty()) {
+      EXPECT_EQ(r.status, 0);
+      EXPECT_EQ(dir.read("out.txt"), block + crlf(c.records) + kClosing);
+    } else {
+      // The report is on the console; no file is written.
+      EXPECT_EQ(r.status, 1);
+      EXPECT_FALSE(dir.exists("out.txt"));
+    }
   }
 
   // The expression fills the line but for one more field: too few fields, nothing kept.
   ASSERT_EQ(expression.size(), 130u);
   dir.write("w.txt", expression + " 1\n");
   const RunResult r = run();
-  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.status, 1);
   EXPECT_EQ(after_banner(r.out), kDialogue + " Too few parameters, ( 2 ), on line      1\r\n");
 }
 
@@ -386,18 +441,27 @@ TEST_F(HostileRun, LastAnswerWithoutLineFeedStillCounts) {
 }
 
 TEST_F(HostileRun, ConsoleClosedEarlyEndsTheRunAndKeepsTheFormerFile) {
-  // Far more console output than a pipe holds, so the tool is still writing when the reader
-  // goes away after the first bytes (as with "| head -1").
-  std::string weights;
-  for (int n = 0; n < 5000; ++n) weights += "x\n";
-  weights += "1 2 3 4\n";
-  dir.write("w.txt", weights);
-  dir.write("out.txt", kFormer);
-  const RunResult r = run(kDefaultAnswers, 1);
-  EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(r.err, " *** ERROR: WRITE FAILED ON UNIT 6 (standard output): Broken pipe\r\n");
-  EXPECT_EQ(dir.read("out.txt"), kFormer);
-  expect_only({"w.txt", "out.txt"});
+  // The reader goes away after the first bytes (as with "| head -1"), while far more console
+  // output than a pipe holds is still to come; or after the dialogue, while a long list is
+  // read: the report can then not be shown, and the file is not replaced either.
+  std::string rejected;
+  for (int n = 0; n < 5000; ++n) rejected += "x\n";
+  std::string long_list;
+  for (int n = 0; n < 200000; ++n) long_list += "1 2 3 4\n";
+  const std::size_t banner = 2 * 2 + 10 * 50;  // two empty lines, ten of 48 characters
+  const std::size_t dialogue = banner + kDialogue.size() - kNotice.size();
+  const std::pair<std::string, std::size_t> cases[] = {{rejected + "1 2 3 4\n", 1},
+                                                       {long_list, dialogue}};
+  for (const auto& [weights, close_after] : cases) {
+    SCOPED_TRACE(close_after);
+    dir.write("w.txt", weights);
+    dir.write("out.txt", kFormer);
+    const RunResult r = run(kDefaultAnswers, close_after);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, " *** ERROR: WRITE FAILED ON UNIT 6 (standard output): Broken pipe\r\n");
+    EXPECT_EQ(dir.read("out.txt"), kFormer);
+    expect_only({"w.txt", "out.txt"});
+  }
 }
 
 }  // namespace

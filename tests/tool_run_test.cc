@@ -147,11 +147,20 @@ TEST_F(FullRun, LinesAreCheckedConvertedAndFiltered) {
        {" Map_Mass     1      10.000      20.000      30.000   1.5000E+03"},
        "#     1 lines with mass data found.",
        "#  No masses outside boundary."},
-      {"coordinates too wide for their columns are asterisks",
-       "1 1.0E9 -99999999.9 99999999.999\n",
+      {"a byte-order mark and a last line ending in CR alone",
+       "\xEF\xBB\xBF"
+       "1.5 10 20 30\r\n2 1 1 1\r",
+       "\n\n\n\n\n",
+       {},
+       {" Map_Mass     1      10.000      20.000      30.000   1.5000E+03",
+        " Map_Mass     1       1.000       1.000       1.000   2.0000E+03"},
+       "#     2 lines with mass data found.",
+       "#  No masses outside boundary."},
+      {"coordinates that just fit their columns",
+       "1 -9999999.999 99999999.999 0\n",
        "\n-7\n\n\n\n",
        {},
-       {" Map_Mass    -7************************99999999.999   1.0000E+03"},
+       {" Map_Mass    -7-9999999.99999999999.999       0.000   1.0000E+03"},
        "#     1 lines with mass data found.",
        "#  No masses outside boundary."},
   };
@@ -203,21 +212,37 @@ TEST_F(FullRun, ZeroTotalMassGivesCentreAtOrigin) {
 }
 
 TEST_F(FullRun, EarlyEndsLeaveAnExistingOutputFileUntouched) {
-  const std::pair<std::string, std::string> cases[] = {
-      {"", "\n\n\n\n\n"},                                // empty file
-      {"' only a comment\n2 1 1\nabc\n", "\n\n\n\n\n"},  // only rejected lines
-      {"1 0 0 0\n2 1 1 1\n", "\n\ny\n5 -5\n\n\n"},       // min above max on X
+  struct Case {
+    std::string weights, answers, why;
   };
-  for (const auto& [weights, answers] : cases) {
-    SCOPED_TRACE(weights);
-    dir.write("out.txt", "former contents\n");
-    const auto r = run(weights, "w.txt\nout.txt\n" + answers);
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(output(), "former contents\n");
-    EXPECT_EQ(r.out.find("# ="), std::string::npos);  // no report on the console
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
-                            std::filesystem::directory_iterator()),
-              2);  // nothing left beside it
+  const Case cases[] = {
+      {"", "\n\n\n\n\n", "the weight list has no line with mass data"},
+      {"' only a comment\n2 1 1\nabc\n", "\n\n\n\n\n",
+       "every line of the weight list was rejected"},
+      {"1 0 0 0\n2 1 1 1\n", "\n\ny\n5 -5\n\n\n",
+       "every mass lies outside the ranges (the X range is empty: its minimum 5 is above its "
+       "maximum -5)"},
+      {"1 0 0 0\n", "\n\n\n\ny\n1 2\n", "every mass lies outside the ranges"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.weights);
+    for (const bool former : {true, false}) {
+      if (former) dir.write("out.txt", "former contents\n");
+      const auto r = run(c.weights, "w.txt\nout.txt\n" + c.answers);
+      EXPECT_EQ(r.status, 1);
+      EXPECT_EQ(r.err,
+                "kel2fram: no mass kept: " + c.why + "; the output file is left as it was\r\n");
+      // An existing file keeps its contents; a new one is not made.
+      if (former) {
+        EXPECT_EQ(output(), "former contents\n");
+      }
+      EXPECT_EQ(dir.exists("out.txt"), former);
+      EXPECT_EQ(r.out.find("# ="), std::string::npos);  // no report on the console
+      EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
+                              std::filesystem::directory_iterator()),
+                former ? 2 : 1);  // nothing left beside it
+      std::filesystem::remove(dir.file("out.txt"));
+    }
   }
 }
 
@@ -225,12 +250,15 @@ TEST_F(FullRun, ReaderFailureEndsEarlyAndLeavesTheOutputFileUntouched) {
   // Reading this file fails with an I/O error on its first record.
   dir.write("out.txt", "former contents\n");
   const auto r = run_program(KEL2FRAM_EXE, {}, "/proc/self/mem\nout.txt\n\n\n\n\n\n", dir.path());
-  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.status, 2);
   const std::size_t notice = r.out.find(kNotice);
   ASSERT_NE(notice, std::string::npos);
   EXPECT_EQ(
       r.out.substr(notice + kNotice.size()),
       crlf({"", " *** ERROR DURING READING OF LINE     1  ON UNIT  88", "     IOSTAT =   5"}));
+  EXPECT_EQ(r.err,
+            "kel2fram: the weight list could not be read to its end; the output file is left as "
+            "it was\r\n");
   EXPECT_EQ(output(), "former contents\n");
 }
 

@@ -1,6 +1,7 @@
 // The console dialogue: banner, the seven questions, and the opening of both files.
 #include <algorithm>
 #include <array>
+#include <string>
 #include <string_view>
 
 #include "kit/kit.h"
@@ -58,11 +59,21 @@ std::int32_t open_named(const Text& name, std::int32_t unit, std::int32_t status
 }
 
 // Asks for a file until one opens; a failure shows the message and the whole name as read.
+// A name longer than the answer holds is refused rather than opened under its first part,
+// which would be another file.
 void ask_file(std::string_view question, Text& name, std::int32_t unit, std::int32_t status,
               std::string_view failure_message) {
   for (;;) {
     PROMPT(kConsoleOut, question);
-    lineio::read_text(kConsoleIn, name);
+    std::size_t length = 0;
+    lineio::read_text(kConsoleIn, name, &length);
+    if (length > name.size()) {
+      lineio::put(kConsoleOut, Line().lit(failure_message).lit(view(name)));
+      lineio::notice(std::string(kNoticePrefix) + "a file name of " + std::to_string(length) +
+                     " characters is longer than the " + std::to_string(name.size()) +
+                     " an answer holds");
+      continue;
+    }
     if (open_named(name, unit, status) == 0) return;
     lineio::put(kConsoleOut, Line().lit(failure_message).lit(view(name)));
   }

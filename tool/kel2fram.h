@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -86,23 +87,50 @@ void run_dialogue(RunSettings& settings);
 
 // ---- Processing ----------------------------------------------------------------------------
 
-// Sets up the reader, reads every line and keeps the masses inside the ranges. Answers false
-// for an early end (reader failure or no mass kept).
-bool process_weight_data(const RunSettings& settings, MassTable& table, Totals& totals);
+enum class Processed {
+  kept,           // at least one mass kept: the result can be written
+  nothing_kept,   // no usable line, every line rejected, or every mass outside the ranges
+  reader_failed,  // the reader reported a failure (its own report is on the console)
+};
+
+// Sets up the reader, reads every line and keeps the masses inside the ranges.
+Processed process_weight_data(const RunSettings& settings, MassTable& table, Totals& totals);
+
+// Every line the program writes on standard error starts so.
+inline constexpr std::string_view kNoticePrefix = "kel2fram: ";
+
+// ---- Checks before the output file is written ------------------------------------------------
+
+// Why no mass was kept, as one line for standard error.
+std::string why_nothing_kept(const RunSettings& settings, const Totals& totals);
+// The first value of the result that cannot be written faithfully (not finite, or too wide
+// for its columns), as one line for standard error; empty when every value can be.
+std::string first_unwritable(const RunSettings& settings, const MassTable& table,
+                             const Totals& totals);
 
 // ---- Report --------------------------------------------------------------------------------
 
 // Position of the last character that is not a blank, 0 when all are blanks.
 std::int32_t LENTRM(std::string_view text);
-// Writes the report block on the console and in the output file, then the records and the
-// closing lines in the output file.
-void write_report(const RunSettings& settings, const MassTable& table, const Totals& totals);
+// The centre of gravity of the kept masses; 0 on every axis for a total mass of 0.
+std::array<double, 3> centre_of_gravity(const Totals& totals);
+// Writes the report block on the console and, with to_file, in the output file followed by
+// the records and the closing lines.
+void write_report(const RunSettings& settings, const MassTable& table, const Totals& totals,
+                  bool to_file = true);
 
 // ---- A whole run ---------------------------------------------------------------------------
 
-// One run on the given console; answers the exit status (0, or 2 after a failed transfer).
+// Exit statuses: the result written completely and durably; an early end that wrote
+// nothing; a failed transfer (also a weight list that could not be read).
+inline constexpr int kWritten = 0;
+inline constexpr int kNothingWritten = 1;
+inline constexpr int kFailed = lineio::kFailedTransferStatus;
+
+// One run on the given console; answers the exit status.
 int run(lineio::ByteSource& console_in, lineio::ByteSink& console_out, bool interactive);
-// The steps of a run on an already bound console (used by run and by main).
-void run_steps();
+// The steps of a run on an already bound console (used by run and by main); answers the
+// exit status.
+int run_steps();
 
 }  // namespace kel2fram

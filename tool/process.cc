@@ -39,10 +39,10 @@ void MassTable::add(const MassEntry& entry) {
   ++size_;
 }
 
-bool process_weight_data(const RunSettings& s, MassTable& table, Totals& t) {
+Processed process_weight_data(const RunSettings& s, MassTable& table, Totals& t) {
   std::int32_t ierr = 0;
   kit::INIFII(kInputUnit, kConsoleOut, ierr);
-  if (ierr != 0) return false;
+  if (ierr != 0) return Processed::reader_failed;
 
   lineio::put_empty(kConsoleOut);
   lineio::put_line(kConsoleOut, kNotice);
@@ -54,9 +54,9 @@ bool process_weight_data(const RunSettings& s, MassTable& table, Totals& t) {
   std::int32_t npar = 0;
   for (;;) {
     kit::RDMIX(npar, field_type, field_value, texts, kInputUnit, kOutputUnit, ierr);
-    if (ierr != 0) return false;  // the reader has reported the failure
-    if (npar < 0) break;          // end of the data
-    if (npar == 0) continue;      // nothing usable on the line; it is not counted
+    if (ierr != 0) return Processed::reader_failed;  // the reader has reported it
+    if (npar < 0) break;                             // end of the data
+    if (npar == 0) continue;  // nothing usable on the line; it is not counted
     ++t.lines;
 
     const auto used = static_cast<std::size_t>(npar);
@@ -87,7 +87,7 @@ bool process_weight_data(const RunSettings& s, MassTable& table, Totals& t) {
     t.moment[2] += mass * z;
     t.total_mass += mass;
   }
-  return t.kept > 0;
+  return t.kept > 0 ? Processed::kept : Processed::nothing_kept;
 }
 
 }  // namespace kel2fram

@@ -27,7 +27,9 @@ std::string_view trimmed(std::string_view text) {
 }
 
 // Writes a composed report line as its 256-character line text without trailing blanks,
-// first on the console, then on the output file.
+// first on the console, then (unless only the console is written) on the output file.
+bool report_to_file = true;
+
 void report(const Line& line) {
   Text text;
   text.fill(' ');
@@ -36,7 +38,7 @@ void report(const Line& line) {
   const std::string_view out(text.data(),
                              static_cast<std::size_t>(LENTRM({text.data(), text.size()})));
   lineio::put_line(kConsoleOut, out);
-  lineio::put_line(kOutputUnit, out);
+  if (report_to_file) lineio::put_line(kOutputUnit, out);
 }
 
 }  // namespace
@@ -61,11 +63,17 @@ std::int32_t LENTRM(std::string_view text) {
   return 0;
 }
 
-void write_report(const RunSettings& s, const MassTable& table, const Totals& t) {
+std::array<double, 3> centre_of_gravity(const Totals& t) {
   std::array<double, 3> centre{0.0, 0.0, 0.0};
   if (t.total_mass != 0.0) {
     for (std::size_t axis = 0; axis < 3; ++axis) centre[axis] = t.moment[axis] / t.total_mass;
   }
+  return centre;
+}
+
+void write_report(const RunSettings& s, const MassTable& table, const Totals& t, bool to_file) {
+  report_to_file = to_file;
+  const std::array<double, 3> centre = centre_of_gravity(t);
   const std::string_view name(s.input_name.data(), s.input_name.size());
   const std::string_view phrase = s.unit == MassUnit::kg ? kPhraseKg : kPhraseTonnes;
 
@@ -97,6 +105,7 @@ void write_report(const RunSettings& s, const MassTable& table, const Totals& t)
   report(Line().lit("#   Input To Framix: "));
   report(Line().lit("#"));
   report(Line().lit(kColumnHeader));
+  if (!to_file) return;
 
   for (std::size_t n = 0; n < table.size(); ++n) {
     const MassEntry& m = table[n];

@@ -16,19 +16,40 @@ MassTable& mass_table() {
 
 }  // namespace
 
-void run_steps() {
+int run_steps() {
   settings = RunSettings{};
   write_banner();
   run_dialogue(settings);
   MassTable& table = mass_table();
-  if (process_weight_data(settings, table, totals)) {
-    write_report(settings, table, totals);
-    lineio::close_unit(kOutputUnit);
-  } else {
-    // An early end writes nothing into the output file: an existing one keeps its former
-    // contents, also when the reader's failure report was addressed to it.
-    lineio::discard_unit(kOutputUnit);
+  // An early end writes nothing into the output file: an existing one keeps its former
+  // contents, also when the reader's failure report was addressed to it, and one that did
+  // not exist is not made.
+  switch (process_weight_data(settings, table, totals)) {
+    case Processed::reader_failed:
+      lineio::discard_unit(kOutputUnit);
+      lineio::notice(std::string(kNoticePrefix) +
+                     "the weight list could not be read to its end; the output file is left "
+                     "as it was");
+      return kFailed;
+    case Processed::nothing_kept:
+      lineio::discard_unit(kOutputUnit);
+      lineio::notice(why_nothing_kept(settings, totals));
+      return kNothingWritten;
+    case Processed::kept:
+      break;
   }
+  if (const std::string problem = first_unwritable(settings, table, totals); !problem.empty()) {
+    lineio::discard_unit(kOutputUnit);
+    write_report(settings, table, totals, false);
+    lineio::notice(problem);
+    return kNothingWritten;
+  }
+  write_report(settings, table, totals);
+  // The console is written before the file takes its new contents: a console that cannot
+  // be written fails the run with the file as it was.
+  lineio::flush_console();
+  lineio::close_unit(kOutputUnit);
+  return kWritten;
 }
 
 int run(lineio::ByteSource& console_in, lineio::ByteSink& console_out, bool interactive) {

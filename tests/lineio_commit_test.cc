@@ -1,0 +1,105 @@
+// The durable commit of an output file: its steps in order, and every step failing once.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "lineio/lineio.h"
+#include "lineio/platform.h"
+#include "support/subprocess.h"
+
+namespace {
+
+using lineio::platform::Step;
+using testing_support::ScratchDir;
+
+std::vector<Step> seen;
+void record_step(Step step) {
+  seen.push_back(step);
+}
+
+class Commit : public ::testing::Test {
+ protected:
+  Commit() {
+    lineio::bind_console(in, out, false);
+    dir.write("out.txt", "former contents\n");
+    seen.clear();
+    lineio::platform::observe_steps(record_step);
+  }
+  ~Commit() override {
+    lineio::platform::observe_steps(nullptr);
+    for (Step s : {Step::sync, Step::name, Step::close, Step::rename, Step::sync_folder}) {
+      lineio::platform::fail_step_once(s, 0);
+    }
+    lineio::abandon_all();
+  }
+  // Opens out.txt for output on unit 17, writes a line and closes it; answers the status.
+  int write_and_close() {
+    lineio::OpenRequest request;
+    request.file = file;
+    request.status = "UNKNOWN";
+    request.access = "SEQUENTIAL";
+    request.form = "FORMATTED  ";
+    EXPECT_EQ(lineio::open_unit(17, request), 0);
+    return lineio::guarded_run([] {
+      lineio::put_line(17, "new contents");
+      lineio::close_unit(17);
+    });
+  }
+  std::size_t entries() const {
+    return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(dir.path()),
+                                                  std::filesystem::directory_iterator()));
+  }
+  ScratchDir dir;
+  std::string file = dir.file("out.txt");
+  lineio::MemorySource in{""};
+  lineio::MemorySink out;
+};
+
+TEST_F(Commit, DataIsSyncedBeforeTheRenameAndTheFolderAfter) {
+  EXPECT_EQ(write_and_close(), 0);
+  EXPECT_EQ(dir.read("out.txt"), "new contents\r\n");
+  // An unnamed temporary file is named just before it is closed; a named one needs no step.
+  std::vector<Step> expected{Step::sync, Step::close, Step::rename, Step::sync_folder};
+  if (seen.size() == 5) expected.insert(expected.begin() + 1, Step::name);
+  EXPECT_EQ(seen, expected);
+  EXPECT_EQ(entries(), 1u);
+}
+
+TEST_F(Commit, AFailedStepBeforeTheRenameLeavesTheTargetUntouched) {
+  struct Case {
+    Step step;
+    int code;
+    const char* reason;
+  };
+  const Case cases[] = {{Step::sync, EIO, "Input/output error"},
+                        {Step::name, ENOSPC, "No space left on device"},
+                        {Step::close, EDQUOT, "Disk quota exceeded"},
+                        {Step::rename, EXDEV, "Invalid cross-device link"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.reason);
+    seen.clear();
+    out.bytes().clear();
+    lineio::platform::fail_step_once(c.step, c.code);
+    const int status = write_and_close();
+    lineio::platform::fail_step_once(c.step, 0);
+    if (std::find(seen.begin(), seen.end(), c.step) == seen.end()) continue;  // named file
+    EXPECT_EQ(status, 2);
+    EXPECT_EQ(out.bytes(),
+              " *** ERROR: WRITE FAILED ON UNIT 17 (" + file + "): " + c.reason + "\r\n");
+    EXPECT_EQ(dir.read("out.txt"), "former contents\n");
+    EXPECT_EQ(entries(), 1u);  // no temporary file left
+    EXPECT_EQ(seen.back(), c.step);
+  }
+}
+
+TEST_F(Commit, AFailedFolderSyncIsReportedAfterTheReplacement) {
+  lineio::platform::fail_step_once(Step::sync_folder, EIO);
+  EXPECT_EQ(write_and_close(), 2);
+  EXPECT_EQ(dir.read("out.txt"), "new contents\r\n");
+  EXPECT_EQ(entries(), 1u);
+}
+
+}  // namespace

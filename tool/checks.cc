@@ -1,0 +1,119 @@
+// Checks made before the output file is written: why a run kept nothing, and whether every
+// value of the result can be written as it is. A result that cannot be written faithfully
+// (a value that is not a number, or too wide for its columns) would mislead the analysis
+// program that reads it; such a run writes nothing.
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <string>
+
+#include "lineio/lineio.h"
+#include "tool/kel2fram.h"
+
+namespace kel2fram {
+namespace {
+
+constexpr std::array<std::string_view, 3> kAxis = {"X", "Y", "Z"};
+constexpr std::string_view kLeftAsItWas = "; the output file is left as it was";
+
+std::string shown(double value) {
+  std::array<char, 32> digits{};
+  const auto r = std::to_chars(digits.data(), digits.data() + digits.size(), value);
+  return {digits.data(), r.ptr};
+}
+
+// Whether a value prints in a fixed-point field of w columns and 3 decimals without
+// asterisks. Values well inside the field are decided without rendering.
+bool fits_fixed(double value, int w) {
+  if (!std::isfinite(value)) return false;
+  if (std::fabs(value) < 1.0e6) return true;
+  std::array<char, 16> field{};
+  lineio::render_fixed({field.data(), static_cast<std::size_t>(w)}, value, 3);
+  return field[0] != '*';
+}
+
+bool fits_int(std::int64_t value, int w) {
+  std::array<char, 24> field{};
+  lineio::render_int({field.data(), static_cast<std::size_t>(w)}, value);
+  return field[0] != '*';
+}
+
+std::string problem(std::string_view what, double value, std::string_view why) {
+  std::string line(kNoticePrefix);
+  line += what;
+  line += ' ';
+  line += shown(value);
+  line += why;
+  line += kLeftAsItWas;
+  return line;
+}
+
+std::string record_problem(std::size_t n, std::string_view field, double value, int w) {
+  std::string what = "Map_Mass record " + std::to_string(n + 1) + " cannot be written: ";
+  what += field;
+  what += " =";
+  return problem(what, value,
+                 std::isfinite(value) ? " does not fit its " + std::to_string(w) + " columns"
+                                      : " is not a finite number");
+}
+
+}  // namespace
+
+std::string why_nothing_kept(const RunSettings& s, const Totals& t) {
+  std::string line(kNoticePrefix);
+  line += "no mass kept: ";
+  if (t.lines == 0) {
+    line += "the weight list has no line with mass data";
+  } else if (t.skipped == 0) {
+    line += "every line of the weight list was rejected";
+  } else {
+    line += "every mass lies outside the ranges";
+    for (std::size_t axis = 0; axis < 3; ++axis) {
+      if (s.min[axis] > s.max[axis]) {
+        line += " (the ";
+        line += kAxis[axis];
+        line += " range is empty: its minimum " + shown(s.min[axis]) + " is above its maximum " +
+                shown(s.max[axis]) + ")";
+        break;
+      }
+    }
+  }
+  line += kLeftAsItWas;
+  return line;
+}
+
+std::string first_unwritable(const RunSettings& s, const MassTable& table, const Totals& t) {
+  constexpr int kCoordinateColumns = 12;
+  constexpr int kSpreadColumns = 4;
+  if (!fits_int(s.spread, kSpreadColumns)) {
+    return problem("the spread count", s.spread, " does not fit its 4 columns of the records");
+  }
+  for (std::size_t n = 0; n < table.size(); ++n) {
+    const MassEntry& m = table[n];
+    const std::array<double, 3> point{m.x, m.y, m.z};
+    for (std::size_t axis = 0; axis < 3; ++axis) {
+      if (!fits_fixed(point[axis], kCoordinateColumns)) {
+        return record_problem(n, kAxis[axis], point[axis], kCoordinateColumns);
+      }
+    }
+    // A scientific field holds every finite double.
+    if (!std::isfinite(m.mass)) return record_problem(n, "mass [kg]", m.mass, 13);
+  }
+  if (!std::isfinite(t.total_mass)) {
+    return problem("the total mass =", t.total_mass, " [kg] is not a finite number");
+  }
+  const std::array<double, 3> centre = centre_of_gravity(t);
+  for (std::size_t axis = 0; axis < 3; ++axis) {
+    if (!fits_fixed(centre[axis], kCoordinateColumns)) {
+      std::string what = "the centre of gravity's ";
+      what += kAxis[axis];
+      what += " =";
+      return problem(
+          what, centre[axis],
+          std::isfinite(centre[axis]) ? " does not fit its 12 columns" : " is not a finite number");
+    }
+  }
+  return {};
+}
+
+}  // namespace kel2fram
