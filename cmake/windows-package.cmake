@@ -19,5 +19,5 @@ if(KEL2FRAM_TESTS)
            COMMAND bash ${PROJECT_SOURCE_DIR}/tests/windows_package_test.sh ${CMAKE_CPACK_COMMAND}
                    ${PROJECT_BINARY_DIR} ${PROJECT_VERSION} ${CMAKE_OBJDUMP}
                    ${CMAKE_CROSSCOMPILING_EMULATOR})
-  set_tests_properties(windows_package PROPERTIES LABELS package TIMEOUT 300)
+  set_tests_properties(windows_package PROPERTIES LABELS package TIMEOUT 300 FIXTURES_REQUIRED wine)
 endif()

@@ -748,7 +748,8 @@ int commit(Output& out) {
   // 2. The temporary file was made with its name: nothing to give it.
   // 3. Closed, so that the rename is not refused for an open handle.
   code = step_begins(Step::close);
-  if (code == 0 && CloseHandle(as_handle(out.handle)) == 0) code = last_code();
+  // Closed whatever the outcome: a handle that failed to close is gone all the same.
+  if (CloseHandle(as_handle(out.handle)) == 0 && code == 0) code = last_code();
   out.handle = kNoHandle;
   if (code != 0) {
     remove_temporary(out);

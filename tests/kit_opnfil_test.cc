@@ -1,6 +1,5 @@
 // OPNFIL: codes, mode texts, reports, and what the open service does with files.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <array>
 #include <filesystem>
@@ -194,7 +193,7 @@ TEST_F(OpnfilTest, DirectAccessRoundTrip) {
 
 TEST_F(OpnfilTest, OldRefusesWhatCannotBeReadAsLines) {
   dir.write("locked.txt", "1 2 3 4\n");
-  chmod(dir.file("locked.txt").c_str(), 0);
+  const testing_support::LockedFile locked(dir.file("locked.txt"));
   const std::string missing = dir.file("missing.txt");
   const std::int32_t flags[] = {
       open(missing, 88, 2, 10, 1, 0, 0, -1, -6),
@@ -257,6 +256,7 @@ TEST_F(OpnfilTest, ExistingFileChangesOnlyWhenWrittenAndClosed) {
 }
 
 TEST_F(OpnfilTest, WriteFailureOnADeviceEndsTheRun) {
+  SKIP_ON_WINDOWS("/dev/full");
   ASSERT_EQ(open("/dev/full", 17, 1, 10, 1, 0, 0, -1, -6), 0);
   const int status = lineio::guarded_run([] {
     lineio::put_line(17, "x");

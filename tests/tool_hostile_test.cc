@@ -4,7 +4,6 @@
 #ifndef _WIN32
 #include <sys/mount.h>
 #endif
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -314,7 +313,7 @@ TEST_F(HostileRun, InputThatCannotBeReadAsLinesIsAskedForAgain) {
   dir.write("w.txt", "1 2 3 4\n");
   std::filesystem::create_directory(dir.file("folder.txt"));
   dir.write("locked.txt", "1 2 3 4\n");
-  ASSERT_EQ(::chmod(dir.file("locked.txt").c_str(), 0), 0);
+  const testing_support::LockedFile locked(dir.file("locked.txt"));
   const RunResult r = run("folder.txt\nlocked.txt\nw.txt\nout.txt\n\n\n\n\n\n");
   EXPECT_EQ(r.status, 0);
   auto refused = [](const std::string& name) {
@@ -326,6 +325,7 @@ TEST_F(HostileRun, InputThatCannotBeReadAsLinesIsAskedForAgain) {
 }
 
 TEST_F(HostileRun, OutputOnAFullDeviceFailsWithStatusTwo) {
+  SKIP_ON_WINDOWS("/dev/full");
   dir.write("w.txt", "1 2 3 4\n");
   const RunResult r = run("w.txt\n/dev/full\n\n\n\n\n\n");
   EXPECT_EQ(r.status, 2);

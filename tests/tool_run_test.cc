@@ -247,6 +247,7 @@ TEST_F(FullRun, EarlyEndsLeaveAnExistingOutputFileUntouched) {
 }
 
 TEST_F(FullRun, ReaderFailureEndsEarlyAndLeavesTheOutputFileUntouched) {
+  SKIP_ON_WINDOWS("a file that fails to read (/proc/self/mem)");
   // Reading this file fails with an I/O error on its first record.
   dir.write("out.txt", "former contents\n");
   const auto r = run_program(KEL2FRAM_EXE, {}, "/proc/self/mem\nout.txt\n\n\n\n\n\n", dir.path());
@@ -272,6 +273,7 @@ TEST_F(FullRun, OutputFileMayBeTheInputFile) {
 }
 
 TEST_F(FullRun, FullDiskEndsTheRunWithStatusTwo) {
+  SKIP_ON_WINDOWS("/dev/full");
   const auto r = run("1 1 2 3\n", "w.txt\n/dev/full\n\n\n\n\n\n");
   EXPECT_EQ(r.status, 2);
   EXPECT_NE(r.out.find(" *** ERROR: WRITE FAILED ON UNIT 17 (/dev/full): No space left on device"

@@ -152,6 +152,14 @@ bool ScratchDir::exists(std::string_view name) const {
   return std::filesystem::exists(file(name));
 }
 
+LockedFile::LockedFile(std::string path) : path_(std::move(path)) {
+  ::chmod(path_.c_str(), 0);
+}
+
+LockedFile::~LockedFile() {
+  ::chmod(path_.c_str(), 0644);
+}
+
 std::string crlf(const std::vector<std::string>& lines) {
   std::string s;
   for (const auto& l : lines) {

@@ -2,6 +2,7 @@
 // scratch folders for files.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -36,6 +37,28 @@ class ScratchDir {
  private:
   std::string path_;
 };
+
+// A file that the tool cannot open while the object lives: without permission bits on POSIX,
+// held open without sharing on Windows (as a program that locks its file does).
+class LockedFile {
+ public:
+  explicit LockedFile(std::string path);
+  ~LockedFile();
+  LockedFile(const LockedFile&) = delete;
+  LockedFile& operator=(const LockedFile&) = delete;
+
+ private:
+  std::string path_;
+  std::intptr_t handle_ = -1;  // Windows: the handle that holds it
+};
+
+// Tests of what only POSIX systems have (signals, FIFOs, /dev paths, permission bits, shell
+// scripts) say so and are skipped in a Windows build.
+#ifdef _WIN32
+#define SKIP_ON_WINDOWS(why) GTEST_SKIP() << "POSIX only: " << (why)
+#else
+#define SKIP_ON_WINDOWS(why) static_cast<void>(0)
+#endif
 
 // Joins lines with CR LF after each.
 std::string crlf(const std::vector<std::string>& lines);

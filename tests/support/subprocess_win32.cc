@@ -188,6 +188,17 @@ bool ScratchDir::exists(std::string_view name) const {
   return std::filesystem::exists(path_of(file(name)));
 }
 
+LockedFile::LockedFile(std::string path) : path_(std::move(path)) {
+  HANDLE h = CreateFileW(path_of(path_).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot lock " + path_);
+  handle_ = reinterpret_cast<std::intptr_t>(h);
+}
+
+LockedFile::~LockedFile() {
+  CloseHandle(reinterpret_cast<HANDLE>(handle_));
+}
+
 std::string crlf(const std::vector<std::string>& lines) {
   std::string s;
   for (const auto& l : lines) {
