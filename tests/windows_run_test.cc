@@ -1,0 +1,114 @@
+// What only Windows has, end to end: device names, files that another program locks, wide
+// file names, and answers as Windows consoles and editors write them.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support/console_text.h"
+#include "support/subprocess.h"
+
+namespace {
+
+using testing_support::run_program;
+using testing_support::RunResult;
+using testing_support::ScratchDir;
+
+const std::string kFormer = "former contents\r\n";
+const std::string kRecord = " Map_Mass     1       2.000       3.000       4.000   1.0000E+03\r\n";
+
+std::string answers(const std::string& input, const std::string& output) {
+  return input + "\n" + output + "\n\n\n\n\n\n";
+}
+
+class WindowsRun : public ::testing::Test {
+ protected:
+  WindowsRun() { dir.write("w.txt", "1 2 3 4\n"); }
+  RunResult run(const std::string& stdin_bytes) {
+    return run_program(KEL2FRAM_EXE, {}, stdin_bytes, dir.path());
+  }
+  std::vector<std::string> entries() const {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(
+             std::filesystem::path(reinterpret_cast<const char8_t*>(dir.path().c_str())))) {
+      const std::u8string name = e.path().filename().u8string();
+      names.emplace_back(reinterpret_cast<const char*>(name.data()), name.size());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+  ScratchDir dir;
+};
+
+TEST_F(WindowsRun, DeviceNamesAreWrittenDirectly) {
+  for (const char* device : {"NUL", "nul", "NUL.txt"}) {
+    SCOPED_TRACE(device);
+    const RunResult r = run(answers("w.txt", device));
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("#  Total Mass (kept):    1.000E+03 [kg]"), std::string::npos);
+    EXPECT_EQ(entries(), std::vector<std::string>{"w.txt"});  // nothing made in the folder
+  }
+}
+
+TEST_F(WindowsRun, ATargetLockedByAnotherProgramIsAFailedWrite) {
+  dir.write("out.txt", kFormer);
+  RunResult r;
+  {
+    const testing_support::LockedFile locked(dir.file("out.txt"));
+    r = run(answers("w.txt", "out.txt"));
+  }
+  EXPECT_EQ(r.status, 2);
+  EXPECT_TRUE(r.out.ends_with(
+      " *** ERROR: WRITE FAILED ON UNIT 17 (out.txt): Permission denied\r\n"))
+      << r.out;
+  EXPECT_EQ(dir.read("out.txt"), kFormer);
+  EXPECT_EQ(entries(), (std::vector<std::string>{"out.txt", "w.txt"}));
+}
+
+TEST_F(WindowsRun, NamesWithLettersBeyondAsciiAreFoundAndMade) {
+  // UTF-8 answers, and the same names in the system's ANSI code page as an older editor
+  // saves them (Windows-1252 here: Wine's default).
+  struct Case {
+    std::string input, output, input_utf8, output_utf8;
+  };
+  const Case cases[] = {
+      {"Gewichte-M\xc3\xbcller.txt", "Ergebnis-\xce\x94.txt", "Gewichte-M\xc3\xbcller.txt",
+       "Ergebnis-\xce\x94.txt"},
+      {"M\xfc" "ller.txt", "r\xe9sultat.txt", "M\xc3\xbcller.txt", "r\xc3\xa9sultat.txt"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.output_utf8);
+    dir.write(c.input_utf8, "1 2 3 4\n");
+    const RunResult r = run(answers(c.input, c.output));
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("#  Input File: " + c.input + ", with"), std::string::npos);
+    const std::string result = dir.read(c.output_utf8);
+    EXPECT_TRUE(result.ends_with(kRecord + "#\r\n'  --------------- E O F ----------------\r\n"))
+        << result;
+  }
+}
+
+TEST_F(WindowsRun, AnswersFromWindowsEditorsReadAsPlainOnes) {
+  // CR LF line ends, and the UTF-8 signature that some editors put first: the same console
+  // and the same file as with plain answers.
+  const std::string plain = "w.txt\nplain.txt\nkg\n2\ny\n-10 10\n\n\n";
+  const RunResult expected = run(plain);
+  ASSERT_EQ(expected.status, 0);
+  std::string crlf_answers;
+  for (char c : plain) crlf_answers += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  for (const std::string& prefix : {std::string(), std::string("\xef\xbb\xbf")}) {
+    SCOPED_TRACE(prefix.size());
+    std::string typed = prefix + crlf_answers;
+    typed.replace(typed.find("plain.txt"), 9, "typed.txt");
+    const RunResult r = run(typed);
+    EXPECT_EQ(r.status, 0);
+    std::string console = r.out;
+    console.replace(console.find("typed.txt"), 9, "plain.txt");
+    EXPECT_EQ(console, expected.out);
+    EXPECT_EQ(dir.read("typed.txt"), dir.read("plain.txt"));
+  }
+}
+
+}  // namespace
