@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "kit_fixture.h"
+#include "support/case_name.h"
 #include "support/subprocess.h"
 
 namespace kit_test {
@@ -54,7 +55,9 @@ TEST_P(MixedTest, CutsTheLineIntoFields) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Lines, MixedTest, ::testing::ValuesIn(kMixedCases));
+INSTANTIATE_TEST_SUITE_P(Lines, MixedTest, ::testing::ValuesIn(kMixedCases), [](const auto& info) {
+  return testing_support::case_name(info.index, info.param.line);
+});
 
 TEST_F(ReaderTest, WordsKeepTheirCaseWhenUpcasingIsOff) {
   use_text("abc 1a");
