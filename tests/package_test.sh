@@ -47,7 +47,7 @@ done
 if ! command -v lintian >/dev/null; then
   echo "lintian not found: installing it from Debian's packages"
   { apt-get update -qq && apt-get install -y -qq lintian; } >"$work/apt.log" 2>&1 ||
-    { cat "$work/apt.log"; fail "lintian could not be installed"; }
+    { cat "$work/apt.log"; fail "lintian could not be installed (apt-get needs root): install the Debian package lintian"; }
 fi
 # Errors and warnings fail the check; informational tags are shown but pass.
 lintian --fail-on error,warning --display-info "$deb" >"$work/lintian.log" 2>&1 ||
