@@ -43,6 +43,9 @@ done
 for f in "${expected[@]}"; do
   grep -qxF "$f" "$work/contents.txt" || { cat "$work/contents.txt"; fail "package lacks $f"; }
 done
+# The changelog's latest entry is the packaged version.
+latest=$(dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/doc/kel2fram/changelog.gz | gzip -dc | head -n 1)
+[[ $latest == "kel2fram ($version) "* ]] || fail "changelog begins with «$latest», not version $version"
 
 if ! command -v lintian >/dev/null; then
   echo "lintian not found: installing it from Debian's packages"
