@@ -2,7 +2,7 @@
 # Install check: installs the build folder into a temporary prefix, runs the
 # installed kel2fram on a small weight list with piped answers and compares
 # the output file byte for byte; also runs the installed kitdump and checks
-# that the installed manual page renders without warnings.
+# that the installed manual pages render without warnings.
 # Usage: install_test.sh CMAKE BUILD_DIR
 set -euo pipefail
 cmake=$1
@@ -18,8 +18,9 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 for f in bin/kel2fram bin/kitdump; do
   [[ -x $prefix/$f ]] || fail "$f not installed"
 done
-man=$prefix/share/man/man1/kel2fram.1
-[[ -f $man ]] || fail "manual page not installed"
+for f in share/man/man1/kel2fram.1.gz share/man/man1/kitdump.1.gz share/doc/kel2fram/copyright; do
+  [[ -f $prefix/$f ]] || fail "$f not installed"
+done
 
 # A comment, a remark, commas, tabs, an expression, a line with too few
 # fields, a line with a word, and a mass outside the Z range.
@@ -77,7 +78,9 @@ printf '%s\r\n' '4 2:1.5: 1:10: 1:20: 1:30:' \
 cmp kitdump.expected kitdump.txt || { diff kitdump.expected kitdump.txt || true; fail "kitdump output differs"; }
 
 if command -v groff >/dev/null; then
-  warnings=$(groff -man -Tutf8 -ww -z "$man" 2>&1)
-  [[ -z $warnings ]] || { echo "$warnings"; fail "manual page warnings"; }
+  for man in "$prefix"/share/man/man1/*.1.gz; do
+    warnings=$(gzip -dc "$man" | groff -man -Tutf8 -ww -z 2>&1)
+    [[ -z $warnings ]] || { echo "$warnings"; fail "$(basename "$man"): manual page warnings"; }
+  done
 fi
-echo "installed tool, kitdump and manual page check out"
+echo "installed tool, kitdump and manual pages check out"
