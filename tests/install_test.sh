@@ -15,7 +15,7 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 
 "$cmake" --install "$build" --prefix "$prefix" >"$work/install.log" ||
   { cat "$work/install.log"; fail "cmake --install"; }
-for f in bin/kel2fram bin/kitdump; do
+for f in bin/kel2fram bin/kitdump bin/massplot; do
   [[ -x $prefix/$f ]] || fail "$f not installed"
 done
 man=$prefix/share/man/man1/kel2fram.1
@@ -75,6 +75,10 @@ printf '%s\r\n' '4 2:1.5: 1:10: 1:20: 1:30:' \
   '-1' >kitdump.expected
 "$prefix/bin/kitdump" w.txt >kitdump.txt || fail "kitdump exit status $?"
 cmp kitdump.expected kitdump.txt || { diff kitdump.expected kitdump.txt || true; fail "kitdump output differs"; }
+
+# The installed massplot draws the output file beside it.
+"$prefix/bin/massplot" out.txt || fail "massplot exit status $?"
+grep -q '</svg>' out.svg || fail "massplot wrote no complete picture"
 
 if command -v groff >/dev/null; then
   warnings=$(groff -man -Tutf8 -ww -z "$man" 2>&1)

@@ -33,4 +33,8 @@ dpkg-deb -c "$deb" | awk '{print $NF}' >"$work/contents.txt"
 for f in ./usr/bin/kel2fram ./usr/bin/kitdump ./usr/share/man/man1/kel2fram.1; do
   grep -qxF "$f" "$work/contents.txt" || { cat "$work/contents.txt"; fail "package lacks $f"; }
 done
+# massplot and its manual page (plain or compressed).
+grep -qxF ./usr/bin/massplot "$work/contents.txt" || fail "package lacks ./usr/bin/massplot"
+grep -qE '^\./usr/share/man/man1/massplot\.1(\.gz)?$' "$work/contents.txt" ||
+  fail "package lacks the massplot manual page"
 echo "package $(basename "$deb") checks out"
