@@ -119,6 +119,18 @@ std::string_view tick_label(const Ticks& ticks, std::int64_t k, std::array<char,
   return {out.data(), len};
 }
 
+namespace {
+
+// The page's common ticks, or finer ones where a narrow frame would show fewer than two:
+// a step of at most 2.5 times a fifth of the range puts at least two within it.
+Ticks axis_ticks(Ticks step, double centre, double half) {
+  const Ticks common = ticks_within(step, centre - half, centre + half);
+  if (common.last > common.first) return common;
+  return ticks_within(round_step(2 * half / 5), centre - half, centre + half);
+}
+
+}  // namespace
+
 double View::page_x(double across_value) const {
   return left + width / 2 + (across_value - centre_across) * scale;
 }
@@ -190,8 +202,8 @@ Page plan_page(const Summary& summary) {
     view.centre_up = centre[u];
     const double half_across = view.width / 2 / page.scale;
     const double half_up = view.height / 2 / page.scale;
-    view.ticks_across = ticks_within(step, centre[a] - half_across, centre[a] + half_across);
-    view.ticks_up = ticks_within(step, centre[u] - half_up, centre[u] + half_up);
+    view.ticks_across = axis_ticks(step, centre[a], half_across);
+    view.ticks_up = axis_ticks(step, centre[u], half_up);
     left += view.width + kGap;
     tallest_frame = std::max(tallest_frame, view.height);
     widest = std::max({widest, view.width, view.height});
