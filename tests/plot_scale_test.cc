@@ -37,6 +37,7 @@ TEST(PlotScale, TicksAreRoundValuesLabelledExactly) {
 
 std::vector<plot::Mass> many_masses(int n) {
   std::vector<plot::Mass> masses;
+  masses.reserve(static_cast<std::size_t>(n));
   for (int k = 0; k < n; ++k) masses.push_back({k * 0.01, (k % 37) * 1.0, (k % 11) * 2.0, 1.0});
   return masses;
 }
