@@ -107,6 +107,29 @@ void symbol_legend(const PictureInput& in, double x, SvgLine& out) {
   out.end();
 }
 
+// Two significant digits, an exponent without its plus sign and leading zeros ("1.2e6"),
+// so that a label fits under its swatch.
+std::string_view compact(double value, std::array<char, 24>& out) {
+  const int n = std::snprintf(out.data(), out.size(), "%.2g", value);
+  if (n <= 0 || static_cast<std::size_t>(n) >= out.size()) return "?";
+  std::size_t len = 0;
+  bool in_exponent = false;
+  bool leading = false;
+  for (std::size_t k = 0; k < static_cast<std::size_t>(n); ++k) {
+    const char c = out[k];
+    if (c == 'e') {
+      in_exponent = true;
+      leading = true;
+    } else if (in_exponent && (c == '+' || (leading && c == '0'))) {
+      continue;
+    } else if (in_exponent && c != '-') {
+      leading = false;
+    }
+    out[len++] = c;
+  }
+  return {out.data(), len};
+}
+
 void shade_legend(const PictureInput& in, double largest, double x, SvgLine& out) {
   std::array<char, 64> a{};
   text_at(out, x, 46, " font-weight=\"bold\"");
@@ -131,11 +154,8 @@ void shade_legend(const PictureInput& in, double largest, double x, SvgLine& out
     const bool last = k + 1 == kShades.size();
     if (!last) bound /= kShadeRatio;
     std::array<char, 24> g{};
-    const int n = std::snprintf(g.data(), g.size(), "%.3g", bound);
     text_at(out, sx, 84, " font-size=\"11\"");
-    out.raw(last ? "\xE2\x89\xA4 " : "> ")
-        .raw(n > 0 ? std::string_view(g.data()) : "?")
-        .raw("</text>");
+    out.raw(last ? "\xE2\x89\xA4" : ">").raw(compact(bound, g)).raw("</text>");
     out.end();
   }
   text_at(out, x + 6 * kSwatch, 68, " font-size=\"11\"");
