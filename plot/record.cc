@@ -49,6 +49,19 @@ bool equals_ignoring_case(std::string_view text, std::string_view lower) {
 // an optional exponent with E or D; also the words other writers use for values that are
 // not finite. Answers false for anything else.
 bool read_number(std::string_view text, double& value) {
+  if (text.size() > kLongestNumber) return false;
+  // The plain forms (no plus sign, no D exponent) go to std::from_chars as they lie; it reads
+  // exactly these forms when they start with a digit or a point after an optional minus.
+  const char* const end = text.data() + text.size();
+  const char* const start = !text.empty() && text.front() == '-' ? text.data() + 1 : text.data();
+  if (start != end && (is_digit(*start) || *start == '.')) {
+    double parsed = 0;
+    const auto result = std::from_chars(text.data(), end, parsed);
+    if (result.ec == std::errc{} && result.ptr == end) {
+      value = parsed;
+      return true;
+    }
+  }
   std::string_view body = text;
   bool negative = false;
   if (!body.empty() && (body.front() == '+' || body.front() == '-')) {
@@ -64,7 +77,6 @@ bool read_number(std::string_view text, double& value) {
     value = std::numeric_limits<double>::quiet_NaN();
     return true;
   }
-  if (body.size() > kLongestNumber) return false;
 
   std::array<char, kLongestNumber + 2> plain{};  // sign, then the body with 'e' for D
   std::size_t n = 0;
