@@ -46,11 +46,12 @@ double tick_value(const Ticks& t, std::int64_t k) {
 void draw_axes(const View& v, SvgLine& out) {
   const double right = v.left + v.width;
   const double bottom = v.top + v.height;
+  // Over the frame's left edge: a narrow frame's name reaches to its right.
   out.raw("<text class=\"view-name\" x=\"")
-      .px(v.left + v.width / 2)
+      .px(v.left)
       .raw("\" y=\"")
       .px(v.top - 34)
-      .raw("\" text-anchor=\"middle\" font-size=\"15\" font-weight=\"bold\">")
+      .raw("\" font-size=\"15\" font-weight=\"bold\">")
       .raw(v.name)
       .raw(" (")
       .raw(axis_name(v.across))

@@ -15,6 +15,7 @@ constexpr double kMarginLeft = 90;  // room for the first view's vertical tick l
 constexpr double kGap = 100;        // between views: the next view's tick labels
 constexpr double kMarginRight = 30;
 constexpr double kLeastPageWidth = 1000;    // the title block needs this much
+constexpr double kViewNameWidth = 220;      // "Section (Y right, Z up)" in bold
 constexpr double kFramesTop = 200;          // below the title block and the view names
 constexpr double kBelowFrames = 70;         // tick labels and axis names under the frames
 constexpr double kFramesWidth = 1500;       // the three frames together, at most
@@ -208,7 +209,8 @@ Page plan_page(const Summary& summary) {
     tallest_frame = std::max(tallest_frame, view.height);
     widest = std::max({widest, view.width, view.height});
   }
-  page.width = std::max(left - kGap + kMarginRight, kLeastPageWidth);
+  const View& last = page.views.back();
+  page.width = std::max({left - kGap + kMarginRight, last.left + kViewNameWidth, kLeastPageWidth});
   page.height = kFramesTop + tallest_frame + kBelowFrames;
   page.cell = widest / kGridCellsAcross;
   return page;
