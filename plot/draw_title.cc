@@ -41,7 +41,7 @@ void facts(const PictureInput& in, SvgLine& out) {
   count_text(out, s.count, " mass drawn", " masses drawn");
   if (s.negative > 0) {
     out.raw(", ");
-    count_text(out, s.negative, " negative (drawn hollow)", " negative (drawn hollow)");
+    out.integer(static_cast<long long>(s.negative)).raw(" negative (drawn hollow)");
   }
   const std::int64_t skipped = list.malformed + list.not_drawn;
   if (skipped > 0) {
