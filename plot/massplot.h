@@ -161,7 +161,7 @@ inline constexpr int kGridCellsAcross = 200;
 Page plan_page(const Summary& summary);
 
 // Circle radius in pixels for a mass: area proportional to |kg|, never below kSmallestRadius.
-inline constexpr double kSmallestRadius = 1.5;
+inline constexpr double kSmallestRadius = 2.0;
 double circle_radius(const Page& page, const Summary& summary, double kg);
 
 // ---------------------------------------------------------------------------------------
