@@ -15,10 +15,10 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 
 "$cmake" --install "$build" --prefix "$prefix" >"$work/install.log" ||
   { cat "$work/install.log"; fail "cmake --install"; }
-for f in bin/kel2fram bin/kitdump; do
+for f in bin/kel2fram bin/kitdump bin/massplot; do
   [[ -x $prefix/$f ]] || fail "$f not installed"
 done
-for f in share/man/man1/kel2fram.1.gz share/man/man1/kitdump.1.gz share/doc/kel2fram/copyright; do
+for f in share/man/man1/kel2fram.1.gz share/man/man1/kitdump.1.gz share/man/man1/massplot.1.gz share/doc/kel2fram/copyright; do
   [[ -f $prefix/$f ]] || fail "$f not installed"
 done
 
@@ -76,6 +76,10 @@ printf '%s\r\n' '4 2:1.5: 1:10: 1:20: 1:30:' \
   '-1' >kitdump.expected
 "$prefix/bin/kitdump" w.txt >kitdump.txt || fail "kitdump exit status $?"
 cmp kitdump.expected kitdump.txt || { diff kitdump.expected kitdump.txt || true; fail "kitdump output differs"; }
+
+# The installed massplot draws the output file beside it.
+"$prefix/bin/massplot" out.txt || fail "massplot exit status $?"
+grep -q '</svg>' out.svg || fail "massplot wrote no complete picture"
 
 if command -v groff >/dev/null; then
   for man in "$prefix"/share/man/man1/*.1.gz; do

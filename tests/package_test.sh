@@ -43,6 +43,11 @@ done
 for f in "${expected[@]}"; do
   grep -qxF "$f" "$work/contents.txt" || { cat "$work/contents.txt"; fail "package lacks $f"; }
 done
+# massplot and its manual page (plain or compressed).
+grep -qxF ./usr/bin/massplot "$work/contents.txt" || fail "package lacks ./usr/bin/massplot"
+grep -qE '^\./usr/share/man/man1/massplot\.1(\.gz)?$' "$work/contents.txt" ||
+  fail "package lacks the massplot manual page"
+
 # The changelog's latest entry is the packaged version.
 latest=$(dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/doc/kel2fram/changelog.gz | gzip -dc | head -n 1)
 [[ $latest == "kel2fram ($version) "* ]] || fail "changelog begins with «$latest», not version $version"
