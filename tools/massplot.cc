@@ -88,9 +88,8 @@ int write_picture(const std::string& input, const std::string& svg) {
   const plot::Summary summary = plot::summarize(list.masses);
   const plot::Page page = plot::plan_page(summary);
 
-  // The unit creates a missing SVGFILE when it connects; a failed write removes it again.
-  const bool existed =
-      std::filesystem::symlink_status(svg, ec).type() != std::filesystem::file_type::not_found;
+  // The picture goes to a temporary file beside SVGFILE and takes its name only when it is
+  // complete: a failed write leaves SVGFILE as it was, or absent.
   lineio::OpenRequest request;
   request.file = svg;
   request.status = "UNKNOWN";
@@ -106,7 +105,6 @@ int write_picture(const std::string& input, const std::string& svg) {
     lineio::close_unit(kSvgUnit);
   } catch (const lineio::TransferFailure& failure) {
     lineio::discard_unit(kSvgUnit);
-    if (!existed) std::filesystem::remove(svg, ec);
     std::string_view what = failure.what();
     what.remove_prefix(std::min(what.find_first_not_of(' '), what.size()));
     return fail(svg, std::string("not written: ") + std::string(what));
