@@ -35,13 +35,11 @@ bool plain_fields(std::int32_t& NPAR, std::span<std::int32_t> ITYPE, std::span<d
   if (s.NCMTCH < 1) return false;
   const std::int32_t last = s.ILAST;
   if (s.ICUR < 1 || s.ICUR > last || last > kMaxLine) return false;
-  // Positions 1..last are the line, last+1 its end mark, which stops every blank run.
-  const std::string_view line(s.PRCLIN.data(), static_cast<std::size_t>(last) + 2);
-  if (line[static_cast<std::size_t>(last) + 1] != kEndMark) return false;
-  const auto at = [&line](std::int32_t p) { return line[static_cast<std::size_t>(p)]; };
-  const auto skip_blanks_from = [&](std::int32_t& p) {
-    while (p <= last && is_blank(at(p))) ++p;
-  };
+  // Positions 1..last are the line, last+1 its end mark. The end mark is no sign, digit,
+  // point, E, blank or comma, so every scan below stops at it: no position beyond last+1 is
+  // ever read.
+  const char* const line = s.PRCLIN.data();
+  if (line[last + 1] != kEndMark) return false;
 
   // The reader cells the general scanners leave changed, given to RDSTATE only when the
   // whole line was plain. ITYPE and VALUE are written as the fields come: for every field
@@ -58,73 +56,66 @@ bool plain_fields(std::int32_t& NPAR, std::span<std::int32_t> ITYPE, std::span<d
   std::size_t n = 0;
   while (n < capacity) {
     // Sign.
-    bool negative = false;
-    if (at(p) == '+' || at(p) == '-') {
-      negative = at(p) == '-';
-      ++p;
-    }
-    // Digits before the point, accumulated as UNSINT does.
+    char c = line[p];
+    const bool negative = c == '-';
+    if (c == '+' || c == '-') c = line[++p];
+    // Digits before the point, accumulated as UNSINT does (unsigned: a long run wraps
+    // harmlessly and is given up below).
     const std::int32_t int_begin = p;
     std::uint64_t acc = 0;
-    while (p <= last && is_digit(at(p))) {
-      if (p - int_begin == kMaxIntegerDigits) return false;
-      acc = acc * 10 + static_cast<std::uint64_t>(at(p) - '0');
-      ++p;
+    while (is_digit(c)) {
+      acc = acc * 10 + static_cast<std::uint64_t>(c - '0');
+      c = line[++p];
     }
     const std::int32_t int_end = p;
     const bool has_integer = int_end > int_begin;
-    if (has_integer && acc > kAccumulatorLimit) return false;
+    if (int_end - int_begin > kMaxIntegerDigits || acc > kAccumulatorLimit) return false;
     // Point and fraction: after digits the point is taken even with no digit following it.
     bool has_point = false;
     double fraction = 0.0;
     std::size_t fraction_digits = 0;
-    if (p <= last && at(p) == '.') {
+    if (c == '.') {
       has_point = true;
-      ++p;
-      while (p <= last && is_digit(at(p))) {
-        fraction = add_fraction_digit(fraction, at(p) - '0', ++fraction_digits);
-        ++p;
+      c = line[++p];
+      while (is_digit(c)) {
+        fraction = add_fraction_digit(fraction, c - '0', ++fraction_digits);
+        c = line[++p];
       }
     }
     if (!has_integer && fraction_digits == 0) return false;  // no number at all
     // Exponent: E, an optional sign and one to four digits.
     bool has_exponent = false;
     std::int32_t exponent = 0;
-    if (p <= last && at(p) == 'E') {
+    if (c == 'E') {
       std::int32_t q = p + 1;
-      std::int32_t exponent_sign = 1;
-      if (q <= last && (at(q) == '+' || at(q) == '-')) {
-        exponent_sign = at(q) == '-' ? -1 : 1;
-        ++q;
+      const bool exponent_negative = line[q] == '-';
+      if (line[q] == '+' || line[q] == '-') ++q;
+      if (!is_digit(line[q])) return false;  // an E that is no exponent
+      for (int k = 0; k < kMaxExponentDigits && is_digit(line[q]); ++k, ++q) {
+        exponent = exponent * 10 + (line[q] - '0');
       }
-      if (q > last || !is_digit(at(q))) return false;  // an E that is no exponent
-      for (int k = 0; k < kMaxExponentDigits && q <= last && is_digit(at(q)); ++k, ++q) {
-        exponent = exponent * 10 + (at(q) - '0');
-      }
-      exponent *= exponent_sign;
+      if (exponent_negative) exponent = -exponent;
       has_exponent = true;
       p = q;
+      c = line[p];
     }
     // The end of the field, as ENDFLD takes it: blanks with at most one comma, a comma with
     // blanks around it, or the end of the line. Anything else makes an expression or a word.
     if (p <= last) {
-      if (is_blank(at(p))) {
-        skip_blanks_from(p);
-        if (p <= last && at(p) == ',') {
-          ++p;
-          skip_blanks_from(p);
-        }
-      } else if (at(p) == ',') {
+      if (c == kBlank) {
+        while (line[p] == kBlank) ++p;
+        if (line[p] == ',') ++p;
+      } else if (c == ',') {
         ++p;
-        skip_blanks_from(p);
       } else {
         return false;
       }
+      while (line[p] == kBlank) ++p;
     }
 
     if (has_integer) {
       // The integer scan of RDINT comes first and leaves its digit cells, for a real too.
-      idigit = at(int_end - 1) - '0';
+      idigit = line[int_end - 1] - '0';
       idbeg = int_begin;
       idend = int_end;
       iaccum_wide = false;

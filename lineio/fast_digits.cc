@@ -4,6 +4,7 @@
 // rounded to nearest with ties to even, as the general conversion does.
 #include "lineio/fast_digits.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <charconv>
@@ -53,7 +54,156 @@ char* put_digits(char* out, std::uint64_t q, int width) {
   return out + width;
 }
 
+constexpr std::array<std::uint64_t, 20> make_powers_64() {
+  std::array<std::uint64_t, 20> p{};
+  p[0] = 1;
+  for (std::size_t n = 1; n < p.size(); ++n) p[n] = p[n - 1] * 10;
+  return p;
+}
+constexpr std::array<std::uint64_t, 20> kPow10Small = make_powers_64();
+
+// Digits of q, lowest first, written backwards before p; answers the new start.
+char* put_backwards(char* p, std::uint64_t q, int count) {
+  for (int n = 0; n < count; ++n) {
+    *--p = static_cast<char>('0' + q % 10);
+    q /= 10;
+  }
+  return p;
+}
+
+// Places text right-aligned in the field, or asterisks when it is wider.
+FastField place_right(std::span<char> field, const char* text, std::size_t length) {
+  if (length > field.size()) {
+    std::fill(field.begin(), field.end(), '*');
+    return FastField::kTooWide;
+  }
+  const std::size_t pad = field.size() - length;
+  std::fill_n(field.data(), pad, ' ');
+  std::copy_n(text, length, field.data() + pad);
+  return FastField::kWritten;
+}
+
 }  // namespace
+
+FastField fixed_field(std::span<char> field, double value, int decimals) {
+  constexpr int kFieldDecimals = 3;
+  if (decimals < 0 || decimals > kFieldDecimals || !std::isfinite(value)) {
+    return FastField::kDeclined;
+  }
+  const Binary b = decompose(value);
+  if (b.k >= 0) return FastField::kDeclined;
+  // m * 10^d stays below 2^63; below 2^-11 every value rounds to 0 at 3 decimals or fewer.
+  std::uint64_t q = 0;
+  if (b.k > -64) {
+    const std::uint64_t scaled = b.m * kPow10Small[static_cast<std::size_t>(decimals)];
+    const int s = -b.k;
+    q = scaled >> s;
+    const std::uint64_t r = scaled - (q << s);
+    const std::uint64_t half = std::uint64_t{1} << (s - 1);
+    if (r > half || (r == half && (q & 1) != 0)) ++q;
+  }
+  char text[32];
+  char* const end = text + sizeof text;
+  char* p = put_backwards(end, q, decimals);
+  q /= kPow10Small[static_cast<std::size_t>(decimals)];
+  *--p = '.';  // the point is always written
+  const bool zero_whole = q == 0;
+  do {
+    *--p = static_cast<char>('0' + q % 10);
+    q /= 10;
+  } while (q != 0);
+  const bool negative = std::signbit(value);
+  if (negative) *--p = '-';
+  auto length = static_cast<std::size_t>(end - p);
+  // A lone 0 before the point is dropped when that makes the field fit: -0.5 in 5 columns is
+  // -.500.
+  if (zero_whole && length == field.size() + 1) {
+    if (negative) p[1] = '-';
+    ++p;
+    --length;
+  }
+  return place_right(field, p, length);
+}
+
+FastField sci_field(std::span<char> field, double value, int decimals) {
+  constexpr int kFieldDecimals = 8;
+  constexpr int kMaxScale = 19;  // powers of ten that fit 64 bits
+  if (decimals < 0 || decimals > kFieldDecimals || !std::isfinite(value)) {
+    return FastField::kDeclined;
+  }
+  const Binary b = decompose(value);
+  if (b.k >= 0) return FastField::kDeclined;
+  const auto d = static_cast<std::size_t>(decimals);
+  const std::uint64_t low = kPow10Small[d];
+  const std::uint64_t high = low * 10;
+  std::uint64_t q = 0;
+  int e10 = 0;
+  if (b.m != 0) {
+    const int s = -b.k;
+    // The decimal exponent from the binary one (floor of e2 * log10(2)); off by at most one,
+    // corrected below.
+    const int e2 = b.k + static_cast<int>(std::bit_width(b.m)) - 1;
+    e10 = (e2 * 1233) >> 12;
+    for (int attempt = 0;; ++attempt) {
+      if (attempt == 3) return FastField::kDeclined;
+      const int t = decimals - e10;
+      std::uint64_t floor_q = 0;
+      bool up = false;
+      if (t >= 0) {
+        // value * 10^t = m * 10^t / 2^s.
+        if (t > kMaxScale || s >= 128) return FastField::kDeclined;
+        const u128 num = u128{b.m} * kPow10Small[static_cast<std::size_t>(t)];
+        const u128 whole = num >> s;
+        if (whole >= high) {
+          ++e10;
+          continue;
+        }
+        floor_q = static_cast<std::uint64_t>(whole);
+        const u128 r = num - (whole << s);
+        const u128 half = u128{1} << (s - 1);
+        up = r > half || (r == half && (floor_q & 1) != 0);
+      } else {
+        // value / 10^-t = m / (10^-t * 2^s), the divisor within 64 bits.
+        if (-t > kMaxScale) return FastField::kDeclined;
+        const std::uint64_t scale = kPow10Small[static_cast<std::size_t>(-t)];
+        if (static_cast<int>(std::bit_width(scale)) + s > 63) return FastField::kDeclined;
+        const std::uint64_t den = scale << s;
+        floor_q = b.m / den;
+        const std::uint64_t r = b.m - floor_q * den;
+        const std::uint64_t rest = den - r;
+        up = r > rest || (r == rest && (floor_q & 1) != 0);
+      }
+      if (floor_q < low) {
+        --e10;
+        continue;
+      }
+      if (floor_q >= high) {
+        ++e10;
+        continue;
+      }
+      q = floor_q + (up ? 1 : 0);
+      if (q == high) {
+        q = low;
+        ++e10;
+      }
+      break;
+    }
+  }
+  if (e10 > 99 || e10 < -99) return FastField::kDeclined;
+  char text[32];
+  char* const end = text + sizeof text;
+  const int magnitude = e10 < 0 ? -e10 : e10;
+  char* p = end;
+  *--p = static_cast<char>('0' + magnitude % 10);
+  *--p = static_cast<char>('0' + magnitude / 10);
+  *--p = e10 < 0 ? '-' : '+';
+  *--p = 'E';
+  p = put_backwards(p, q, decimals);
+  *--p = '.';
+  *--p = static_cast<char>('0' + q / low);
+  if (std::signbit(value)) *--p = '-';
+  return place_right(field, p, static_cast<std::size_t>(end - p));
+}
 
 bool fixed_digits(double value, int decimals, char* out, std::size_t& length) {
   if (!std::isfinite(value) || decimals < 0 || decimals > kMaxDecimals) return false;

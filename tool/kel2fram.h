@@ -90,6 +90,26 @@ void run_dialogue(RunSettings& settings);
 // for an early end (reader failure or no mass kept).
 bool process_weight_data(const RunSettings& settings, MassTable& table, Totals& totals);
 
+// ---- Records -------------------------------------------------------------------------------
+
+// A Map_Mass record: the keyword, the spread count (4 columns), X, Y, Z (12 columns, 3
+// decimals each) and the mass (13 columns, scientific with 4 decimals), then CR LF.
+inline constexpr std::size_t kRecordLength = 64;
+inline constexpr std::size_t kRecordSize = kRecordLength + 2;
+
+class RecordComposer {
+ public:
+  explicit RecordComposer(std::int32_t spread);
+  // Writes the record of one mass into `record` (kRecordSize characters). Answers false when
+  // a field shows asterisks, Infinity or NaN instead of the value's digits.
+  bool compose(std::span<char> record, const MassEntry& m) const;
+
+ private:
+  static constexpr std::size_t kPrefixLength = 15;  // keyword and spread count
+  std::array<char, kPrefixLength> prefix_{};
+  bool prefix_fits_ = false;
+};
+
 // ---- Report --------------------------------------------------------------------------------
 
 // Position of the last character that is not a blank, 0 when all are blanks.
