@@ -42,9 +42,22 @@ inline constexpr std::array<double, kMaxLine + 1> kFractionScales = [] {
 }();
 
 // One more digit after the point: the running fraction of the first k-1 digits and the k-th.
-inline double add_fraction_digit(double fraction, std::int32_t digit, std::size_t k) {
+constexpr double add_fraction_digit(double fraction, std::int32_t digit, std::size_t k) {
   const std::size_t at = k < kFractionScales.size() ? k : kFractionScales.size() - 1;
   return digit * kFractionScales[at] + fraction;
 }
+
+// The fraction of the first three digits after a point, 000 to 999, as add_fraction_digit
+// gives it digit by digit: the same operations in the same order, done once at compile time.
+inline constexpr std::array<double, 1000> kThreeDigitFractions = [] {
+  std::array<double, 1000> fractions{};
+  for (std::int32_t digits = 0; digits < 1000; ++digits) {
+    double fraction = 0.0;
+    fraction = add_fraction_digit(fraction, digits / 100, 1);
+    fraction = add_fraction_digit(fraction, digits / 10 % 10, 2);
+    fractions[static_cast<std::size_t>(digits)] = add_fraction_digit(fraction, digits % 10, 3);
+  }
+  return fractions;
+}();
 
 }  // namespace kit::detail

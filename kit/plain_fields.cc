@@ -77,6 +77,14 @@ bool plain_fields(std::int32_t& NPAR, std::span<std::int32_t> ITYPE, std::span<d
     if (c == '.') {
       has_point = true;
       c = line[++p];
+      // Three digits at once from the table, then any further ones one by one.
+      if (is_digit(c) && is_digit(line[p + 1]) && is_digit(line[p + 2])) {
+        fraction = kThreeDigitFractions[static_cast<std::size_t>(
+            (c - '0') * 100 + (line[p + 1] - '0') * 10 + (line[p + 2] - '0'))];
+        fraction_digits = 3;
+        p += 3;
+        c = line[p];
+      }
       while (is_digit(c)) {
         fraction = add_fraction_digit(fraction, c - '0', ++fraction_digits);
         c = line[++p];
@@ -146,10 +154,8 @@ bool plain_fields(std::int32_t& NPAR, std::span<std::int32_t> ITYPE, std::span<d
   s.IDEND = idend;
   s.IACCUM_WIDE = iaccum_wide;
   s.RVALUE = rvalue;
-  for (std::size_t k = 0; k < n; ++k) {
-    const std::span<char> text = TEXT.at(k);
-    std::fill(text.begin(), text.end(), kBlank);
-  }
+  const std::span<char> texts = TEXT.leading(n);
+  std::fill(texts.begin(), texts.end(), kBlank);
   NPAR = static_cast<std::int32_t>(n);
   return true;
 }

@@ -83,17 +83,14 @@ FastField place_right(std::span<char> field, const char* text, std::size_t lengt
   return FastField::kWritten;
 }
 
-}  // namespace
-
-FastField fixed_field(std::span<char> field, double value, int decimals) {
-  constexpr int kFieldDecimals = 3;
-  if (decimals < 0 || decimals > kFieldDecimals || !std::isfinite(value)) {
-    return FastField::kDeclined;
-  }
+// value * 10^decimals rounded to the nearest integer, ties to even, for decimals 0..3 and
+// |value| below 2^52; answers false outside that range.
+bool scaled_fixed(double value, int decimals, std::uint64_t& q) {
+  if (!std::isfinite(value)) return false;
   const Binary b = decompose(value);
-  if (b.k >= 0) return FastField::kDeclined;
+  if (b.k >= 0) return false;
   // m * 10^d stays below 2^63; below 2^-11 every value rounds to 0 at 3 decimals or fewer.
-  std::uint64_t q = 0;
+  q = 0;
   if (b.k > -64) {
     const std::uint64_t scaled = b.m * kPow10Small[static_cast<std::size_t>(decimals)];
     const int s = -b.k;
@@ -101,6 +98,138 @@ FastField fixed_field(std::span<char> field, double value, int decimals) {
     const std::uint64_t r = scaled - (q << s);
     const std::uint64_t half = std::uint64_t{1} << (s - 1);
     if (r > half || (r == half && (q & 1) != 0)) ++q;
+  }
+  return true;
+}
+
+// The digits and exponent of value in scientific form with `decimals` (0..8) decimals:
+// value = q * 10^(e10 - decimals) with q of decimals + 1 digits (0 for a zero), rounded to
+// nearest, ties to even. Answers false outside about 1.0E-15 to 1.0E+15.
+bool scaled_sci(double value, int decimals, std::uint64_t& q, int& e10) {
+  constexpr int kMaxScale = 19;  // powers of ten that fit 64 bits
+  if (!std::isfinite(value)) return false;
+  const Binary b = decompose(value);
+  if (b.k >= 0) return false;
+  q = 0;
+  e10 = 0;
+  if (b.m == 0) return true;
+  const std::uint64_t low = kPow10Small[static_cast<std::size_t>(decimals)];
+  const std::uint64_t high = low * 10;
+  const int s = -b.k;
+  // The decimal exponent from the binary one (floor of e2 * log10(2)); off by at most one,
+  // corrected below.
+  const int e2 = b.k + static_cast<int>(std::bit_width(b.m)) - 1;
+  e10 = (e2 * 1233) >> 12;
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    const int t = decimals - e10;
+    std::uint64_t floor_q = 0;
+    bool up = false;
+    if (t >= 0) {
+      // value * 10^t = m * 10^t / 2^s.
+      if (t > kMaxScale || s >= 128) return false;
+      const u128 num = u128{b.m} * kPow10Small[static_cast<std::size_t>(t)];
+      const u128 whole = num >> s;
+      if (whole >= high) {
+        ++e10;
+        continue;
+      }
+      floor_q = static_cast<std::uint64_t>(whole);
+      const u128 r = num - (whole << s);
+      const u128 half = u128{1} << (s - 1);
+      up = r > half || (r == half && (floor_q & 1) != 0);
+    } else {
+      // value / 10^-t = m / (10^-t * 2^s), the divisor within 64 bits.
+      if (-t > kMaxScale) return false;
+      const std::uint64_t scale = kPow10Small[static_cast<std::size_t>(-t)];
+      if (static_cast<int>(std::bit_width(scale)) + s > 63) return false;
+      const std::uint64_t den = scale << s;
+      floor_q = b.m / den;
+      const std::uint64_t r = b.m - floor_q * den;
+      const std::uint64_t rest = den - r;
+      up = r > rest || (r == rest && (floor_q & 1) != 0);
+    }
+    if (floor_q < low) {
+      --e10;
+      continue;
+    }
+    if (floor_q >= high) {
+      ++e10;
+      continue;
+    }
+    q = floor_q + (up ? 1 : 0);
+    if (q == high) {
+      q = low;
+      ++e10;
+    }
+    return e10 <= 99 && e10 >= -99;
+  }
+  return false;
+}
+
+// A fixed-point field of W columns with D decimals, written in place: blanks first, then the
+// digits from the right.
+template <std::size_t W, int D>
+FastField fixed_columns(std::span<char> field, double value) {
+  std::uint64_t q = 0;
+  if (!scaled_fixed(value, D, q)) return FastField::kDeclined;
+  constexpr std::uint64_t kUnit = kPow10Small[D];
+  std::uint64_t whole = q / kUnit;
+  std::uint64_t part = q % kUnit;
+  const bool negative = std::signbit(value);
+  std::size_t length = (negative ? 1 : 0) + 1 + D + 1;
+  for (std::uint64_t rest = whole; rest >= 10; rest /= 10) ++length;
+  if (length > W) return FastField::kDeclined;  // asterisks or a dropped 0: the general way
+  char* const out = field.data();
+  std::fill_n(out, W, ' ');
+  char* p = out + W;
+  for (int n = 0; n < D; ++n) {
+    *--p = static_cast<char>('0' + part % 10);
+    part /= 10;
+  }
+  *--p = '.';
+  do {
+    *--p = static_cast<char>('0' + whole % 10);
+    whole /= 10;
+  } while (whole != 0);
+  if (negative) *--p = '-';
+  return FastField::kWritten;
+}
+
+// A scientific field of W columns with D decimals and a two-digit exponent, written in place.
+template <std::size_t W, int D>
+FastField sci_columns(std::span<char> field, double value) {
+  std::uint64_t q = 0;
+  int e10 = 0;
+  if (!scaled_sci(value, D, q, e10)) return FastField::kDeclined;
+  const bool negative = std::signbit(value);
+  static_assert(W >= D + 7, "room for a sign, a digit, the point and the exponent");
+  char* const out = field.data();
+  std::fill_n(out, W, ' ');
+  char* p = out + W;
+  const int magnitude = e10 < 0 ? -e10 : e10;
+  *--p = static_cast<char>('0' + magnitude % 10);
+  *--p = static_cast<char>('0' + magnitude / 10);
+  *--p = e10 < 0 ? '-' : '+';
+  *--p = 'E';
+  for (int n = 0; n < D; ++n) {
+    *--p = static_cast<char>('0' + q % 10);
+    q /= 10;
+  }
+  *--p = '.';
+  *--p = static_cast<char>('0' + q);
+  if (negative) *--p = '-';
+  return FastField::kWritten;
+}
+
+}  // namespace
+
+FastField fixed_field(std::span<char> field, double value, int decimals) {
+  constexpr int kFieldDecimals = 3;
+  // The coordinates of a record.
+  if (field.size() == 12 && decimals == 3) return fixed_columns<12, 3>(field, value);
+  std::uint64_t q = 0;
+  if (decimals < 0 || decimals > kFieldDecimals || !scaled_fixed(value, decimals, q)) {
+    return FastField::kDeclined;
   }
   char text[32];
   char* const end = text + sizeof text;
@@ -127,69 +256,14 @@ FastField fixed_field(std::span<char> field, double value, int decimals) {
 
 FastField sci_field(std::span<char> field, double value, int decimals) {
   constexpr int kFieldDecimals = 8;
-  constexpr int kMaxScale = 19;  // powers of ten that fit 64 bits
-  if (decimals < 0 || decimals > kFieldDecimals || !std::isfinite(value)) {
-    return FastField::kDeclined;
-  }
-  const Binary b = decompose(value);
-  if (b.k >= 0) return FastField::kDeclined;
-  const auto d = static_cast<std::size_t>(decimals);
-  const std::uint64_t low = kPow10Small[d];
-  const std::uint64_t high = low * 10;
+  // The mass of a record.
+  if (field.size() == 13 && decimals == 4) return sci_columns<13, 4>(field, value);
   std::uint64_t q = 0;
   int e10 = 0;
-  if (b.m != 0) {
-    const int s = -b.k;
-    // The decimal exponent from the binary one (floor of e2 * log10(2)); off by at most one,
-    // corrected below.
-    const int e2 = b.k + static_cast<int>(std::bit_width(b.m)) - 1;
-    e10 = (e2 * 1233) >> 12;
-    for (int attempt = 0;; ++attempt) {
-      if (attempt == 3) return FastField::kDeclined;
-      const int t = decimals - e10;
-      std::uint64_t floor_q = 0;
-      bool up = false;
-      if (t >= 0) {
-        // value * 10^t = m * 10^t / 2^s.
-        if (t > kMaxScale || s >= 128) return FastField::kDeclined;
-        const u128 num = u128{b.m} * kPow10Small[static_cast<std::size_t>(t)];
-        const u128 whole = num >> s;
-        if (whole >= high) {
-          ++e10;
-          continue;
-        }
-        floor_q = static_cast<std::uint64_t>(whole);
-        const u128 r = num - (whole << s);
-        const u128 half = u128{1} << (s - 1);
-        up = r > half || (r == half && (floor_q & 1) != 0);
-      } else {
-        // value / 10^-t = m / (10^-t * 2^s), the divisor within 64 bits.
-        if (-t > kMaxScale) return FastField::kDeclined;
-        const std::uint64_t scale = kPow10Small[static_cast<std::size_t>(-t)];
-        if (static_cast<int>(std::bit_width(scale)) + s > 63) return FastField::kDeclined;
-        const std::uint64_t den = scale << s;
-        floor_q = b.m / den;
-        const std::uint64_t r = b.m - floor_q * den;
-        const std::uint64_t rest = den - r;
-        up = r > rest || (r == rest && (floor_q & 1) != 0);
-      }
-      if (floor_q < low) {
-        --e10;
-        continue;
-      }
-      if (floor_q >= high) {
-        ++e10;
-        continue;
-      }
-      q = floor_q + (up ? 1 : 0);
-      if (q == high) {
-        q = low;
-        ++e10;
-      }
-      break;
-    }
+  if (decimals < 0 || decimals > kFieldDecimals || !scaled_sci(value, decimals, q, e10)) {
+    return FastField::kDeclined;
   }
-  if (e10 > 99 || e10 < -99) return FastField::kDeclined;
+  const std::uint64_t low = kPow10Small[static_cast<std::size_t>(decimals)];
   char text[32];
   char* const end = text + sizeof text;
   const int magnitude = e10 < 0 ? -e10 : e10;

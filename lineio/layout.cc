@@ -54,25 +54,11 @@ void render_special(std::span<char> field, double value) {
   place(field, full.size() <= field.size() ? full : brief, 0, {});
 }
 
-}  // namespace
+// The general renderings, kept apart from the fast ones so that these stay small.
+[[gnu::noinline]] bool general_fixed(std::span<char> field, double value, int decimals);
+[[gnu::noinline]] bool general_sci(std::span<char> field, double value, int decimals);
 
-bool render_int(std::span<char> field, std::int64_t value) {
-  char digits[24];
-  auto result = std::to_chars(digits, digits + sizeof digits, value);
-  return place(field, std::string_view(digits, static_cast<std::size_t>(result.ptr - digits)), 0,
-               {});
-}
-
-bool render_fixed(std::span<char> field, double value, int decimals) {
-  if (field.empty()) return false;
-  switch (detail::fixed_field(field, value, decimals)) {
-    case detail::FastField::kWritten:
-      return true;
-    case detail::FastField::kTooWide:
-      return false;
-    case detail::FastField::kDeclined:
-      break;
-  }
+bool general_fixed(std::span<char> field, double value, int decimals) {
   if (!std::isfinite(value)) {
     render_special(field, value);
     return false;
@@ -111,16 +97,7 @@ bool render_fixed(std::span<char> field, double value, int decimals) {
   return place(field, head, zeros, {});
 }
 
-bool render_sci(std::span<char> field, double value, int decimals) {
-  if (field.empty()) return false;
-  switch (detail::sci_field(field, value, decimals)) {
-    case detail::FastField::kWritten:
-      return true;
-    case detail::FastField::kTooWide:
-      return false;
-    case detail::FastField::kDeclined:
-      break;
-  }
+bool general_sci(std::span<char> field, double value, int decimals) {
   if (!std::isfinite(value)) {
     render_special(field, value);
     return false;
@@ -163,6 +140,41 @@ bool render_sci(std::span<char> field, double value, int decimals) {
   std::copy_n(exp_digits.data(), exp_digits.size(), tail + t);
   t += exp_digits.size();
   return place(field, std::string_view(head, n), zeros, std::string_view(tail, t));
+}
+
+}  // namespace
+
+bool render_int(std::span<char> field, std::int64_t value) {
+  char digits[24];
+  auto result = std::to_chars(digits, digits + sizeof digits, value);
+  return place(field, std::string_view(digits, static_cast<std::size_t>(result.ptr - digits)), 0,
+               {});
+}
+
+bool render_fixed(std::span<char> field, double value, int decimals) {
+  if (field.empty()) return false;
+  switch (detail::fixed_field(field, value, decimals)) {
+    case detail::FastField::kWritten:
+      return true;
+    case detail::FastField::kTooWide:
+      return false;
+    case detail::FastField::kDeclined:
+      break;
+  }
+  return general_fixed(field, value, decimals);
+}
+
+bool render_sci(std::span<char> field, double value, int decimals) {
+  if (field.empty()) return false;
+  switch (detail::sci_field(field, value, decimals)) {
+    case detail::FastField::kWritten:
+      return true;
+    case detail::FastField::kTooWide:
+      return false;
+    case detail::FastField::kDeclined:
+      break;
+  }
+  return general_sci(field, value, decimals);
 }
 
 void render_text(std::span<char> field, std::string_view value) {

@@ -49,10 +49,14 @@ struct MassEntry {
 };
 
 // Kept masses in reading order. The first block of 1,000,000 entries is reserved once; more
-// masses add further blocks, so nothing is copied and none is lost.
+// masses add further blocks, so nothing is copied and none is lost. Memory is taken from the
+// system only as entries are filled.
 class MassTable {
  public:
   static constexpr std::size_t kBlockSize = 1'000'000;
+  struct BlockRelease {
+    void operator()(MassEntry* block) const;
+  };
   MassTable();
   void clear() { size_ = 0; }
   void add(const MassEntry& entry);
@@ -62,7 +66,7 @@ class MassTable {
   }
 
  private:
-  std::vector<std::unique_ptr<MassEntry[]>> blocks_;
+  std::vector<std::unique_ptr<MassEntry[], BlockRelease>> blocks_;
   std::size_t size_ = 0;
 };
 
