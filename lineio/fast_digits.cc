@@ -166,32 +166,55 @@ bool scaled_sci(double value, int decimals, std::uint64_t& q, int& e10) {
   return false;
 }
 
-// A fixed-point field of W columns with D decimals, written in place: blanks first, then the
-// digits from the right.
+// "00" to "99": two digits at a step.
+constexpr std::array<char, 200> kDigitPairs = [] {
+  std::array<char, 200> pairs{};
+  for (std::size_t n = 0; n < 100; ++n) {
+    pairs[2 * n] = static_cast<char>('0' + n / 10);
+    pairs[2 * n + 1] = static_cast<char>('0' + n % 10);
+  }
+  return pairs;
+}();
+
+// Writes the digits of q before p, two at a step, at least `count` of them; answers the new
+// start.
+char* put_pairs_backwards(char* p, std::uint64_t q, int count) {
+  while (q >= 100 || count > 2) {
+    const std::size_t pair = 2 * static_cast<std::size_t>(q % 100);
+    q /= 100;
+    *--p = kDigitPairs[pair + 1];
+    *--p = kDigitPairs[pair];
+    count -= 2;
+  }
+  if (q >= 10 || count == 2) {
+    const std::size_t pair = 2 * static_cast<std::size_t>(q);
+    *--p = kDigitPairs[pair + 1];
+    *--p = kDigitPairs[pair];
+  } else {
+    *--p = static_cast<char>('0' + q);
+  }
+  return p;
+}
+
+// A fixed-point field of W columns with D decimals: composed right-aligned in a blank
+// scratch line, then copied whole, with no step whose length depends on the value.
 template <std::size_t W, int D>
 FastField fixed_columns(std::span<char> field, double value) {
+  static_assert(W + 1 < 32 && D >= 1, "room for the widest value the fast path takes");
   std::uint64_t q = 0;
   if (!scaled_fixed(value, D, q)) return FastField::kDeclined;
   constexpr std::uint64_t kUnit = kPow10Small[D];
-  std::uint64_t whole = q / kUnit;
-  std::uint64_t part = q % kUnit;
-  const bool negative = std::signbit(value);
-  std::size_t length = (negative ? 1 : 0) + 1 + D + 1;
-  for (std::uint64_t rest = whole; rest >= 10; rest /= 10) ++length;
-  if (length > W) return FastField::kDeclined;  // asterisks or a dropped 0: the general way
-  char* const out = field.data();
-  std::fill_n(out, W, ' ');
-  char* p = out + W;
-  for (int n = 0; n < D; ++n) {
-    *--p = static_cast<char>('0' + part % 10);
-    part /= 10;
-  }
+  char text[32];
+  std::fill_n(text, sizeof text, ' ');
+  char* const end = text + sizeof text;
+  char* p = put_pairs_backwards(end, q % kUnit, D);
   *--p = '.';
-  do {
-    *--p = static_cast<char>('0' + whole % 10);
-    whole /= 10;
-  } while (whole != 0);
-  if (negative) *--p = '-';
+  p = put_pairs_backwards(p, q / kUnit, 1);
+  if (std::signbit(value)) *--p = '-';
+  if (end - p > static_cast<std::ptrdiff_t>(W)) {
+    return FastField::kDeclined;  // asterisks or a dropped 0: the general way
+  }
+  std::copy_n(end - W, W, field.data());
   return FastField::kWritten;
 }
 
