@@ -97,7 +97,8 @@ bool scaled_fixed(double value, int decimals, std::uint64_t& q) {
     q = scaled >> s;
     const std::uint64_t r = scaled - (q << s);
     const std::uint64_t half = std::uint64_t{1} << (s - 1);
-    if (r > half || (r == half && (q & 1) != 0)) ++q;
+    // Without a branch: which way a value rounds is as good as random.
+    q += static_cast<std::uint64_t>(r > half) | (static_cast<std::uint64_t>(r == half) & q & 1);
   }
   return true;
 }
@@ -196,25 +197,44 @@ char* put_pairs_backwards(char* p, std::uint64_t q, int count) {
   return p;
 }
 
-// A fixed-point field of W columns with D decimals: composed right-aligned in a blank
-// scratch line, then copied whole, with no step whose length depends on the value.
+// A fixed-point field of W columns with D decimals, written in place: blanks first, then the
+// digits from the right. (Composing it in a scratch line and copying that costs more: the
+// copy waits for the single characters just stored.)
 template <std::size_t W, int D>
 FastField fixed_columns(std::span<char> field, double value) {
-  static_assert(W + 1 < 32 && D >= 1, "room for the widest value the fast path takes");
+  static_assert(D >= 1, "at least one decimal");
   std::uint64_t q = 0;
   if (!scaled_fixed(value, D, q)) return FastField::kDeclined;
   constexpr std::uint64_t kUnit = kPow10Small[D];
-  char text[32];
-  std::fill_n(text, sizeof text, ' ');
-  char* const end = text + sizeof text;
-  char* p = put_pairs_backwards(end, q % kUnit, D);
-  *--p = '.';
-  p = put_pairs_backwards(p, q / kUnit, 1);
-  if (std::signbit(value)) *--p = '-';
-  if (end - p > static_cast<std::ptrdiff_t>(W)) {
+  const std::uint64_t whole = q / kUnit;
+  // Its digit count from its bit count, with no loop.
+  const auto estimate = static_cast<std::size_t>((std::bit_width(whole) * 1233) >> 12);
+  std::size_t whole_digits = estimate + (whole >= kPow10Small[estimate] ? 1 : 0);
+  whole_digits += whole_digits == 0 ? 1 : 0;
+  const bool negative = std::signbit(value);
+  if ((negative ? 1 : 0) + whole_digits + 1 + D > W) {
     return FastField::kDeclined;  // asterisks or a dropped 0: the general way
   }
-  std::copy_n(end - W, W, field.data());
+  char* const out = field.data();
+  std::fill_n(out, W, ' ');
+  char* p = put_pairs_backwards(out + W, q % kUnit, D);
+  *--p = '.';
+  if (whole < 10000 && W >= D + 6) {
+    // The usual coordinate, with no branch on its digits: four digits with leading zeros,
+    // the zeros blanked, the sign or a blank before the first digit.
+    const std::size_t high = 2 * static_cast<std::size_t>(whole / 100);
+    const std::size_t low = 2 * static_cast<std::size_t>(whole % 100);
+    p[-4] = kDigitPairs[high];
+    p[-3] = kDigitPairs[high + 1];
+    p[-2] = kDigitPairs[low];
+    p[-1] = kDigitPairs[low + 1];
+    const auto digits = static_cast<std::ptrdiff_t>(whole_digits);
+    std::fill_n(p - 4 - digits, 4, ' ');
+    p[-1 - digits] = negative ? '-' : ' ';
+    return FastField::kWritten;
+  }
+  p = put_pairs_backwards(p, whole, 1);
+  if (negative) *--p = '-';
   return FastField::kWritten;
 }
 
