@@ -1,8 +1,9 @@
 // Fuzz target: the plain-number scanner of RDMIX against the general recognisers, line by
-// line on the same bytes. For every line the general recognisers read it from the same reader
-// state; when the plain scanner takes the line, the field count, types, values (bit for bit),
-// texts and every reader cell must be the same; when it gives the line up, the reader state
-// must be untouched and the general recognisers must then give what they give on their own.
+// line on the same bytes; and the processed line of every record against its definition. For every
+// line the general recognisers read it from the same reader state; when the plain scanner takes the
+// line, the field count, types, values (bit for bit), texts and every reader cell must be the same;
+// when it gives the line up, the reader state must be untouched and the general recognisers must
+// then give what they give on their own.
 //
 // The first two bytes choose the settings, the rest is the in-memory text:
 //   byte 0      bits 0-6: capacity of the caller's arrays, 0..100 fields;
@@ -70,6 +71,28 @@ bool same_fields(const Fields& a, const Fields& b) {
   return true;
 }
 
+// The processed line as the record reader defines it, built here the plain way from the raw
+// one: from the first character that is not a blank or a tab up to the last such character
+// before any "!", tabs as blanks, small letters as capitals when asked for, the end mark after.
+void check_processed_line(bool upcase) {
+  const kit::ReaderState& s = kit::RDSTATE;
+  const std::int32_t nch = std::clamp(s.NCHLIN, 1, kit::kMaxLine);
+  const auto raw = [](std::int32_t p) { return kit::RDSTATE.RAWLIN[static_cast<std::size_t>(p)]; };
+  std::int32_t first = 1;
+  while (first <= nch && (raw(first) == ' ' || raw(first) == '\t')) ++first;
+  std::int32_t stop = first;
+  while (stop <= nch && raw(stop) != '!') ++stop;
+  std::int32_t last = stop - 1;
+  while (last >= first && (raw(last) == ' ' || raw(last) == '\t')) --last;
+  if (s.ICUR != first || s.ILAST != last) fail("cursor or end of the processed line");
+  for (std::int32_t p = first; p <= last; ++p) {
+    char c = raw(p) == '\t' ? ' ' : raw(p);
+    if (upcase && c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    if (s.PRCLIN[static_cast<std::size_t>(p)] != c) fail("processed line");
+  }
+  if (s.PRCLIN[static_cast<std::size_t>(last) + 1] != 'S') fail("end mark");
+}
+
 void general(Fields& f, std::size_t capacity) {
   kit::detail::general_fields(f.npar, f.type, f.value, kit::TextArray(f.text, kTextLength),
                               capacity);
@@ -109,6 +132,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (;;) {
     kit::RDLINE();
     if (kit::GETSTS() != 0 || kit::ATEOF()) break;
+    check_processed_line(upcase);
     before = kit::RDSTATE;
     Fields by_general;
     general(by_general, capacity);

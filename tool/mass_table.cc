@@ -1,5 +1,7 @@
 // The table of kept masses: blocks of entries, each taken from the system in one piece.
+#if __has_include(<sys/mman.h>)
 #include <sys/mman.h>
+#endif
 
 #include <cstddef>
 #include <new>
