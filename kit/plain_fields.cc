@@ -79,8 +79,8 @@ bool plain_fields(std::int32_t& NPAR, std::span<std::int32_t> ITYPE, std::span<d
       c = line[++p];
       // Three digits at once from the table, then any further ones one by one.
       if (is_digit(c) && is_digit(line[p + 1]) && is_digit(line[p + 2])) {
-        fraction = kThreeDigitFractions[static_cast<std::size_t>(
-            (c - '0') * 100 + (line[p + 1] - '0') * 10 + (line[p + 2] - '0'))];
+        const int three = (c - '0') * 100 + (line[p + 1] - '0') * 10 + (line[p + 2] - '0');
+        fraction = kThreeDigitFractions[static_cast<std::size_t>(three)];
         fraction_digits = 3;
         p += 3;
         c = line[p];
