@@ -22,6 +22,7 @@ constexpr char kLineComment = '!';
 constexpr char kLineFeed = '\n';
 constexpr char kCarriageReturn = '\r';
 constexpr char kTextEnd = '\0';  // ends the usable text of an in-memory line
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 enum class ReadOutcome { kRecord, kEndOfFile, kError };
 
@@ -213,12 +214,15 @@ void TXTLIN(std::span<char> line, std::int32_t nchlin, std::int32_t& status) {
       return;
     }
     begin = feed + 1;
+  } else if (text.starts_with(kByteOrderMark)) {
+    begin = kByteOrderMark.size();  // read like a file that starts with one
   }
   std::size_t end = begin;  // 0-based, one past the line's last character
   while (end < text.size() && text[end] != kLineFeed && text[end] != kTextEnd) ++end;
-  const bool before_feed = end < text.size() && text[end] == kLineFeed;
+  // A CR before the line feed, or ending the text, is not part of the line.
+  const bool line_end = end == text.size() || text[end] == kLineFeed;
   std::size_t length = end - begin;
-  if (before_feed && length > 0 && text[end - 1] == kCarriageReturn) --length;
+  if (line_end && length > 0 && text[end - 1] == kCarriageReturn) --length;
   std::copy_n(text.begin() + static_cast<std::ptrdiff_t>(begin), std::min(length, width),
               line.begin());
   s.MEMBEG = static_cast<std::int32_t>(begin + 1);
