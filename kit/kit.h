@@ -6,6 +6,7 @@
 // The routines are not re-entrant and not thread safe.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <span>
@@ -143,6 +144,10 @@ class TextArray {
                           static_cast<std::size_t>(element_length_));
   }
   std::int32_t element_length() const { return element_length_; }
+  // The characters of the first n elements, one after the other.
+  std::span<char> leading(std::size_t n) const {
+    return chars_.first(std::min(n, count()) * static_cast<std::size_t>(element_length_));
+  }
 
  private:
   std::span<char> chars_;

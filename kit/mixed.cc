@@ -8,6 +8,7 @@
 #include <span>
 #include <string_view>
 
+#include "kit/fields.h"
 #include "kit/kit.h"
 #include "kit/reader_access.h"
 #include "lineio/lineio.h"
@@ -17,8 +18,6 @@ namespace kit {
 namespace {
 
 using namespace detail;
-
-enum FieldType : std::int32_t { kInteger = 1, kReal = 2, kText = 3 };
 
 constexpr std::size_t kKeptTextLength = 8;  // a text field keeps its first 8 characters
 constexpr std::size_t kWordLength = 16;     // GETNAM / GETWRD result length RDMIX asks for
@@ -151,7 +150,6 @@ void RAWSUB(std::span<char> buffer, std::int32_t i, std::int32_t j) {
 
 void RDMIX(std::int32_t& NPAR, std::span<std::int32_t> ITYPE, std::span<double> VALUE,
            TextArray TEXT, std::int32_t LUNRD, std::int32_t LUNER, std::int32_t& IERR) {
-  ReaderState& s = RDSTATE;
   if (LUNRD <= 0) return;
   RDLINE();
   if (GETSTS() != 0) {
@@ -170,6 +168,14 @@ void RDMIX(std::int32_t& NPAR, std::span<std::int32_t> ITYPE, std::span<double> 
   }
   // Never more fields than the caller's arrays hold.
   const std::size_t capacity = std::min({ITYPE.size(), VALUE.size(), TEXT.count()});
+  if (!plain_fields(NPAR, ITYPE, VALUE, TEXT, capacity)) {
+    general_fields(NPAR, ITYPE, VALUE, TEXT, capacity);
+  }
+}
+
+void detail::general_fields(std::int32_t& NPAR, std::span<std::int32_t> ITYPE,
+                            std::span<double> VALUE, TextArray TEXT, std::size_t capacity) {
+  const ReaderState& s = RDSTATE;
   std::array<char, kWordLength> word;
   std::size_t n = 0;
   for (;;) {

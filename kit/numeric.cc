@@ -10,6 +10,7 @@
 #include <numbers>
 #include <system_error>
 
+#include "kit/decimal.h"
 #include "kit/kit.h"
 #include "kit/reader_access.h"
 
@@ -61,26 +62,6 @@ class MatchLengthScope {
   std::int32_t saved_;
 };
 
-// 10.0 to an integer power by repeated squaring, the way the reader has always converted
-// exponents (not correctly rounded: 1.0E-2 comes out as 0.010000000000000002).
-double power_of_ten(std::int32_t exponent) {
-  if (exponent == 0) return 1.0;
-  double base = 10.0;
-  std::uint32_t bits = static_cast<std::uint32_t>(exponent);
-  if (exponent < 0) {
-    base = 1.0 / 10.0;
-    bits = 0u - bits;  // the magnitude, also for the most negative exponent
-  }
-  double result = 1.0;
-  for (;;) {
-    if ((bits & 1u) != 0) result *= base;
-    bits >>= 1;
-    if (bits == 0) break;
-    base *= base;
-  }
-  return result;
-}
-
 // The integer part UNSINT just took, as a double: exact below 2^31, otherwise the digit
 // run converted in place, correctly rounded (+infinity for a run beyond the double range).
 double integer_part() {
@@ -97,26 +78,13 @@ double integer_part() {
   return value;
 }
 
-// The scale of the k-th digit after a decimal point: 1.0 divided by 10.0 k times over,
-// rounded after each division. Computed once, at compile time, with the same divisions.
-constexpr std::array<double, kMaxLine + 1> kFractionScales = [] {
-  std::array<double, kMaxLine + 1> scales{};
-  double scale = 1.0;
-  for (double& entry : scales) {
-    entry = scale;
-    scale = scale / 10.0;
-  }
-  return scales;
-}();
-
 // The digits after a decimal point, the first of them already taken by DIGIT. A line holds
 // fewer than kMaxLine of them, so the table always reaches.
 double fraction_digits() {
   double fraction = 0.0;
   std::size_t k = 0;
   do {
-    k = std::min(k + 1, kFractionScales.size() - 1);
-    fraction = RDSTATE.IDIGIT * kFractionScales[k] + fraction;
+    fraction = add_fraction_digit(fraction, RDSTATE.IDIGIT, ++k);
   } while (take_digit());
   return fraction;
 }

@@ -22,6 +22,7 @@ constexpr char kLineComment = '!';
 constexpr char kLineFeed = '\n';
 constexpr char kCarriageReturn = '\r';
 constexpr char kTextEnd = '\0';  // ends the usable text of an in-memory line
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 enum class ReadOutcome { kRecord, kEndOfFile, kError };
 
@@ -96,6 +97,21 @@ std::int32_t last_significant(std::int32_t nch) {
   return p;
 }
 
+// True when RAWLIN first..last holds nothing that processing changes: no tab, no "!" and,
+// when letters are turned into capitals, no small letter.
+bool unchanged_by_processing(std::int32_t first, std::int32_t last, bool upcase) {
+  const ReaderState& s = RDSTATE;
+  // Bitwise operations and no early exit, so that the compiler takes many characters a step.
+  const unsigned small_letters = upcase ? 1U : 0U;
+  unsigned changed = 0;
+  for (auto p = static_cast<std::size_t>(first); p <= static_cast<std::size_t>(last); ++p) {
+    const auto c = static_cast<unsigned char>(s.RAWLIN[p]);
+    changed |= static_cast<unsigned>(c == kTab) | static_cast<unsigned>(c == kLineComment) |
+               (small_letters & static_cast<unsigned>(static_cast<unsigned char>(c - 'a') < 26));
+  }
+  return changed == 0;
+}
+
 // Builds PRCLIN from RAWLIN, whose first significant position is `first`: tabs become
 // blanks, letters capitals (IUPCAS 1), a "!" ends the line; trailing blanks are not part
 // of it. Sets ICUR and ILAST and puts the end mark after ILAST.
@@ -107,6 +123,13 @@ void build_processed_line(std::int32_t first) {
   std::fill(s.PRCLIN.begin() + 1, s.PRCLIN.begin() + first, kBlank);
   s.ILAST = first;  // `first` is significant, so the loop sets it here again at once
   const std::int32_t last = last_significant(nch);
+  if (first <= last && unchanged_by_processing(first, last, upcase)) {
+    // The usual line: copied as it is, in one piece.
+    std::copy(s.RAWLIN.begin() + first, s.RAWLIN.begin() + last + 1, s.PRCLIN.begin() + first);
+    s.ILAST = last;
+    set_prc(s.ILAST + 1, kEndMark);
+    return;
+  }
   std::int32_t p = first;
   while (p <= nch) {
     const char c = raw_at(p);
@@ -191,12 +214,15 @@ void TXTLIN(std::span<char> line, std::int32_t nchlin, std::int32_t& status) {
       return;
     }
     begin = feed + 1;
+  } else if (text.starts_with(kByteOrderMark)) {
+    begin = kByteOrderMark.size();  // read like a file that starts with one
   }
   std::size_t end = begin;  // 0-based, one past the line's last character
   while (end < text.size() && text[end] != kLineFeed && text[end] != kTextEnd) ++end;
-  const bool before_feed = end < text.size() && text[end] == kLineFeed;
+  // A CR before the line feed, or ending the text, is not part of the line.
+  const bool line_end = end == text.size() || text[end] == kLineFeed;
   std::size_t length = end - begin;
-  if (before_feed && length > 0 && text[end - 1] == kCarriageReturn) --length;
+  if (line_end && length > 0 && text[end - 1] == kCarriageReturn) --length;
   std::copy_n(text.begin() + static_cast<std::ptrdiff_t>(begin), std::min(length, width),
               line.begin());
   s.MEMBEG = static_cast<std::int32_t>(begin + 1);

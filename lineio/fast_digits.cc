@@ -4,6 +4,7 @@
 // rounded to nearest with ties to even, as the general conversion does.
 #include "lineio/fast_digits.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <charconv>
@@ -53,7 +54,274 @@ char* put_digits(char* out, std::uint64_t q, int width) {
   return out + width;
 }
 
+constexpr std::array<std::uint64_t, 20> make_powers_64() {
+  std::array<std::uint64_t, 20> p{};
+  p[0] = 1;
+  for (std::size_t n = 1; n < p.size(); ++n) p[n] = p[n - 1] * 10;
+  return p;
+}
+constexpr std::array<std::uint64_t, 20> kPow10Small = make_powers_64();
+
+// Digits of q, lowest first, written backwards before p; answers the new start.
+char* put_backwards(char* p, std::uint64_t q, int count) {
+  for (int n = 0; n < count; ++n) {
+    *--p = static_cast<char>('0' + q % 10);
+    q /= 10;
+  }
+  return p;
+}
+
+// Places text right-aligned in the field, or asterisks when it is wider.
+FastField place_right(std::span<char> field, const char* text, std::size_t length) {
+  if (length > field.size()) {
+    std::fill(field.begin(), field.end(), '*');
+    return FastField::kTooWide;
+  }
+  const std::size_t pad = field.size() - length;
+  std::fill_n(field.data(), pad, ' ');
+  std::copy_n(text, length, field.data() + pad);
+  return FastField::kWritten;
+}
+
+// value * 10^decimals rounded to the nearest integer, ties to even, for decimals 0..3 and
+// |value| below 2^52; answers false outside that range.
+bool scaled_fixed(double value, int decimals, std::uint64_t& q) {
+  if (!std::isfinite(value)) return false;
+  const Binary b = decompose(value);
+  if (b.k >= 0) return false;
+  // m * 10^d stays below 2^63; below 2^-11 every value rounds to 0 at 3 decimals or fewer.
+  q = 0;
+  if (b.k > -64) {
+    const std::uint64_t scaled = b.m * kPow10Small[static_cast<std::size_t>(decimals)];
+    const int s = -b.k;
+    q = scaled >> s;
+    const std::uint64_t r = scaled - (q << s);
+    const std::uint64_t half = std::uint64_t{1} << (s - 1);
+    // Without a branch: which way a value rounds is as good as random.
+    q += static_cast<std::uint64_t>(r > half) | (static_cast<std::uint64_t>(r == half) & q & 1);
+  }
+  return true;
+}
+
+// The digits and exponent of value in scientific form with `decimals` (0..8) decimals:
+// value = q * 10^(e10 - decimals) with q of decimals + 1 digits (0 for a zero), rounded to
+// nearest, ties to even. Answers false outside about 1.0E-15 to 1.0E+15.
+bool scaled_sci(double value, int decimals, std::uint64_t& q, int& e10) {
+  constexpr int kMaxScale = 19;  // powers of ten that fit 64 bits
+  if (!std::isfinite(value)) return false;
+  const Binary b = decompose(value);
+  if (b.k >= 0) return false;
+  q = 0;
+  e10 = 0;
+  if (b.m == 0) return true;
+  const std::uint64_t low = kPow10Small[static_cast<std::size_t>(decimals)];
+  const std::uint64_t high = low * 10;
+  const int s = -b.k;
+  // The decimal exponent from the binary one (floor of e2 * log10(2)); off by at most one,
+  // corrected below.
+  const int e2 = b.k + static_cast<int>(std::bit_width(b.m)) - 1;
+  e10 = (e2 * 1233) >> 12;
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    const int t = decimals - e10;
+    std::uint64_t floor_q = 0;
+    bool up = false;
+    if (t >= 0) {
+      // value * 10^t = m * 10^t / 2^s.
+      if (t > kMaxScale || s >= 128) return false;
+      const u128 num = u128{b.m} * kPow10Small[static_cast<std::size_t>(t)];
+      const u128 whole = num >> s;
+      if (whole >= high) {
+        ++e10;
+        continue;
+      }
+      floor_q = static_cast<std::uint64_t>(whole);
+      const u128 r = num - (whole << s);
+      const u128 half = u128{1} << (s - 1);
+      up = r > half || (r == half && (floor_q & 1) != 0);
+    } else {
+      // value / 10^-t = m / (10^-t * 2^s), the divisor within 64 bits.
+      if (-t > kMaxScale) return false;
+      const std::uint64_t scale = kPow10Small[static_cast<std::size_t>(-t)];
+      if (static_cast<int>(std::bit_width(scale)) + s > 63) return false;
+      const std::uint64_t den = scale << s;
+      // den is at least 10^-t * 2 here; the analyzer loses track of the bound above.
+      floor_q = b.m / den;  // NOLINT(clang-analyzer-core.DivideZero)
+      const std::uint64_t r = b.m - floor_q * den;
+      const std::uint64_t rest = den - r;
+      up = r > rest || (r == rest && (floor_q & 1) != 0);
+    }
+    if (floor_q < low) {
+      --e10;
+      continue;
+    }
+    if (floor_q >= high) {
+      ++e10;
+      continue;
+    }
+    q = floor_q + (up ? 1 : 0);
+    if (q == high) {
+      q = low;
+      ++e10;
+    }
+    return e10 <= 99 && e10 >= -99;
+  }
+  return false;
+}
+
+// "00" to "99": two digits at a step.
+constexpr std::array<char, 200> kDigitPairs = [] {
+  std::array<char, 200> pairs{};
+  for (std::size_t n = 0; n < 100; ++n) {
+    pairs[2 * n] = static_cast<char>('0' + n / 10);
+    pairs[2 * n + 1] = static_cast<char>('0' + n % 10);
+  }
+  return pairs;
+}();
+
+// Writes the digits of q before p, two at a step, at least `count` of them; answers the new
+// start.
+char* put_pairs_backwards(char* p, std::uint64_t q, int count) {
+  while (q >= 100 || count > 2) {
+    const std::size_t pair = 2 * static_cast<std::size_t>(q % 100);
+    q /= 100;
+    *--p = kDigitPairs[pair + 1];
+    *--p = kDigitPairs[pair];
+    count -= 2;
+  }
+  if (q >= 10 || count == 2) {
+    const std::size_t pair = 2 * static_cast<std::size_t>(q);
+    *--p = kDigitPairs[pair + 1];
+    *--p = kDigitPairs[pair];
+  } else {
+    *--p = static_cast<char>('0' + q);
+  }
+  return p;
+}
+
+// A fixed-point field of W columns with D decimals, written in place: blanks first, then the
+// digits from the right. (Composing it in a scratch line and copying that costs more: the
+// copy waits for the single characters just stored.)
+template <std::size_t W, int D>
+FastField fixed_columns(std::span<char> field, double value) {
+  static_assert(D >= 1, "at least one decimal");
+  std::uint64_t q = 0;
+  if (!scaled_fixed(value, D, q)) return FastField::kDeclined;
+  constexpr std::uint64_t kUnit = kPow10Small[D];
+  const std::uint64_t whole = q / kUnit;
+  // Its digit count from its bit count, with no loop.
+  const auto estimate = static_cast<std::size_t>((std::bit_width(whole) * 1233) >> 12);
+  std::size_t whole_digits = estimate + (whole >= kPow10Small[estimate] ? 1 : 0);
+  whole_digits += whole_digits == 0 ? 1 : 0;
+  const bool negative = std::signbit(value);
+  if ((negative ? 1 : 0) + whole_digits + 1 + D > W) {
+    return FastField::kDeclined;  // asterisks or a dropped 0: the general way
+  }
+  char* const out = field.data();
+  std::fill_n(out, W, ' ');
+  char* p = put_pairs_backwards(out + W, q % kUnit, D);
+  *--p = '.';
+  if (whole < 10000 && W >= D + 6) {
+    // The usual coordinate, with no branch on its digits: four digits with leading zeros,
+    // the zeros blanked, the sign or a blank before the first digit.
+    const std::size_t high = 2 * static_cast<std::size_t>(whole / 100);
+    const std::size_t low = 2 * static_cast<std::size_t>(whole % 100);
+    p[-4] = kDigitPairs[high];
+    p[-3] = kDigitPairs[high + 1];
+    p[-2] = kDigitPairs[low];
+    p[-1] = kDigitPairs[low + 1];
+    const auto digits = static_cast<std::ptrdiff_t>(whole_digits);
+    std::fill_n(p - 4 - digits, 4, ' ');
+    p[-1 - digits] = negative ? '-' : ' ';
+    return FastField::kWritten;
+  }
+  p = put_pairs_backwards(p, whole, 1);
+  if (negative) *--p = '-';
+  return FastField::kWritten;
+}
+
+// A scientific field of W columns with D decimals and a two-digit exponent, written in place.
+template <std::size_t W, int D>
+FastField sci_columns(std::span<char> field, double value) {
+  std::uint64_t q = 0;
+  int e10 = 0;
+  if (!scaled_sci(value, D, q, e10)) return FastField::kDeclined;
+  const bool negative = std::signbit(value);
+  static_assert(W >= D + 7, "room for a sign, a digit, the point and the exponent");
+  char* const out = field.data();
+  std::fill_n(out, W, ' ');
+  char* p = out + W;
+  const int magnitude = e10 < 0 ? -e10 : e10;
+  *--p = static_cast<char>('0' + magnitude % 10);
+  *--p = static_cast<char>('0' + magnitude / 10);
+  *--p = e10 < 0 ? '-' : '+';
+  *--p = 'E';
+  for (int n = 0; n < D; ++n) {
+    *--p = static_cast<char>('0' + q % 10);
+    q /= 10;
+  }
+  *--p = '.';
+  *--p = static_cast<char>('0' + q);
+  if (negative) *--p = '-';
+  return FastField::kWritten;
+}
+
 }  // namespace
+
+FastField fixed_field(std::span<char> field, double value, int decimals) {
+  constexpr int kFieldDecimals = 3;
+  // The coordinates of a record.
+  if (field.size() == 12 && decimals == 3) return fixed_columns<12, 3>(field, value);
+  std::uint64_t q = 0;
+  if (decimals < 0 || decimals > kFieldDecimals || !scaled_fixed(value, decimals, q)) {
+    return FastField::kDeclined;
+  }
+  char text[32];
+  char* const end = text + sizeof text;
+  char* p = put_backwards(end, q, decimals);
+  q /= kPow10Small[static_cast<std::size_t>(decimals)];
+  *--p = '.';  // the point is always written
+  const bool zero_whole = q == 0;
+  do {
+    *--p = static_cast<char>('0' + q % 10);
+    q /= 10;
+  } while (q != 0);
+  const bool negative = std::signbit(value);
+  if (negative) *--p = '-';
+  auto length = static_cast<std::size_t>(end - p);
+  // A lone 0 before the point is dropped when that makes the field fit: -0.5 in 5 columns is
+  // -.500.
+  if (zero_whole && length == field.size() + 1) {
+    if (negative) p[1] = '-';
+    ++p;
+    --length;
+  }
+  return place_right(field, p, length);
+}
+
+FastField sci_field(std::span<char> field, double value, int decimals) {
+  constexpr int kFieldDecimals = 8;
+  // The mass of a record.
+  if (field.size() == 13 && decimals == 4) return sci_columns<13, 4>(field, value);
+  std::uint64_t q = 0;
+  int e10 = 0;
+  if (decimals < 0 || decimals > kFieldDecimals || !scaled_sci(value, decimals, q, e10)) {
+    return FastField::kDeclined;
+  }
+  const std::uint64_t low = kPow10Small[static_cast<std::size_t>(decimals)];
+  char text[32];
+  char* const end = text + sizeof text;
+  const int magnitude = e10 < 0 ? -e10 : e10;
+  char* p = end;
+  *--p = static_cast<char>('0' + magnitude % 10);
+  *--p = static_cast<char>('0' + magnitude / 10);
+  *--p = e10 < 0 ? '-' : '+';
+  *--p = 'E';
+  p = put_backwards(p, q, decimals);
+  *--p = '.';
+  *--p = static_cast<char>('0' + q / low);
+  if (std::signbit(value)) *--p = '-';
+  return place_right(field, p, static_cast<std::size_t>(end - p));
+}
 
 bool fixed_digits(double value, int decimals, char* out, std::size_t& length) {
   if (!std::isfinite(value) || decimals < 0 || decimals > kMaxDecimals) return false;

@@ -24,12 +24,13 @@ void fill(std::span<char> field, char c) {
   std::fill(field.begin(), field.end(), c);
 }
 
-// Places parts right-aligned: blanks, head, then `zeros` zero digits, then tail.
-void place(std::span<char> field, std::string_view head, std::size_t zeros, std::string_view tail) {
+// Places parts right-aligned: blanks, head, then `zeros` zero digits, then tail. Answers
+// false when they do not fit and the field is asterisks.
+bool place(std::span<char> field, std::string_view head, std::size_t zeros, std::string_view tail) {
   const std::size_t total = head.size() + zeros + tail.size();
   if (total > field.size()) {
     fill(field, '*');
-    return;
+    return false;
   }
   std::size_t at = field.size() - total;
   fill(field.first(at), ' ');
@@ -38,6 +39,7 @@ void place(std::span<char> field, std::string_view head, std::size_t zeros, std:
   std::fill_n(field.data() + at, zeros, '0');
   at += zeros;
   std::copy_n(tail.data(), tail.size(), field.data() + at);
+  return true;
 }
 
 // NaN, Infinity / Inf, or asterisks when neither form fits.
@@ -52,25 +54,20 @@ void render_special(std::span<char> field, double value) {
   place(field, full.size() <= field.size() ? full : brief, 0, {});
 }
 
-}  // namespace
+// The general renderings, kept apart from the fast ones so that these stay small.
+[[gnu::noinline]] bool general_fixed(std::span<char> field, double value, int decimals);
+[[gnu::noinline]] bool general_sci(std::span<char> field, double value, int decimals);
 
-void render_int(std::span<char> field, std::int64_t value) {
-  char digits[24];
-  auto result = std::to_chars(digits, digits + sizeof digits, value);
-  place(field, std::string_view(digits, static_cast<std::size_t>(result.ptr - digits)), 0, {});
-}
-
-void render_fixed(std::span<char> field, double value, int decimals) {
-  if (field.empty()) return;
+bool general_fixed(std::span<char> field, double value, int decimals) {
   if (!std::isfinite(value)) {
     render_special(field, value);
-    return;
+    return false;
   }
   const int d = std::max(decimals, 0);
   // At least the point and the decimals must fit.
   if (static_cast<std::size_t>(d) + 1 > field.size()) {
     fill(field, '*');
-    return;
+    return false;
   }
   const int precision = std::min(d, kMaxFixedDigits);
   char text[kScratch];
@@ -94,24 +91,22 @@ void render_fixed(std::span<char> field, double value, int decimals) {
       if (negative) shortened[n++] = '-';
       std::copy_n(body.data() + 1, body.size() - 1, shortened + n);
       n += body.size() - 1;
-      place(field, std::string_view(shortened, n), zeros, {});
-      return;
+      return place(field, std::string_view(shortened, n), zeros, {});
     }
   }
-  place(field, head, zeros, {});
+  return place(field, head, zeros, {});
 }
 
-void render_sci(std::span<char> field, double value, int decimals) {
-  if (field.empty()) return;
+bool general_sci(std::span<char> field, double value, int decimals) {
   if (!std::isfinite(value)) {
     render_special(field, value);
-    return;
+    return false;
   }
   const int d = std::max(decimals, 0);
   // One digit, the point, the decimals and a four-character exponent at the least.
   if (static_cast<std::size_t>(d) + 6 > field.size()) {
     fill(field, '*');
-    return;
+    return false;
   }
   const int precision = std::min(d, kMaxSciDigits);
   char text[kScratch];
@@ -144,7 +139,42 @@ void render_sci(std::span<char> field, double value, int decimals) {
   }
   std::copy_n(exp_digits.data(), exp_digits.size(), tail + t);
   t += exp_digits.size();
-  place(field, std::string_view(head, n), zeros, std::string_view(tail, t));
+  return place(field, std::string_view(head, n), zeros, std::string_view(tail, t));
+}
+
+}  // namespace
+
+bool render_int(std::span<char> field, std::int64_t value) {
+  char digits[24];
+  auto result = std::to_chars(digits, digits + sizeof digits, value);
+  return place(field, std::string_view(digits, static_cast<std::size_t>(result.ptr - digits)), 0,
+               {});
+}
+
+bool render_fixed(std::span<char> field, double value, int decimals) {
+  if (field.empty()) return false;
+  switch (detail::fixed_field(field, value, decimals)) {
+    case detail::FastField::kWritten:
+      return true;
+    case detail::FastField::kTooWide:
+      return false;
+    case detail::FastField::kDeclined:
+      break;
+  }
+  return general_fixed(field, value, decimals);
+}
+
+bool render_sci(std::span<char> field, double value, int decimals) {
+  if (field.empty()) return false;
+  switch (detail::sci_field(field, value, decimals)) {
+    case detail::FastField::kWritten:
+      return true;
+    case detail::FastField::kTooWide:
+      return false;
+    case detail::FastField::kDeclined:
+      break;
+  }
+  return general_sci(field, value, decimals);
 }
 
 void render_text(std::span<char> field, std::string_view value) {

@@ -115,11 +115,13 @@ void bind_standard_console();
 
 // ---------------------------------------------------------------------------------------
 // Field rendering, exactly w columns each, right-aligned; a value that does not fit gives
-// w asterisks. Rounding is to nearest on the exact binary value, ties to even.
+// w asterisks. Rounding is to nearest on the exact binary value, ties to even. The numeric
+// renderings answer true when the field shows the value's digits, false when it shows
+// asterisks, Infinity or NaN (or when it is empty).
 
-void render_int(std::span<char> field, std::int64_t value);
-void render_fixed(std::span<char> field, double value, int decimals);
-void render_sci(std::span<char> field, double value, int decimals);
+bool render_int(std::span<char> field, std::int64_t value);
+bool render_fixed(std::span<char> field, double value, int decimals);
+bool render_sci(std::span<char> field, double value, int decimals);
 void render_text(std::span<char> field, std::string_view value);
 
 // One output layout: fields composed left to right from column 1. Nothing is allocated.
@@ -155,6 +157,10 @@ void put_empty(std::int32_t unit, int n = 1);
 // Writes one line on standard error, after the pending console output: the program's own
 // notices, which the console's fixed texts do not hold.
 void notice(std::string_view line);
+// Room for the next n characters of a file unit's output (at most 64 KB), in the unit's own
+// buffer, for the caller to fill at once: records are composed in place, with no copy. Line
+// ends are the caller's. The room is valid until the next output on the unit.
+std::span<char> output_space(std::int32_t unit, std::size_t n);
 
 // ---------------------------------------------------------------------------------------
 // Reading.

@@ -9,7 +9,7 @@
 #include <cerrno>
 #include <climits>
 #include <csignal>
-#include <cstdio>
+#include <charconv>
 #include <ctime>
 #include <string>
 
@@ -172,8 +172,8 @@ int name_unnamed(Output& out) {
     const unsigned tag = static_cast<unsigned>(::getpid()) * 2654435761U ^
                          static_cast<unsigned>(std::time(nullptr)) ^ (++counter * 40503U);
     std::array<char, 16> digits{};
-    std::snprintf(digits.data(), digits.size(), "%08x", tag);
-    std::string name = stem + digits.data();
+    const auto written = std::to_chars(digits.data(), digits.data() + digits.size(), tag, 16);
+    std::string name = stem + std::string(digits.data(), written.ptr);
     int rc = ::linkat(AT_FDCWD, proc.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW);
 #ifdef AT_EMPTY_PATH
     if (rc != 0 && errno == ENOENT) {

@@ -209,6 +209,15 @@ void put_empty(std::int32_t unit, int n) {
   for (int k = 0; k < n; ++k) write_to(unit, {}, true);
 }
 
+std::span<char> output_space(std::int32_t unit, std::size_t n) {
+  Connection& c = writable(unit);
+  const std::size_t length = std::min(n, kBufferSize);
+  if (kBufferSize - c.out_used < length) flush_connection(unit, c);
+  const std::span<char> space(c.out.get() + c.out_used, length);
+  c.out_used += length;
+  return space;
+}
+
 void flush_console() {
   if (Connection* c = find(kConsoleOut); c != nullptr && c->kind == Connection::Kind::console_out) {
     flush_connection(kConsoleOut, *c);

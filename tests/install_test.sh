@@ -2,7 +2,7 @@
 # Install check: installs the build folder into a temporary prefix, runs the
 # installed kel2fram on a small weight list with piped answers and compares
 # the output file byte for byte; also runs the installed kitdump and checks
-# that the installed manual page renders without warnings.
+# that the installed manual pages render without warnings.
 # Usage: install_test.sh CMAKE BUILD_DIR
 set -euo pipefail
 cmake=$1
@@ -15,11 +15,12 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 
 "$cmake" --install "$build" --prefix "$prefix" >"$work/install.log" ||
   { cat "$work/install.log"; fail "cmake --install"; }
-for f in bin/kel2fram bin/kitdump; do
+for f in bin/kel2fram bin/kitdump bin/massplot; do
   [[ -x $prefix/$f ]] || fail "$f not installed"
 done
-man=$prefix/share/man/man1/kel2fram.1
-[[ -f $man ]] || fail "manual page not installed"
+for f in share/man/man1/kel2fram.1.gz share/man/man1/kitdump.1.gz share/man/man1/massplot.1.gz share/doc/kel2fram/copyright; do
+  [[ -f $prefix/$f ]] || fail "$f not installed"
+done
 
 # A comment, a remark, commas, tabs, an expression, a line with too few
 # fields, a line with a word, and a mass outside the Z range.
@@ -76,8 +77,14 @@ printf '%s\r\n' '4 2:1.5: 1:10: 1:20: 1:30:' \
 "$prefix/bin/kitdump" w.txt >kitdump.txt || fail "kitdump exit status $?"
 cmp kitdump.expected kitdump.txt || { diff kitdump.expected kitdump.txt || true; fail "kitdump output differs"; }
 
+# The installed massplot draws the output file beside it.
+"$prefix/bin/massplot" out.txt || fail "massplot exit status $?"
+grep -q '</svg>' out.svg || fail "massplot wrote no complete picture"
+
 if command -v groff >/dev/null; then
-  warnings=$(groff -man -Tutf8 -ww -z "$man" 2>&1)
-  [[ -z $warnings ]] || { echo "$warnings"; fail "manual page warnings"; }
+  for man in "$prefix"/share/man/man1/*.1.gz; do
+    warnings=$(gzip -dc "$man" | groff -man -Tutf8 -ww -z 2>&1)
+    [[ -z $warnings ]] || { echo "$warnings"; fail "$(basename "$man"): manual page warnings"; }
+  done
 fi
-echo "installed tool, kitdump and manual page check out"
+echo "installed tool, kitdump and manual pages check out"

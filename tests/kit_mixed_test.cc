@@ -1,8 +1,11 @@
 // RDMIX: fields of a line with their type codes, values and texts; the caller's capacity.
+#include <sys/stat.h>
+
 #include <string>
 #include <vector>
 
 #include "kit_fixture.h"
+#include "support/case_name.h"
 #include "support/subprocess.h"
 
 namespace kit_test {
@@ -54,7 +57,9 @@ TEST_P(MixedTest, CutsTheLineIntoFields) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Lines, MixedTest, ::testing::ValuesIn(kMixedCases));
+INSTANTIATE_TEST_SUITE_P(Lines, MixedTest, ::testing::ValuesIn(kMixedCases), [](const auto& info) {
+  return testing_support::case_name(info.index, info.param.line);
+});
 
 TEST_F(ReaderTest, WordsKeepTheirCaseWhenUpcasingIsOff) {
   use_text("abc 1a");
@@ -138,15 +143,51 @@ TEST(KitdumpTest, DumpsEveryCallOfAFile) {
             "-1\r\n");
 }
 
-TEST(KitdumpTest, RefusesAMissingFileAndWrongUsage) {
+// The command line: help, wrong usage, and files that cannot be read. Error lines name the
+// file and the reason; "{dir}" stands for the scratch folder.
+struct KitdumpUsageCase {
+  std::vector<std::string> args;
+  int status;
+  bool usage_on_stdout;  // else standard output stays empty
+  std::string err;       // exact, "usage" for the usage text
+};
+
+TEST(KitdumpTest, AnswersHelpAndRefusesWhatItCannotRead) {
   testing_support::ScratchDir dir;
-  auto run = testing_support::run_program(KITDUMP_EXE, {dir.file("none.txt")}, "");
-  EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.out, "");
-  EXPECT_NE(run.err, "");
-  run = testing_support::run_program(KITDUMP_EXE, {}, "");
-  EXPECT_EQ(run.status, 1);
-  EXPECT_NE(run.err, "");
+  dir.write("locked.txt", "1 2 3 4\n");
+  ASSERT_EQ(::chmod(dir.file("locked.txt").c_str(), 0), 0);
+  const KitdumpUsageCase cases[] = {
+      {{"--help"}, 0, true, ""},
+      {{"-h"}, 0, true, ""},
+      {{}, 1, false, "usage"},
+      {{"a.txt", "b.txt"}, 1, false, "usage"},
+      {{"{dir}/none.txt"}, 1, false, "kitdump: {dir}/none.txt: No such file or directory\n"},
+      {{"{dir}"}, 1, false, "kitdump: {dir}: Is a directory\n"},
+      {{"{dir}/locked.txt"}, 1, false, "kitdump: {dir}/locked.txt: Permission denied\n"},
+  };
+  const auto expand = [&](std::string text) {
+    for (std::size_t at; (at = text.find("{dir}")) != std::string::npos;) {
+      text.replace(at, 5, dir.path());
+    }
+    return text;
+  };
+  for (const KitdumpUsageCase& c : cases) {
+    std::vector<std::string> args;
+    for (const std::string& a : c.args) args.push_back(expand(a));
+    const std::string label = args.empty() ? "(no argument)" : args[0];
+    const auto run = testing_support::run_program(KITDUMP_EXE, args, "");
+    EXPECT_EQ(run.status, c.status) << label;
+    if (c.usage_on_stdout) {
+      EXPECT_TRUE(run.out.starts_with("usage: kitdump FILE\n")) << label << ": " << run.out;
+    } else {
+      EXPECT_EQ(run.out, "") << label;
+    }
+    if (c.err == "usage") {
+      EXPECT_TRUE(run.err.starts_with("usage: kitdump FILE\n")) << label << ": " << run.err;
+    } else {
+      EXPECT_EQ(run.err, expand(c.err)) << label;
+    }
+  }
 }
 
 }  // namespace

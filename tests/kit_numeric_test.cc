@@ -6,6 +6,7 @@
 #include <string>
 
 #include "kit_fixture.h"
+#include "support/case_name.h"
 
 namespace kit_test {
 namespace {
@@ -110,7 +111,10 @@ TEST_P(NumericFieldTest, ClassifiesAndEvaluates) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Fields, NumericFieldTest, ::testing::ValuesIn(kNumericCases));
+INSTANTIATE_TEST_SUITE_P(Fields, NumericFieldTest, ::testing::ValuesIn(kNumericCases),
+                         [](const auto& info) {
+                           return testing_support::case_name(info.index, info.param.field);
+                         });
 
 TEST_F(ReaderTest, LongDigitRunBeyondDoubleRangeIsInfinity) {
   use_text("1" + std::string(400, '0'));

@@ -1,4 +1,5 @@
 // Reader set-up: FIIOPN, INIFII, SETPAR and GETPAR.
+#include <cstdlib>
 #include <string>
 
 #include "kit_fixture.h"
@@ -68,7 +69,12 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(FiiopnCase{132, 8, 88, true, 132, 8}, FiiopnCase{1, 1, 0, true, 1, 1},
                       FiiopnCase{2048, 3, kit::kMemoryUnit, true, 2048, 3},
                       FiiopnCase{2049, 8, 88, false, 0, 0}, FiiopnCase{0, 8, 88, false, 0, 0},
-                      FiiopnCase{80, 0, 88, false, 80, 0}, FiiopnCase{80, 4, -1, false, 80, 4}));
+                      FiiopnCase{80, 0, 88, false, 80, 0}, FiiopnCase{80, 4, -1, false, 80, 4}),
+    [](const auto& info) {
+      const FiiopnCase& c = info.param;
+      return "nchlin" + std::to_string(c.nchlin) + "_ncmtch" + std::to_string(c.ncmtch) + "_lunrd" +
+             (c.lunrd < 0 ? "minus" : "") + std::to_string(std::abs(c.lunrd));
+    });
 
 TEST_F(ReaderTest, FiiopnReportsOnTheFormerMessageUnit) {
   const std::string report =

@@ -3,9 +3,12 @@
 
 #include <bit>
 #include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <random>
+#include <span>
 #include <string>
+#include <utility>
 
 #include "lineio/fast_digits.h"
 
@@ -58,6 +61,45 @@ TEST(FastDigits, AgreeWithTheGeneralConversion) {
     check(v);
     check(-v);
   }
+}
+
+// The whole-field fast paths against the general digits, right-aligned, for the field sizes
+// of the records and a few others: same text, or a decline.
+TEST(FastDigits, FieldsAgreeWithTheGeneralDigits) {
+  using lineio::detail::FastField;
+  std::mt19937_64 rng(7);
+  std::uniform_int_distribution<std::int64_t> digits(-100'000'000'000, 100'000'000'000);
+  std::uniform_int_distribution<int> scale(0, 16);
+  int written = 0;
+  for (int n = 0; n < 200000; ++n) {
+    const double value = n % 5 == 0 ? std::bit_cast<double>(rng())
+                                    : static_cast<double>(digits(rng)) / std::pow(10.0, scale(rng));
+    for (const auto& [width, decimals] : {std::pair{12, 3}, {7, 1}, {13, 4}, {10, 0}}) {
+      std::string field(static_cast<std::size_t>(width), '?');
+      if (!std::isfinite(value)) {
+        ASSERT_EQ(lineio::detail::fixed_field(field, value, decimals), FastField::kDeclined);
+        ASSERT_EQ(lineio::detail::sci_field(field, value, decimals), FastField::kDeclined);
+        continue;
+      }
+      std::string want = general(value, decimals, std::chars_format::fixed);
+      if (decimals == 0) want += '.';
+      if (lineio::detail::fixed_field(field, value, decimals) == FastField::kWritten) {
+        ++written;
+        ASSERT_EQ(field, std::string(static_cast<std::size_t>(width) - want.size(), ' ') + want)
+            << value;
+      }
+      std::string sci = general(value, decimals, std::chars_format::scientific);
+      const std::size_t e = sci.find('e');
+      if (decimals == 0) sci.insert(e, ".");
+      sci[sci.find('e')] = 'E';
+      if (lineio::detail::sci_field(field, value, decimals) == FastField::kWritten) {
+        ++written;
+        ASSERT_EQ(field, std::string(static_cast<std::size_t>(width) - sci.size(), ' ') + sci)
+            << value;
+      }
+    }
+  }
+  EXPECT_GT(written, 200000 * 4);  // the usual magnitudes take the fast paths
 }
 
 }  // namespace

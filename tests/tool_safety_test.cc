@@ -156,20 +156,30 @@ TEST_F(SafeOutput, AFolderTheUserMayNotWriteIsRefusedAtTheQuestion) {
     if (::access(KEL2FRAM_EXE, X_OK) != 0) GTEST_SKIP() << "the tool cannot be run";
     script = "exec /usr/bin/setpriv --reuid=65534 --regid=65534 --clear-groups \"$0\"";
   }
+  dir.write("out.txt", kFormer);
+  for (const char* name : {"w.txt", "out.txt"}) ::chmod(dir.file(name).c_str(), 0666);
   ::chmod(dir.path().c_str(), 0555);
-  for (const char* name : {"w.txt"}) ::chmod(dir.file(name).c_str(), 0666);
   // The output file itself may be written; its folder may not. Asked again, then the answers
-  // end.
-  const std::string refused = " Cannot write file :w.txt" + std::string(256 - 5, ' ') + "\r\n";
-  const RunResult r = shell(script, "w.txt\nw.txt\n");
+  // end. Also when the output file is the weight list.
+  for (const std::string output : {"out.txt", "w.txt"}) {
+    SCOPED_TRACE(output);
+    const std::string refused =
+        " Cannot write file :" + output + std::string(256 - output.size(), ' ') + "\r\n";
+    const RunResult r = shell(script, "w.txt\n" + output + "\n");
+    if (r.status == 0) {
+      ::chmod(dir.path().c_str(), 0755);
+      GTEST_SKIP() << "this user may write the folder after all";
+    }
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(
+        r.out.find(refused + " File to write the processed data  :   *** ERROR: END OF INPUT"),
+        std::string::npos)
+        << r.out;
+    EXPECT_EQ(dir.read("w.txt"), "1 2 3 4\n");
+    EXPECT_EQ(dir.read("out.txt"), kFormer);
+    EXPECT_EQ(entries(), (std::vector<std::string>{"out.txt", "w.txt"}));
+  }
   ::chmod(dir.path().c_str(), 0755);
-  if (r.status == 0) GTEST_SKIP() << "this user may write the folder after all";
-  EXPECT_EQ(r.status, 2);
-  EXPECT_NE(r.out.find(refused + " File to write the processed data  :   *** ERROR: END OF INPUT"),
-            std::string::npos)
-      << r.out;
-  EXPECT_EQ(dir.read("w.txt"), "1 2 3 4\n");
-  EXPECT_EQ(entries(), std::vector<std::string>{"w.txt"});
 #endif
 }
 

@@ -50,10 +50,14 @@ struct MassEntry {
 };
 
 // Kept masses in reading order. The first block of 1,000,000 entries is reserved once; more
-// masses add further blocks, so nothing is copied and none is lost.
+// masses add further blocks, so nothing is copied and none is lost. Memory is taken from the
+// system only as entries are filled.
 class MassTable {
  public:
   static constexpr std::size_t kBlockSize = 1'000'000;
+  struct BlockRelease {
+    void operator()(MassEntry* block) const;
+  };
   MassTable();
   void clear() { size_ = 0; }
   void add(const MassEntry& entry);
@@ -63,7 +67,7 @@ class MassTable {
   }
 
  private:
-  std::vector<std::unique_ptr<MassEntry[]>> blocks_;
+  std::vector<std::unique_ptr<MassEntry[], BlockRelease>> blocks_;
   std::size_t size_ = 0;
 };
 
@@ -107,6 +111,26 @@ std::string why_nothing_kept(const RunSettings& settings, const Totals& totals);
 // for its columns), as one line for standard error; empty when every value can be.
 std::string first_unwritable(const RunSettings& settings, const MassTable& table,
                              const Totals& totals);
+
+// ---- Records -------------------------------------------------------------------------------
+
+// A Map_Mass record: the keyword, the spread count (4 columns), X, Y, Z (12 columns, 3
+// decimals each) and the mass (13 columns, scientific with 4 decimals), then CR LF.
+inline constexpr std::size_t kRecordLength = 64;
+inline constexpr std::size_t kRecordSize = kRecordLength + 2;
+
+class RecordComposer {
+ public:
+  explicit RecordComposer(std::int32_t spread);
+  // Writes the record of one mass into `record` (kRecordSize characters). Answers false when
+  // a field shows asterisks, Infinity or NaN instead of the value's digits.
+  bool compose(std::span<char> record, const MassEntry& m) const;
+
+ private:
+  static constexpr std::size_t kPrefixLength = 15;  // keyword and spread count
+  std::array<char, kPrefixLength> prefix_{};
+  bool prefix_fits_ = false;
+};
 
 // ---- Report --------------------------------------------------------------------------------
 

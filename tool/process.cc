@@ -27,18 +27,6 @@ bool outside(const RunSettings& s, double x, double y, double z) {
 
 }  // namespace
 
-MassTable::MassTable() {
-  blocks_.push_back(std::make_unique_for_overwrite<MassEntry[]>(kBlockSize));
-}
-
-void MassTable::add(const MassEntry& entry) {
-  if (size_ == blocks_.size() * kBlockSize) {
-    blocks_.push_back(std::make_unique_for_overwrite<MassEntry[]>(kBlockSize));
-  }
-  blocks_[size_ / kBlockSize][size_ % kBlockSize] = entry;
-  ++size_;
-}
-
 Processed process_weight_data(const RunSettings& s, MassTable& table, Totals& t) {
   std::int32_t ierr = 0;
   kit::INIFII(kInputUnit, kConsoleOut, ierr);

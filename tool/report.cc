@@ -107,15 +107,10 @@ void write_report(const RunSettings& s, const MassTable& table, const Totals& t,
   report(Line().lit(kColumnHeader));
   if (!to_file) return;
 
+  // Records are composed straight into the output buffer.
+  const RecordComposer composer(s.spread);
   for (std::size_t n = 0; n < table.size(); ++n) {
-    const MassEntry& m = table[n];
-    lineio::put(kOutputUnit, Line()
-                                 .lit(" Map_Mass  ")
-                                 .i(s.spread, 4)
-                                 .f(m.x, 12, 3)
-                                 .f(m.y, 12, 3)
-                                 .f(m.z, 12, 3)
-                                 .e(m.mass, 13, 4));
+    composer.compose(lineio::output_space(kOutputUnit, kRecordSize), table[n]);
   }
   lineio::put_line(kOutputUnit, "#");
   lineio::put_line(kOutputUnit, kEndMarker);

@@ -2,9 +2,12 @@
 // set-up (INIFII on unit 88) and writes, per RDMIX call, one console line: the field count
 // and, per field, " <type>:<value %.17g>:<text without trailing blanks>"; "IERR=<n>" when a
 // call reports a failure. Stops after the line "-1" at the end of the data.
+// "kitdump --help" prints the usage on standard output; a file that cannot be opened gives
+// one line on standard error naming the file and the reason, and status 1.
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <span>
 #include <string>
 #include <string_view>
@@ -18,6 +21,13 @@ constexpr std::int32_t kDataUnit = 88;
 constexpr std::int32_t kConsole = 6;
 constexpr std::size_t kFields = 100;
 constexpr std::int32_t kTextLength = 80;
+
+constexpr const char* kUsage =
+    "usage: kitdump FILE\n"
+    "Reads the weight list FILE as kel2fram does and prints, for each line read (comment\n"
+    "and blank lines are skipped), the number of fields and then each field as\n"
+    "TYPE:VALUE:TEXT, where TYPE is 1 (whole number), 2 (real number or expression) or\n"
+    "3 (word, which rejects the line). A last line -1 marks the end of the list.\n";
 
 std::string_view trim_right(std::string_view text) {
   const std::size_t end = text.find_last_not_of(' ');
@@ -34,7 +44,8 @@ int dump(const char* file) {
   std::int32_t ierr = 0;
   kit::OPNFIL(file, kDataUnit, 2, 10, 1, 0, 0, -1, -6, ierr);
   if (ierr != 0) {
-    std::fprintf(stderr, "kitdump: cannot open %s (error flag %d)\n", file, ierr);
+    // OPNFIL answers minus the open service's code, an errno value for files.
+    std::fprintf(stderr, "kitdump: %s: %s\n", file, std::strerror(-ierr));
     return 1;
   }
   kit::INIFII(kDataUnit, kConsole, ierr);
@@ -80,8 +91,13 @@ int dump(const char* file) {
 
 int main(int argc, char** argv) {
   lineio::bind_standard_console();
+  const std::string_view argument = argc == 2 ? argv[1] : "";
+  if (argument == "--help" || argument == "-h") {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
   if (argc != 2) {
-    std::fputs("usage: kitdump FILE\n", stderr);
+    std::fputs(kUsage, stderr);
     return 1;
   }
   int status = 0;

@@ -1,0 +1,94 @@
+#!/usr/bin/env python3
+"""Times the conversion of a generated weight list against a plain C conversion.
+
+Usage: bench/run_conversion.py [--build DIR] [--runs N] [--lines N] [--dir DIR]
+
+Builds kel2fram in the build folder (default: build) and bench/plain_convert.c beside it,
+writes a weight list of 1,000,000 lines (bench/make_weight_list.py) into a memory file system
+(/dev/shm, or --dir for a disk), then runs the tool and the plain conversion one after the
+other, N times each (default 11), and prints the medians of their wall times, the ratio and
+the tool's peak memory. The files are removed at the end.
+"""
+import argparse
+import os
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+SOURCE = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+
+
+def timed(command, stdin_path=None):
+    """Runs a command; answers its wall time and processor time (user + system) in seconds
+    and its peak memory in MB."""
+    with open(stdin_path or os.devnull, "rb") as stdin, open(os.devnull, "wb") as sink:
+        start = time.perf_counter()
+        child = subprocess.Popen(command, stdin=stdin, stdout=sink, stderr=sink)
+        _, status, usage = os.wait4(child.pid, 0)
+        wall = time.perf_counter() - start
+    if os.waitstatus_to_exitcode(status) != 0:
+        sys.exit("%s ended with status %d" % (command[0], os.waitstatus_to_exitcode(status)))
+    return wall, usage.ru_utime + usage.ru_stime, usage.ru_maxrss / 1024.0
+
+
+def main() -> None:
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--build", default=os.path.join(SOURCE, "build"))
+    parser.add_argument("--runs", type=int, default=11)
+    parser.add_argument("--lines", type=int, default=1_000_000)
+    parser.add_argument("--dir", default="/dev/shm" if os.path.isdir("/dev/shm") else None)
+    args = parser.parse_args()
+
+    build = os.path.abspath(args.build)
+    if not os.path.exists(os.path.join(build, "CMakeCache.txt")):
+        subprocess.run(["cmake", "-S", SOURCE, "-B", build], check=True,
+                       stdout=subprocess.DEVNULL)
+    subprocess.run(["cmake", "--build", build, "--target", "kel2fram"], check=True,
+                   stdout=subprocess.DEVNULL)
+    tool = os.path.join(build, "kel2fram")
+    plain = os.path.join(build, "plain_convert")
+    subprocess.run([os.environ.get("CC", "cc"), "-O2", "-o", plain,
+                    os.path.join(SOURCE, "bench", "plain_convert.c")], check=True)
+
+    work = tempfile.mkdtemp(prefix="kel2fram-bench-", dir=args.dir)
+    try:
+        weights = os.path.join(work, "weights.txt")
+        subprocess.run([sys.executable, os.path.join(SOURCE, "bench", "make_weight_list.py"),
+                        weights, str(args.lines)], check=True)
+        answers = os.path.join(work, "answers")
+        with open(answers, "w", encoding="ascii") as f:
+            f.write("%s\n%s\n\n\n\n\n\n" % (weights, os.path.join(work, "tool.out")))
+        plain_command = [plain, weights, os.path.join(work, "plain.out")]
+        subprocess.run(plain_command, check=True, stderr=subprocess.DEVNULL)  # warm the cache
+
+        tool_times, plain_times, tool_cpu, plain_cpu, peaks = [], [], [], [], []
+        for _ in range(args.runs):
+            wall, cpu, peak = timed([tool], answers)
+            tool_times.append(wall)
+            tool_cpu.append(cpu)
+            peaks.append(peak)
+            wall, cpu, _ = timed(plain_command)
+            plain_times.append(wall)
+            plain_cpu.append(cpu)
+        tool_median = statistics.median(tool_times)
+        plain_median = statistics.median(plain_times)
+        size_in = os.path.getsize(weights) / 1e6
+        size_out = os.path.getsize(os.path.join(work, "tool.out")) / 1e6
+        print("%d lines (%.1f MB in, %.1f MB out) in %s, %d runs each, alternating"
+              % (args.lines, size_in, size_out, args.dir or tempfile.gettempdir(), args.runs))
+        print("kel2fram        median %.3f s wall (min %.3f, max %.3f), %.3f s processor"
+              % (tool_median, min(tool_times), max(tool_times), statistics.median(tool_cpu)))
+        print("plain C         median %.3f s wall (min %.3f, max %.3f), %.3f s processor"
+              % (plain_median, min(plain_times), max(plain_times), statistics.median(plain_cpu)))
+        print("ratio           kel2fram / plain C = %.3f (plain C is %.2f times the time)"
+              % (tool_median / plain_median, plain_median / tool_median))
+        print("peak memory     kel2fram %.1f MB" % max(peaks))
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    main()

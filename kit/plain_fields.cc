@@ -1,0 +1,163 @@
+// The plain-number scanner of RDMIX. Most weight lines hold nothing but decimal numbers
+// between blanks or commas; this reads such a line in one pass, with the same arithmetic as
+// UNSINT, UNSNUM, RDINT and RDREAL, and leaves the reader state as they would. At the first
+// field of any other shape it gives up, and the general recognisers read the line.
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+#include <span>
+#include <string_view>
+
+#include "kit/decimal.h"
+#include "kit/fields.h"
+#include "kit/kit.h"
+#include "kit/reader_access.h"
+
+namespace kit::detail {
+namespace {
+
+constexpr std::int32_t kMaxExponentDigits = 4;
+// More digits than this before the point go to the general scanner (a digit run beyond the
+// 32-bit range is read another way there); below it the run fits 64 bits.
+constexpr std::int32_t kMaxIntegerDigits = 18;
+constexpr std::uint64_t kAccumulatorLimit = std::numeric_limits<std::int32_t>::max();
+
+bool is_digit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+}  // namespace
+
+bool plain_fields(std::int32_t& NPAR, std::span<std::int32_t> ITYPE, std::span<double> VALUE,
+                  TextArray TEXT, std::size_t capacity) {
+  ReaderState& s = RDSTATE;
+  // With a match length below 1 a sign would be matched as an abbreviation: not plain.
+  if (s.NCMTCH < 1) return false;
+  const std::int32_t last = s.ILAST;
+  if (s.ICUR < 1 || s.ICUR > last || last > kMaxLine) return false;
+  // Positions 1..last are the line, last+1 its end mark. The end mark is no sign, digit,
+  // point, E, blank or comma, so every scan below stops at it: no position beyond last+1 is
+  // ever read.
+  const char* const line = s.PRCLIN.data();
+  if (line[last + 1] != kEndMark) return false;
+
+  // The reader cells the general scanners leave changed, given to RDSTATE only when the
+  // whole line was plain. ITYPE and VALUE are written as the fields come: for every field
+  // read here the general scanners write the same values, so a line given up is no harm.
+  std::int32_t iaccum = s.IACCUM;
+  std::int32_t idigit = s.IDIGIT;
+  std::int32_t ivalue = s.IVALUE;
+  std::int32_t idbeg = s.IDBEG;
+  std::int32_t idend = s.IDEND;
+  bool iaccum_wide = s.IACCUM_WIDE;
+  double rvalue = s.RVALUE;
+
+  std::int32_t p = s.ICUR;
+  std::size_t n = 0;
+  while (n < capacity) {
+    // Sign.
+    char c = line[p];
+    const bool negative = c == '-';
+    if (c == '+' || c == '-') c = line[++p];
+    // Digits before the point, accumulated as UNSINT does (unsigned: a long run wraps
+    // harmlessly and is given up below).
+    const std::int32_t int_begin = p;
+    std::uint64_t acc = 0;
+    while (is_digit(c)) {
+      acc = acc * 10 + static_cast<std::uint64_t>(c - '0');
+      c = line[++p];
+    }
+    const std::int32_t int_end = p;
+    const bool has_integer = int_end > int_begin;
+    if (int_end - int_begin > kMaxIntegerDigits || acc > kAccumulatorLimit) return false;
+    // Point and fraction: after digits the point is taken even with no digit following it.
+    bool has_point = false;
+    double fraction = 0.0;
+    std::size_t fraction_digits = 0;
+    if (c == '.') {
+      has_point = true;
+      c = line[++p];
+      // Three digits at once from the table, then any further ones one by one.
+      if (is_digit(c) && is_digit(line[p + 1]) && is_digit(line[p + 2])) {
+        const int three = (c - '0') * 100 + (line[p + 1] - '0') * 10 + (line[p + 2] - '0');
+        fraction = kThreeDigitFractions[static_cast<std::size_t>(three)];
+        fraction_digits = 3;
+        p += 3;
+        c = line[p];
+      }
+      while (is_digit(c)) {
+        fraction = add_fraction_digit(fraction, c - '0', ++fraction_digits);
+        c = line[++p];
+      }
+    }
+    if (!has_integer && fraction_digits == 0) return false;  // no number at all
+    // Exponent: E, an optional sign and one to four digits.
+    bool has_exponent = false;
+    std::int32_t exponent = 0;
+    if (c == 'E') {
+      std::int32_t q = p + 1;
+      const bool exponent_negative = line[q] == '-';
+      if (line[q] == '+' || line[q] == '-') ++q;
+      if (!is_digit(line[q])) return false;  // an E that is no exponent
+      for (int k = 0; k < kMaxExponentDigits && is_digit(line[q]); ++k, ++q) {
+        exponent = exponent * 10 + (line[q] - '0');
+      }
+      if (exponent_negative) exponent = -exponent;
+      has_exponent = true;
+      p = q;
+      c = line[p];
+    }
+    // The end of the field, as ENDFLD takes it: blanks with at most one comma, a comma with
+    // blanks around it, or the end of the line. Anything else makes an expression or a word.
+    if (p <= last) {
+      if (c == kBlank) {
+        while (line[p] == kBlank) ++p;
+        if (line[p] == ',') ++p;
+      } else if (c == ',') {
+        ++p;
+      } else {
+        return false;
+      }
+      while (line[p] == kBlank) ++p;
+    }
+
+    if (has_integer) {
+      // The integer scan of RDINT comes first and leaves its digit cells, for a real too.
+      idigit = line[int_end - 1] - '0';
+      idbeg = int_begin;
+      idend = int_end;
+      iaccum_wide = false;
+    }
+    if (has_integer && !has_point && !has_exponent) {
+      iaccum = static_cast<std::int32_t>(acc);
+      ivalue = negative ? -iaccum : iaccum;
+      ITYPE[n] = kInteger;
+      VALUE[n] = static_cast<double>(ivalue);
+    } else {
+      // UNSNUM's value, then RDREAL's sign on the whole of it.
+      double value = has_integer ? static_cast<double>(acc) : fraction + 0.0;
+      if (has_integer && fraction_digits > 0) value = value + fraction;
+      if (has_exponent) value = value * power_of_ten(exponent);
+      rvalue = negative ? -value : value;
+      ITYPE[n] = kReal;
+      VALUE[n] = rvalue;
+    }
+    ++n;
+    if (p > last) break;
+  }
+
+  s.ICUR = p;
+  s.IACCUM = iaccum;
+  s.IDIGIT = idigit;
+  s.IVALUE = ivalue;
+  s.IDBEG = idbeg;
+  s.IDEND = idend;
+  s.IACCUM_WIDE = iaccum_wide;
+  s.RVALUE = rvalue;
+  const std::span<char> texts = TEXT.leading(n);
+  std::fill(texts.begin(), texts.end(), kBlank);
+  NPAR = static_cast<std::int32_t>(n);
+  return true;
+}
+
+}  // namespace kit::detail

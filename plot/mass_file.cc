@@ -1,0 +1,106 @@
+// Reading a Map_Mass file: large blocks split into lines, each line offered to parse_record.
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "plot/massplot.h"
+
+namespace plot {
+namespace {
+
+constexpr std::size_t kBlockSize = std::size_t{1} << 20;
+constexpr std::uintmax_t kShortestRecord = 64;      // the tool's records and their line end
+constexpr std::uintmax_t kMostReserved = 1u << 24;  // records reserved at most
+
+}  // namespace
+
+void MassReader::take_line(std::string_view line) {
+  ++line_number_;
+  Mass mass;
+  switch (parse_record(line.substr(0, std::min(line.size(), kKeptLength)), mass)) {
+    case RecordKind::other:
+      return;
+    case RecordKind::mass:
+      ++list_.records;
+      list_.masses.push_back(mass);
+      return;
+    case RecordKind::malformed:
+      ++list_.records;
+      ++list_.malformed;
+      notice_.skipped(line_number_, "Map_Mass record whose fields are not numbers, skipped");
+      return;
+    case RecordKind::not_drawn:
+      ++list_.records;
+      ++list_.not_drawn;
+      notice_.skipped(line_number_,
+                      "Map_Mass record with a number that is not finite or "
+                      "beyond 1e300, not drawn");
+      return;
+  }
+}
+
+void MassReader::feed(std::span<const char> bytes) {
+  std::string_view rest(bytes.data(), bytes.size());
+  while (!rest.empty()) {
+    const std::size_t feed_at = rest.find('\n');
+    const std::string_view piece = rest.substr(0, feed_at);
+    if (feed_at == std::string_view::npos) {
+      // The line goes on in the next block: keep what fits of its start.
+      const std::size_t take = std::min(piece.size(), kKeptLength - pending_length_);
+      std::copy_n(piece.data(), take, pending_.data() + pending_length_);
+      pending_length_ += take;
+      pending_started_ = true;
+      return;
+    }
+    if (pending_started_) {
+      const std::size_t take = std::min(piece.size(), kKeptLength - pending_length_);
+      std::copy_n(piece.data(), take, pending_.data() + pending_length_);
+      pending_length_ += take;
+      // A CR LF line end split between blocks leaves the CR as the last kept character,
+      // which parse_record ignores; a line longer than the buffer has lost it already.
+      take_line({pending_.data(), pending_length_});
+      pending_length_ = 0;
+      pending_started_ = false;
+    } else {
+      take_line(piece);
+    }
+    rest.remove_prefix(feed_at + 1);
+  }
+}
+
+void MassReader::finish() {
+  if (pending_started_) take_line({pending_.data(), pending_length_});
+  pending_length_ = 0;
+  pending_started_ = false;
+}
+
+int read_mass_file(const std::string& path, MassList& list, RecordNotice& notice) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return errno != 0 ? errno : ENOENT;
+  // Room for the records a file of this size holds when it is all records: no copying of
+  // the table while it grows.
+  std::error_code ec;
+  const std::uintmax_t size = std::filesystem::file_size(path, ec);
+  if (!ec) list.masses.reserve(std::min<std::uintmax_t>(size / kShortestRecord, kMostReserved));
+  const auto block = std::make_unique<char[]>(kBlockSize);
+  MassReader reader(list, notice);
+  int error = 0;
+  for (;;) {
+    errno = 0;
+    const std::size_t got = std::fread(block.get(), 1, kBlockSize, file);
+    if (got > 0) reader.feed({block.get(), got});
+    if (got < kBlockSize) {
+      if (std::ferror(file) != 0) error = errno != 0 ? errno : EIO;
+      break;
+    }
+  }
+  if (std::fclose(file) != 0 && error == 0) error = errno;
+  if (error == 0) reader.finish();
+  return error;
+}
+
+}  // namespace plot

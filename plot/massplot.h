@@ -1,0 +1,188 @@
+// massplot: a picture of the masses of a Map_Mass file, as a self-contained SVG.
+//
+// Data flow: bytes of the file -> MassReader (one line at a time, parse_record) -> MassList
+// -> summarize -> plan_page (one common scale, ticks) -> write_svg (lines to a LineSink).
+// Nothing here touches a file for writing; the program's front hands the lines to lineio.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace plot {
+
+// ---------------------------------------------------------------------------------------
+// Records.
+
+struct Mass {
+  double x = 0;
+  double y = 0;
+  double z = 0;
+  double kg = 0;
+};
+
+// Coordinates and masses beyond this magnitude are not drawn (no page can show them beside
+// anything else, and the arithmetic of the picture keeps a safe distance from overflow).
+inline constexpr double kLargestDrawn = 1e300;
+
+enum class RecordKind {
+  other,      // not a Map_Mass record (report lines, header, end marker)
+  mass,       // a record with finite numbers within kLargestDrawn: `mass` holds it
+  malformed,  // a record whose fields are not numbers (for instance a field of asterisks)
+  not_drawn,  // a record with numbers, one of them not finite or beyond kLargestDrawn
+};
+
+// Reads one line (without its line end; a trailing CR is ignored). A record is the keyword
+// "Map_Mass" after optional blanks, then the spread count, x, y, z and the mass in kg,
+// either as blank-separated numbers (further items are ignored) or in the tool's fixed
+// columns 12-15, 16-27, 28-39, 40-51, 52-64 (which may touch). Numbers may carry an
+// exponent with E or D. Writes `mass` only for RecordKind::mass.
+RecordKind parse_record(std::string_view line, Mass& mass);
+
+// ---------------------------------------------------------------------------------------
+// Reading a file.
+
+struct MassList {
+  std::vector<Mass> masses;    // the drawable records, in file order
+  std::int64_t records = 0;    // every Map_Mass line, drawable or not
+  std::int64_t malformed = 0;  // records skipped: fields not numbers
+  std::int64_t not_drawn = 0;  // records skipped: not finite or beyond kLargestDrawn
+};
+
+// Told about each record that is skipped: its line number (from 1) and why.
+class RecordNotice {
+ public:
+  virtual ~RecordNotice() = default;
+  virtual void skipped(std::int64_t line_number, std::string_view reason) = 0;
+};
+
+// Splits bytes into lines (LF or CR LF; a last line without LF counts) and gathers their
+// records. Only the first kKeptLength characters of a line are looked at. No allocation
+// per line: lines are parsed where they lie, or from one fixed buffer when they straddle
+// two blocks.
+class MassReader {
+ public:
+  static constexpr std::size_t kKeptLength = 4096;
+  MassReader(MassList& list, RecordNotice& notice) : list_(list), notice_(notice) {}
+  void feed(std::span<const char> bytes);  // the next bytes of the file
+  void finish();                           // the end of the file
+
+ private:
+  void take_line(std::string_view line);
+  MassList& list_;
+  RecordNotice& notice_;
+  std::int64_t line_number_ = 0;
+  std::array<char, kKeptLength> pending_{};  // start of a line that straddles blocks
+  std::size_t pending_length_ = 0;
+  bool pending_started_ = false;
+};
+
+// Reads the file named `path` through a MassReader. Answers 0 or an errno value.
+int read_mass_file(const std::string& path, MassList& list, RecordNotice& notice);
+
+// ---------------------------------------------------------------------------------------
+// Totals.
+
+struct Range {
+  double lo = 0;
+  double hi = 0;
+};
+
+struct Summary {
+  std::size_t count = 0;          // masses drawn
+  std::size_t negative = 0;       // of them with a mass below 0
+  double total_kg = 0;            // may be infinite for absurd masses
+  bool cog_defined = false;       // false when the total is 0 or not finite
+  std::array<double, 3> cog{};    // centre of gravity x, y, z
+  std::array<Range, 3> extent{};  // of the masses' coordinates x, y, z
+  double largest_kg = 0;          // largest |mass|
+};
+
+// Sums the masses and their moments (in long double, so that absurd values do not
+// overflow on the way) and finds the extents. Needs at least one mass for extents.
+Summary summarize(std::span<const Mass> masses);
+
+// ---------------------------------------------------------------------------------------
+// Scale and ticks.
+
+// Tick values a common step apart: value(k) = k * step for k = first .. last. The step is
+// digit * 10^exponent with digit 1, 2 or 5; labels are written from these integers, so a
+// label is exactly the round value it names.
+struct Ticks {
+  int digit = 1;
+  int exponent = 0;
+  std::int64_t first = 0;
+  std::int64_t last = -1;
+  double step() const;
+};
+
+// The smallest round step (1, 2 or 5 times a power of ten) of at least `least`.
+Ticks round_step(double least);
+// The ticks of `step` that lie within [lo, hi]; none when there would be more than 1000.
+Ticks ticks_within(Ticks step, double lo, double hi);
+// Writes the label of tick k (for instance "-2.5", "1500", "1.5e+12") into `out`.
+std::string_view tick_label(const Ticks& ticks, std::int64_t k, std::array<char, 48>& out);
+
+enum class Axis { x = 0, y = 1, z = 2 };
+
+// One view on the page: a frame in page pixels showing model coordinates across and up.
+struct View {
+  std::string_view name;                            // "Plan", "Elevation", "Section"
+  Axis across = Axis::x;                            // the coordinate to the right
+  Axis up = Axis::y;                                // the coordinate upwards
+  double left = 0, top = 0, width = 0, height = 0;  // frame in page pixels
+  double centre_across = 0, centre_up = 0;          // model coordinates at the frame centre
+  Ticks ticks_across, ticks_up;
+  double page_x(double across_value) const;  // page pixel of a model coordinate
+  double page_y(double up_value) const;
+  double scale = 0;  // page pixels per model unit, the same for all views
+};
+
+struct Page {
+  double width = 0, height = 0;
+  double scale = 0;           // page pixels per model unit
+  double largest_radius = 0;  // circle radius of the largest |mass|, pixels
+  bool grid = false;          // too many masses for circles: shaded cells instead
+  double cell = 0;            // grid cell size, pixels
+  std::array<View, 3> views;  // plan, elevation, section
+};
+
+// Masses drawn one by one up to this count; above it each view becomes a grid.
+inline constexpr std::size_t kMostCircles = 20000;
+// The widest view has about this many grid cells across.
+inline constexpr int kGridCellsAcross = 200;
+
+// Lays out the three views side by side at one common scale that fits the page, with ticks
+// at round values. Every number of the page is finite, whatever the summary holds.
+Page plan_page(const Summary& summary);
+
+// Circle radius in pixels for a mass: area proportional to |kg|, never below kSmallestRadius.
+inline constexpr double kSmallestRadius = 2.0;
+double circle_radius(const Page& page, const Summary& summary, double kg);
+
+// ---------------------------------------------------------------------------------------
+// The picture.
+
+// Receives the SVG one line at a time (without line end).
+class LineSink {
+ public:
+  virtual ~LineSink() = default;
+  virtual void line(std::string_view text) = 0;
+};
+
+struct PictureInput {
+  std::string_view file_name;  // shown in the title block (any bytes; escaped for XML)
+  const MassList* list = nullptr;
+  const Summary* summary = nullptr;
+  const Page* page = nullptr;
+};
+
+// Writes the whole SVG document: title block, legend, the three views with frames, ticks,
+// axis names, masses (circles or shaded cells) and the centre-of-gravity cross-hairs.
+void write_svg(const PictureInput& input, LineSink& sink);
+
+}  // namespace plot

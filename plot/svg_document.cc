@@ -1,0 +1,53 @@
+// The whole SVG document: head, title block, the three views, end.
+#include "plot/picture.h"
+
+namespace plot {
+
+void write_svg(const PictureInput& input, LineSink& sink) {
+  const Page& page = *input.page;
+  SvgLine out(sink);
+  out.raw("<?xml version=\"1.0\" encoding=\"UTF-8\"?>");
+  out.end();
+  out.raw("<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"")
+      .px(page.width)
+      .raw("\" height=\"")
+      .px(page.height)
+      .raw("\" viewBox=\"0 0 ")
+      .px(page.width)
+      .raw(" ")
+      .px(page.height)
+      .raw(
+          "\" font-family=\"DejaVu Sans, Arial, Helvetica, sans-serif\" "
+          "font-size=\"12\">");
+  out.end();
+  out.raw("<title>Masses of ").text(input.file_name).raw("</title>");
+  out.end();
+  out.raw("<rect class=\"page\" width=\"100%\" height=\"100%\" fill=\"#fff\"/>");
+  out.end();
+
+  std::array<CellGrid, 3> grids;
+  if (page.grid) {
+    for (std::size_t v = 0; v < grids.size(); ++v)
+      grids[v] = accumulate_cells(page.views[v], input);
+  }
+  const double largest_cell = page.grid ? largest_cell_mass(grids) : 0;
+  draw_title(input, largest_cell, out);
+  constexpr std::array<std::string_view, 3> ids{"plan", "elevation", "section"};
+  for (std::size_t v = 0; v < page.views.size(); ++v) {
+    const View& view = page.views[v];
+    out.raw("<g class=\"view\" id=\"").raw(ids[v]).raw("\">");
+    out.end();
+    if (page.grid) {
+      draw_cells(view, grids[v], page.cell, largest_cell, out);
+    }
+    draw_axes(view, out);
+    if (!page.grid) draw_circles(view, input, out);
+    draw_cog(view, *input.summary, out);
+    out.raw("</g>");
+    out.end();
+  }
+  out.raw("</svg>");
+  out.end();
+}
+
+}  // namespace plot

@@ -1,0 +1,175 @@
+// massplot run as a program: arguments, the name of the picture, exit statuses, the lines on
+// standard error, and the picture file left as it was whenever it cannot be written whole.
+#include <gtest/gtest.h>
+#include <sys/mount.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support/subprocess.h"
+
+namespace {
+
+using testing_support::run_program;
+using testing_support::RunResult;
+using testing_support::ScratchDir;
+
+const std::string kRecords =
+    "# report\r\n Map_Mass     1      10.000      20.000      30.000   1.5000E+03\r\n"
+    " Map_Mass     1      -5.000       0.000       4.500   2.0000E+03\r\n";
+const std::string kFormer = "former contents\n";
+
+class PlotRun : public ::testing::Test {
+ protected:
+  RunResult run(const std::vector<std::string>& args) {
+    return run_program(MASSPLOT_EXE, args, "", dir.path());
+  }
+  std::vector<std::string> files() const {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(dir.path())) {
+      names.push_back(std::filesystem::relative(e.path(), dir.path()).string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+  ScratchDir dir;
+};
+
+struct FailureCase {
+  const char* what;
+  std::vector<std::string> args;
+  int status;
+  const char* err;  // expected standard error
+};
+
+// Each case starts from a folder holding m.txt (records), w.txt (a weight list, no records),
+// bad.txt (records that are not numbers) and the folder sub/.
+TEST_F(PlotRun, FailuresEndWithTheirStatusAndOneLineAndWriteNothing) {
+  const FailureCase cases[] = {
+      {"no arguments", {}, 1, nullptr},
+      {"three arguments", {"m.txt", "a.svg", "b.svg"}, 1, nullptr},
+      {"an empty name", {""}, 1, nullptr},
+      {"missing input",
+       {"nope.txt"},
+       2,
+       "massplot: nope.txt: cannot read: No such file or directory\n"},
+      {"a folder as input", {"sub"}, 2, "massplot: sub: cannot read: Is a directory\n"},
+      {"no record", {"w.txt"}, 2, "massplot: w.txt: no Map_Mass record\n"},
+      {"no record that can be drawn",
+       {"bad.txt"},
+       2,
+       "massplot: bad.txt:1: Map_Mass record whose fields are not numbers, skipped\n"
+       "massplot: bad.txt:2: Map_Mass record with a number that is not finite or beyond 1e300, "
+       "not drawn\n"
+       "massplot: bad.txt: no Map_Mass record that can be drawn\n"},
+      {"picture in a missing folder",
+       {"m.txt", "none/m.svg"},
+       2,
+       "massplot: none/m.svg: cannot write: No such file or directory\n"},
+      {"picture onto a folder",
+       {"m.txt", "sub"},
+       2,
+       "massplot: sub: cannot write: Is a directory\n"},
+      {"picture onto its own input",
+       {"m.txt", "./m.txt"},
+       2,
+       "massplot: ./m.txt: is the file being drawn; it is not overwritten\n"},
+      {"picture onto a full device",
+       {"m.txt", "/dev/full"},
+       2,
+       "massplot: /dev/full: not written: *** ERROR: WRITE FAILED ON UNIT 20 (/dev/full): No "
+       "space left on device\n"},
+  };
+  dir.write("m.txt", kRecords);
+  dir.write("w.txt", "1.5 10 20 30\n");
+  dir.write("bad.txt", " Map_Mass 1 ** 2 3 4\n Map_Mass 1 nan 2 3 4\n");
+  std::filesystem::create_directory(dir.file("sub"));
+  const std::vector<std::string> before = files();
+  for (const FailureCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    const RunResult r = run(c.args);
+    EXPECT_EQ(r.status, c.status);
+    EXPECT_EQ(r.out, "");
+    if (c.err != nullptr) {
+      EXPECT_EQ(r.err, c.err);
+    } else {
+      EXPECT_TRUE(r.err.starts_with("Usage: massplot OUTFILE [SVGFILE]\n")) << r.err;
+    }
+    EXPECT_EQ(files(), before);
+    EXPECT_EQ(dir.read("m.txt"), kRecords);
+  }
+}
+
+TEST_F(PlotRun, HelpPrintsTheUsage) {
+  const RunResult r = run({"--help"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_TRUE(r.out.starts_with("Usage: massplot OUTFILE [SVGFILE]\n")) << r.out;
+  EXPECT_EQ(r.err, "");
+}
+
+TEST_F(PlotRun, ThePictureIsNamedAfterTheInput) {
+  const std::vector<std::pair<std::string, std::string>> names{
+      {"out.txt", "out.svg"},     {"out", "out.svg"},         {"a.b.c", "a.b.svg"},
+      {".hidden", ".hidden.svg"}, {"d.d/out", "d.d/out.svg"}, {"m.svg.txt", "m.svg.svg"},
+  };
+  std::filesystem::create_directory(dir.file("d.d"));
+  for (const auto& [input, picture] : names) {
+    SCOPED_TRACE(input);
+    dir.write(input, kRecords);
+    const RunResult r = run({input});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    ASSERT_TRUE(dir.exists(picture));
+    EXPECT_TRUE(dir.read(picture).ends_with("</svg>\r\n"));
+  }
+}
+
+TEST_F(PlotRun, RecordsThatAreNotNumbersAreNamedByLineAndSkipped) {
+  std::string text = kRecords + " Map_Mass     1************      20.000      30.000   1.5E+03\r\n";
+  const RunResult one = [&] {
+    dir.write("m.txt", text);
+    return run({"m.txt"});
+  }();
+  EXPECT_EQ(one.status, 0);
+  EXPECT_EQ(one.err, "massplot: m.txt:4: Map_Mass record whose fields are not numbers, skipped\n");
+  EXPECT_NE(dir.read("m.svg").find(">2 masses drawn; 1 record not drawn"), std::string::npos);
+
+  // A flood of them is cut short after 100 lines.
+  for (int n = 0; n < 150; ++n) text += " Map_Mass 1 x 2 3 4\n";
+  dir.write("m.txt", text);
+  const RunResult flood = run({"m.txt"});
+  EXPECT_EQ(flood.status, 0);
+  EXPECT_EQ(std::count(flood.err.begin(), flood.err.end(), '\n'), 101);
+  EXPECT_TRUE(flood.err.ends_with("massplot: m.txt: 51 more records skipped\n")) << flood.err;
+}
+
+TEST_F(PlotRun, APictureThatDoesNotFitLeavesTheFolderAsItWas) {
+  // 20,000 masses give a picture of about 2 MB; the folder is a file system of 64 KB.
+  std::string text;
+  for (int n = 0; n < 20000; ++n) {
+    text += " Map_Mass 1 " + std::to_string(n % 300) + " " + std::to_string(n / 300) + " 0 1\n";
+  }
+  dir.write("m.txt", text);
+  const std::string small = dir.file("small");
+  std::filesystem::create_directory(small);
+  if (::mount("tmpfs", small.c_str(), "tmpfs", 0, "size=64k") != 0) {
+    GTEST_SKIP() << "no tmpfs can be mounted here";
+  }
+  dir.write("small/kept.svg", kFormer);
+  const RunResult kept = run({"m.txt", "small/kept.svg"});
+  const RunResult fresh = run({"m.txt", "small/fresh.svg"});
+  const std::string former = dir.read("small/kept.svg");
+  std::vector<std::string> left;
+  for (const auto& e : std::filesystem::directory_iterator(small)) {
+    left.push_back(e.path().filename().string());
+  }
+  ::umount2(small.c_str(), MNT_DETACH);
+  EXPECT_EQ(kept.status, 2);
+  EXPECT_EQ(fresh.status, 2);
+  EXPECT_TRUE(fresh.err.starts_with("massplot: small/fresh.svg: not written: ")) << fresh.err;
+  EXPECT_EQ(former, kFormer);
+  EXPECT_EQ(left, std::vector<std::string>{"kept.svg"});
+}
+
+}  // namespace

@@ -1,0 +1,138 @@
+// The page of massplot: round tick values and their labels, and a layout that stays sound
+// for hostile sets of masses (one point, one line, absurd and tiny extents, no centre of
+// gravity, too many masses for circles).
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "plot/massplot.h"
+
+namespace {
+
+struct TickCase {
+  double least;  // smallest step wanted
+  std::int64_t k;
+  const char* label;
+};
+
+const TickCase kTickCases[] = {
+    {1.2, 3, "6"},         {1.2, 0, "0"},        {1.2, -1, "-2"},        {15, 7, "140"},
+    {0.3, 3, "1.5"},       {0.3, 2, "1"},        {0.3, -3, "-1.5"},      {0.03, 1, "0.05"},
+    {0.0015, 21, "0.042"}, {0.0007, 7, "0.007"}, {3e-12, 3, "1.5e-11"},  {4e5, 3, "1500000"},
+    {7e8, 1, "1e9"},       {4e9, 3, "1.5e10"},   {9e299, 12, "1.2e301"}, {9e-31, -1, "-1e-30"},
+};
+
+TEST(PlotScale, TicksAreRoundValuesLabelledExactly) {
+  for (const TickCase& c : kTickCases) {
+    SCOPED_TRACE(c.least);
+    const plot::Ticks t = plot::round_step(c.least);
+    EXPECT_GE(t.step(), c.least);
+    EXPECT_LT(t.step(), 2.5 * c.least * (1 + 1e-12));
+    std::array<char, 48> out{};
+    EXPECT_EQ(plot::tick_label(t, c.k, out), c.label);
+  }
+}
+
+std::vector<plot::Mass> many_masses(int n) {
+  std::vector<plot::Mass> masses;
+  masses.reserve(static_cast<std::size_t>(n));
+  for (int k = 0; k < n; ++k) masses.push_back({k * 0.01, (k % 37) * 1.0, (k % 11) * 2.0, 1.0});
+  return masses;
+}
+
+struct LayoutCase {
+  const char* what;
+  std::vector<plot::Mass> masses;
+};
+
+const std::vector<LayoutCase>& layout_cases() {
+  static const std::vector<LayoutCase> cases{
+      {"one mass at the origin", {{0, 0, 0, 5}}},
+      {"one mass far out", {{1e6, -1e6, 3, 5}}},
+      {"all on one point", {{2, 2, 2, 1}, {2, 2, 2, 3}, {2, 2, 2, 0}}},
+      {"all on a line along X", {{0, 5, 1, 1}, {10, 5, 1, 2}, {40, 5, 1, 3}}},
+      {"a metres-for-millimetres slip", {{1, 2, 3, 1}, {2, 3, 4, 1}, {2000, 3, 4, 1}}},
+      {"absurd extent", {{-1e300, 0, 0, 1}, {1e300, 1, 1, 1e300}, {0, 0, 1e-300, -1e300}}},
+      {"tiny extent", {{1e-200, 0, 0, 1}, {2e-200, 1e-200, 0, 1}}},
+      {"tiny extent far out", {{1e12, 1e12, 1e12, 1}, {1e12 + 1e-3, 1e12, 1e12, 1}}},
+      {"negative masses, total zero", {{0, 0, 0, 5}, {3, 4, 5, -5}}},
+      {"negative total", {{0, 0, 0, 5}, {3, 4, 5, -6}}},
+      {"zero masses", {{0, 0, 0, 0}, {1, 1, 1, 0}}},
+      {"too many for circles", many_masses(20001)},
+  };
+  return cases;
+}
+
+double across(const plot::View& v, const plot::Mass& m) {
+  return v.across == plot::Axis::x ? m.x : m.y;
+}
+double up(const plot::View& v, const plot::Mass& m) {
+  return v.up == plot::Axis::y ? m.y : m.z;
+}
+
+// Every mass and the centre of gravity lie inside their frames; frames lie on the page and do
+// not overlap; every axis has at least two ticks, all inside the frame.
+TEST(PlotScale, HostileSetsGiveASoundPage) {
+  for (const LayoutCase& c : layout_cases()) {
+    SCOPED_TRACE(c.what);
+    const plot::Summary s = plot::summarize(c.masses);
+    const plot::Page page = plot::plan_page(s);
+    EXPECT_EQ(page.grid, c.masses.size() > plot::kMostCircles);
+    ASSERT_TRUE(std::isfinite(page.scale) && page.scale > 0);
+    EXPECT_TRUE(page.width >= 1000 && page.width < 3000) << page.width;
+    EXPECT_TRUE(page.height > 300 && page.height < 1200) << page.height;
+    double right_of_previous = 0;
+    for (const plot::View& v : page.views) {
+      SCOPED_TRACE(v.name);
+      EXPECT_EQ(v.scale, page.scale);
+      EXPECT_GT(v.left, right_of_previous);
+      EXPECT_LE(v.left + v.width, page.width);
+      EXPECT_LE(v.top + v.height, page.height);
+      EXPECT_GT(v.width, 60);
+      right_of_previous = v.left + v.width;
+      std::vector<plot::Mass> shown = c.masses;
+      if (s.cog_defined) shown.push_back({s.cog[0], s.cog[1], s.cog[2], 0});
+      for (const plot::Mass& m : shown) {
+        const double x = v.page_x(across(v, m));
+        const double y = v.page_y(up(v, m));
+        ASSERT_TRUE(x >= v.left && x <= v.left + v.width) << x;
+        ASSERT_TRUE(y >= v.top && y <= v.top + v.height) << y;
+      }
+      for (const plot::Ticks* t : {&v.ticks_across, &v.ticks_up}) {
+        EXPECT_GE(t->last - t->first, 1);
+        const bool is_across = t == &v.ticks_across;
+        for (const std::int64_t k : {t->first, t->last}) {
+          const double value = static_cast<double>(k) * t->step();
+          const double at = is_across ? v.page_x(value) : v.page_y(value);
+          const double lo = is_across ? v.left : v.top;
+          const double size = is_across ? v.width : v.height;
+          EXPECT_TRUE(at >= lo - 0.01 && at <= lo + size + 0.01) << at;
+        }
+      }
+    }
+  }
+}
+
+TEST(PlotScale, CentreOfGravityAndCountsOfASmallSet) {
+  const std::vector<plot::Mass> masses{{10, 20, 30, 1500}, {-5, 0, 4.5, 2000}, {1, 1, 1, -100}};
+  const plot::Summary s = plot::summarize(masses);
+  EXPECT_EQ(s.count, 3U);
+  EXPECT_EQ(s.negative, 1U);
+  EXPECT_DOUBLE_EQ(s.total_kg, 3400);
+  ASSERT_TRUE(s.cog_defined);
+  EXPECT_NEAR(s.cog[0], (15000.0 - 10000 - 100) / 3400, 1e-12);
+  EXPECT_NEAR(s.cog[2], (45000.0 + 9000 - 100) / 3400, 1e-12);
+  EXPECT_EQ(s.extent[1].lo, 0);
+  EXPECT_EQ(s.extent[1].hi, 20);
+  EXPECT_EQ(s.largest_kg, 2000);
+  // Circle areas in proportion to the masses.
+  const plot::Page page = plot::plan_page(s);
+  const double r_large = plot::circle_radius(page, s, 2000);
+  const double r_small = plot::circle_radius(page, s, 1500);
+  EXPECT_NEAR(r_small * r_small / (r_large * r_large), 0.75, 1e-12);
+  EXPECT_EQ(plot::circle_radius(page, s, 0), plot::kSmallestRadius);
+}
+
+}  // namespace

@@ -1,0 +1,45 @@
+// The table of kept masses: blocks of entries, each taken from the system in one piece.
+#if __has_include(<sys/mman.h>)
+#include <sys/mman.h>
+#endif
+
+#include <cstddef>
+#include <new>
+
+#include "tool/kel2fram.h"
+
+namespace kel2fram {
+namespace {
+
+// A block starts on a large-page boundary, and the system is asked to back it with large
+// pages where it can: a full block is then 16 page faults instead of about 8,000, which on a
+// million-line list is a tenth of the run.
+constexpr std::size_t kLargePage = std::size_t{1} << 21;
+constexpr std::size_t kBlockBytes = MassTable::kBlockSize * sizeof(MassEntry);
+
+MassEntry* new_block() {
+  void* block = ::operator new[](kBlockBytes, std::align_val_t{kLargePage});
+#if defined(MADV_HUGEPAGE)
+  // Only advice: where the system declines, the block works the same with small pages.
+  static_cast<void>(::madvise(block, kBlockBytes, MADV_HUGEPAGE));
+#endif
+  return static_cast<MassEntry*>(block);
+}
+
+}  // namespace
+
+void MassTable::BlockRelease::operator()(MassEntry* block) const {
+  ::operator delete[](block, std::align_val_t{kLargePage});
+}
+
+MassTable::MassTable() {
+  blocks_.emplace_back(new_block());
+}
+
+void MassTable::add(const MassEntry& entry) {
+  if (size_ == blocks_.size() * kBlockSize) blocks_.emplace_back(new_block());
+  blocks_[size_ / kBlockSize][size_ % kBlockSize] = entry;
+  ++size_;
+}
+
+}  // namespace kel2fram

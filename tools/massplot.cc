@@ -1,0 +1,135 @@
+// massplot OUTFILE [SVGFILE]: draws the masses of a Map_Mass file as an SVG picture.
+// This front only wires arguments, files and exit statuses; the picture is plot/'s, the
+// safe replacement of the SVG file (temporary file, renamed when complete) is lineio's.
+#include "plot/massplot.h"
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <new>
+#include <string>
+#include <string_view>
+
+#include "lineio/lineio.h"
+
+namespace {
+
+constexpr std::int32_t kSvgUnit = 20;
+constexpr int kDone = 0;
+constexpr int kUsageError = 1;  // nothing written
+constexpr int kFailed = 2;      // input unusable or the picture not written
+constexpr std::int64_t kMostNotices = 100;
+
+constexpr std::string_view kUsage =
+    "Usage: massplot OUTFILE [SVGFILE]\n"
+    "Draws the Map_Mass records of OUTFILE (a file written by kel2fram, or any file of such\n"
+    "records) as an SVG picture: plan, elevation and section at one common scale, every mass\n"
+    "a circle of area in proportion to its mass, the centre of gravity as a cross-hair.\n"
+    "SVGFILE defaults to OUTFILE with .svg in place of its extension.\n"
+    "Exit status: 0 picture written; 1 wrong arguments; 2 OUTFILE unreadable or without\n"
+    "records, or the picture could not be written (an existing SVGFILE is then unchanged).\n";
+
+// Skipped records on standard error, one line each; a flood of them is cut short.
+class StderrNotice final : public plot::RecordNotice {
+ public:
+  explicit StderrNotice(const std::string& file) : file_(file) {}
+  void skipped(std::int64_t line_number, std::string_view reason) override {
+    if (++count_ > kMostNotices) return;
+    std::fprintf(stderr, "massplot: %s:%lld: %.*s\n", file_.c_str(),
+                 static_cast<long long>(line_number), static_cast<int>(reason.size()),
+                 reason.data());
+  }
+  void finish() const {
+    if (count_ > kMostNotices) {
+      std::fprintf(stderr, "massplot: %s: %lld more records skipped\n", file_.c_str(),
+                   static_cast<long long>(count_ - kMostNotices));
+    }
+  }
+
+ private:
+  const std::string& file_;
+  std::int64_t count_ = 0;
+};
+
+class UnitSink final : public plot::LineSink {
+ public:
+  void line(std::string_view text) override { lineio::put_line(kSvgUnit, text); }
+};
+
+// OUTFILE with .svg in place of the extension of its last name component.
+std::string default_svg_name(const std::string& input) {
+  const std::size_t name_start = input.find_last_of("/\\") + 1;  // npos + 1 == 0
+  const std::size_t dot = input.rfind('.');
+  const bool has_extension = dot != std::string::npos && dot > name_start;
+  return (has_extension ? input.substr(0, dot) : input) + ".svg";
+}
+
+int fail(const std::string& file, std::string_view reason) {
+  std::fprintf(stderr, "massplot: %s: %.*s\n", file.c_str(), static_cast<int>(reason.size()),
+               reason.data());
+  return kFailed;
+}
+
+int write_picture(const std::string& input, const std::string& svg) {
+  plot::MassList list;
+  StderrNotice notice(input);
+  const int error = plot::read_mass_file(input, list, notice);
+  if (error != 0) return fail(input, std::string("cannot read: ") + std::strerror(error));
+  notice.finish();
+  if (list.records == 0) return fail(input, "no Map_Mass record");
+  if (list.masses.empty()) return fail(input, "no Map_Mass record that can be drawn");
+
+  std::error_code ec;
+  if (std::filesystem::equivalent(input, svg, ec) && !ec) {
+    return fail(svg, "is the file being drawn; it is not overwritten");
+  }
+  const plot::Summary summary = plot::summarize(list.masses);
+  const plot::Page page = plot::plan_page(summary);
+
+  // The picture goes to a temporary file beside SVGFILE and takes its name only when it is
+  // complete: a failed write leaves SVGFILE as it was, or absent.
+  lineio::OpenRequest request;
+  request.file = svg;
+  request.status = "UNKNOWN";
+  request.access = "SEQUENTIAL";
+  request.form = "FORMATTED  ";
+  request.blank = "NULL";
+  request.share = "DENYNONE";
+  const int open_error = lineio::open_unit(kSvgUnit, request);
+  if (open_error != 0) return fail(svg, std::string("cannot write: ") + std::strerror(open_error));
+  try {
+    UnitSink sink;
+    plot::write_svg({input, &list, &summary, &page}, sink);
+    lineio::close_unit(kSvgUnit);
+  } catch (const lineio::TransferFailure& failure) {
+    lineio::discard_unit(kSvgUnit);
+    std::string_view what = failure.what();
+    what.remove_prefix(std::min(what.find_first_not_of(' '), what.size()));
+    return fail(svg, std::string("not written: ") + std::string(what));
+  }
+  return kDone;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 2 && (std::string_view(argv[1]) == "--help" || std::string_view(argv[1]) == "-h")) {
+    std::fputs(kUsage.data(), stdout);
+    return std::fflush(stdout) == 0 ? kDone : kFailed;
+  }
+  if (argc < 2 || argc > 3 || argv[1][0] == '\0' || (argc == 3 && argv[2][0] == '\0')) {
+    std::fputs(kUsage.data(), stderr);
+    return kUsageError;
+  }
+  // Standard output is not used; binding the console installs the interrupt handling that
+  // removes a pending temporary file.
+  lineio::bind_standard_console();
+  const std::string input = argv[1];
+  try {
+    return write_picture(input, argc == 3 ? std::string(argv[2]) : default_svg_name(input));
+  } catch (const std::bad_alloc&) {
+    return fail(input, "not enough memory");
+  }
+}
