@@ -176,8 +176,8 @@ bool same_file(HANDLE a, HANDLE b) {
   if (GetFileInformationByHandle(a, &x) == 0 || GetFileInformationByHandle(b, &y) == 0) {
     return false;
   }
-  return x.dwVolumeSerialNumber == y.dwVolumeSerialNumber &&
-         x.nFileIndexHigh == y.nFileIndexHigh && x.nFileIndexLow == y.nFileIndexLow;
+  return x.dwVolumeSerialNumber == y.dwVolumeSerialNumber && x.nFileIndexHigh == y.nFileIndexHigh &&
+         x.nFileIndexLow == y.nFileIndexLow;
 }
 
 // The path a handle's file has once links are followed, or empty.
@@ -492,8 +492,8 @@ int open_existing(std::string_view name, bool update, Opened& file) {
   if (wide.empty()) return ENOENT;
   if (is_directory_name(wide)) return EISDIR;
   bool writable = update;
-  HANDLE h = open_handle(wide, GENERIC_READ | (update ? GENERIC_WRITE : 0), kShareAll,
-                         OPEN_EXISTING);
+  HANDLE h =
+      open_handle(wide, GENERIC_READ | (update ? GENERIC_WRITE : 0), kShareAll, OPEN_EXISTING);
   if (h == INVALID_HANDLE_VALUE && update) {
     const DWORD error = GetLastError();
     if (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION ||
@@ -664,14 +664,14 @@ int open_output(std::string_view name, bool exclusive, Output& out) {
   if (wide.empty()) return ENOENT;
   // What the name opens, without claiming it: asking for its attributes only does not clash
   // with another program's sharing.
-  HANDLE probe = open_handle(wide, FILE_READ_ATTRIBUTES, kShareAll, OPEN_EXISTING,
-                             FILE_FLAG_BACKUP_SEMANTICS);
+  HANDLE probe =
+      open_handle(wide, FILE_READ_ATTRIBUTES, kShareAll, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS);
   if (probe == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();
     if (error == ERROR_FILE_NOT_FOUND) return open_temporary(wide, out);
     // A device such as CON opens only for a transfer.
-    HANDLE device = open_handle(wide, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                OPEN_EXISTING);
+    HANDLE device =
+        open_handle(wide, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
     if (device != INVALID_HANDLE_VALUE && GetFileType(device) != FILE_TYPE_DISK) {
       if (exclusive) {
         CloseHandle(device);

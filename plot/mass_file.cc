@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "lineio/platform.h"
 #include "plot/massplot.h"
 
 namespace plot {
@@ -79,26 +80,27 @@ void MassReader::finish() {
 }
 
 int read_mass_file(const std::string& path, MassList& list, RecordNotice& notice) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) return errno != 0 ? errno : ENOENT;
+  // Through the system layer, as every file of the programs: names are UTF-8 on every
+  // system, and a folder is refused as a folder.
+  namespace os = lineio::platform;
+  os::Opened file;
+  if (const int code = os::open_existing(path, false, file); code != 0) return code;
   // Room for the records a file of this size holds when it is all records: no copying of
   // the table while it grows.
   std::error_code ec;
-  const std::uintmax_t size = std::filesystem::file_size(path, ec);
+  const std::uintmax_t size =
+      std::filesystem::file_size(std::u8string(path.begin(), path.end()), ec);
   if (!ec) list.masses.reserve(std::min<std::uintmax_t>(size / kShortestRecord, kMostReserved));
   const auto block = std::make_unique<char[]>(kBlockSize);
   MassReader reader(list, notice);
   int error = 0;
   for (;;) {
-    errno = 0;
-    const std::size_t got = std::fread(block.get(), 1, kBlockSize, file);
-    if (got > 0) reader.feed({block.get(), got});
-    if (got < kBlockSize) {
-      if (std::ferror(file) != 0) error = errno != 0 ? errno : EIO;
-      break;
-    }
+    const long got = os::read(file.handle, {block.get(), kBlockSize});
+    if (got < 0) error = static_cast<int>(-got);
+    if (got <= 0) break;
+    reader.feed({block.get(), static_cast<std::size_t>(got)});
   }
-  if (std::fclose(file) != 0 && error == 0) error = errno;
+  os::close(file.handle);
   if (error == 0) reader.finish();
   return error;
 }

@@ -1,5 +1,4 @@
 // RDMIX: fields of a line with their type codes, values and texts; the caller's capacity.
-#include <sys/stat.h>
 
 #include <string>
 #include <vector>
@@ -155,7 +154,7 @@ struct KitdumpUsageCase {
 TEST(KitdumpTest, AnswersHelpAndRefusesWhatItCannotRead) {
   testing_support::ScratchDir dir;
   dir.write("locked.txt", "1 2 3 4\n");
-  ASSERT_EQ(::chmod(dir.file("locked.txt").c_str(), 0), 0);
+  const testing_support::LockedFile locked(dir.file("locked.txt"));
   const KitdumpUsageCase cases[] = {
       {{"--help"}, 0, true, ""},
       {{"-h"}, 0, true, ""},

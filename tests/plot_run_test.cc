@@ -1,7 +1,9 @@
 // massplot run as a program: arguments, the name of the picture, exit statuses, the lines on
 // standard error, and the picture file left as it was whenever it cannot be written whole.
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sys/mount.h>
+#endif
 
 #include <filesystem>
 #include <string>
@@ -145,6 +147,9 @@ TEST_F(PlotRun, RecordsThatAreNotNumbersAreNamedByLineAndSkipped) {
 }
 
 TEST_F(PlotRun, APictureThatDoesNotFitLeavesTheFolderAsItWas) {
+#ifdef _WIN32
+  GTEST_SKIP() << "needs a small file system mounted by the test (Linux tmpfs)";
+#else
   // 20,000 masses give a picture of about 2 MB; the folder is a file system of 64 KB.
   std::string text;
   for (int n = 0; n < 20000; ++n) {
@@ -170,6 +175,7 @@ TEST_F(PlotRun, APictureThatDoesNotFitLeavesTheFolderAsItWas) {
   EXPECT_TRUE(fresh.err.starts_with("massplot: small/fresh.svg: not written: ")) << fresh.err;
   EXPECT_EQ(former, kFormer);
   EXPECT_EQ(left, std::vector<std::string>{"kept.svg"});
+#endif
 }
 
 }  // namespace

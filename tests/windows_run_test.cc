@@ -60,8 +60,8 @@ TEST_F(WindowsRun, ATargetLockedByAnotherProgramIsAFailedWrite) {
     r = run(answers("w.txt", "out.txt"));
   }
   EXPECT_EQ(r.status, 2);
-  EXPECT_TRUE(r.out.ends_with(
-      " *** ERROR: WRITE FAILED ON UNIT 17 (out.txt): Permission denied\r\n"))
+  EXPECT_TRUE(
+      r.out.ends_with(" *** ERROR: WRITE FAILED ON UNIT 17 (out.txt): Permission denied\r\n"))
       << r.out;
   EXPECT_EQ(dir.read("out.txt"), kFormer);
   EXPECT_EQ(entries(), (std::vector<std::string>{"out.txt", "w.txt"}));
@@ -76,7 +76,9 @@ TEST_F(WindowsRun, NamesWithLettersBeyondAsciiAreFoundAndMade) {
   const Case cases[] = {
       {"Gewichte-M\xc3\xbcller.txt", "Ergebnis-\xce\x94.txt", "Gewichte-M\xc3\xbcller.txt",
        "Ergebnis-\xce\x94.txt"},
-      {"M\xfc" "ller.txt", "r\xe9sultat.txt", "M\xc3\xbcller.txt", "r\xc3\xa9sultat.txt"},
+      {"M\xfc"
+       "ller.txt",
+       "r\xe9sultat.txt", "M\xc3\xbcller.txt", "r\xc3\xa9sultat.txt"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.output_utf8);
@@ -104,9 +106,7 @@ TEST_F(WindowsRun, AnswersFromWindowsEditorsReadAsPlainOnes) {
     typed.replace(typed.find("plain.txt"), 9, "typed.txt");
     const RunResult r = run(typed);
     EXPECT_EQ(r.status, 0);
-    std::string console = r.out;
-    console.replace(console.find("typed.txt"), 9, "plain.txt");
-    EXPECT_EQ(console, expected.out);
+    EXPECT_EQ(r.out, expected.out);  // the console does not show the output file's name
     EXPECT_EQ(dir.read("typed.txt"), dir.read("plain.txt"));
   }
 }

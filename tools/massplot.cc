@@ -115,6 +115,10 @@ int write_picture(const std::string& input, const std::string& svg) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Binding the console first puts its streams in binary mode (the usage text keeps its line
+  // ends on Windows) and installs the interrupt handling that removes a pending temporary
+  // file; standard output is not used otherwise.
+  lineio::bind_standard_console();
   if (argc == 2 && (std::string_view(argv[1]) == "--help" || std::string_view(argv[1]) == "-h")) {
     std::fputs(kUsage.data(), stdout);
     return std::fflush(stdout) == 0 ? kDone : kFailed;
@@ -123,9 +127,6 @@ int main(int argc, char** argv) {
     std::fputs(kUsage.data(), stderr);
     return kUsageError;
   }
-  // Standard output is not used; binding the console installs the interrupt handling that
-  // removes a pending temporary file.
-  lineio::bind_standard_console();
   const std::string input = argv[1];
   try {
     return write_picture(input, argc == 3 ? std::string(argv[2]) : default_svg_name(input));

@@ -23,8 +23,8 @@ namespace {
 
 std::wstring widen(std::string_view text) {
   if (text.empty()) return {};
-  const int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                    nullptr, 0);
+  const int n =
+      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
   std::wstring wide(static_cast<std::size_t>(n), L'\0');
   MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
   return wide;
@@ -94,8 +94,8 @@ RunResult run_program(const std::string& exe, const std::vector<std::string>& ar
 
   std::wstring program = widen(exe);
   std::wstring full(MAX_PATH * 4, L'\0');
-  const DWORD n = GetFullPathNameW(program.c_str(), static_cast<DWORD>(full.size()), full.data(),
-                                   nullptr);
+  const DWORD n =
+      GetFullPathNameW(program.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
   if (n > 0 && n < full.size()) program.assign(full.data(), n);
   std::wstring line;
   append_quoted(line, program);
@@ -126,7 +126,8 @@ RunResult run_program(const std::string& exe, const std::vector<std::string>& ar
     std::size_t sent = 0;
     while (sent < stdin_bytes.size()) {
       DWORD w = 0;
-      const auto chunk = static_cast<DWORD>(std::min<std::size_t>(stdin_bytes.size() - sent, 65536));
+      const auto chunk =
+          static_cast<DWORD>(std::min<std::size_t>(stdin_bytes.size() - sent, 65536));
       if (WriteFile(in.write, stdin_bytes.data() + sent, chunk, &w, nullptr) == 0) break;
       sent += w;
     }
