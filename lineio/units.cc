@@ -82,6 +82,10 @@ void commit_output(std::int32_t unit, Connection& c) {
     return;
   }
   c.written = false;
+  // The unit's own read handle on the former contents goes first: some systems refuse to
+  // replace a file that is still open.
+  os::close(c.file.handle);
+  c.file = os::Opened{};
   const int code = os::commit(c.output);
   if (code != 0) fail_transfer("WRITE FAILED", unit, c.name, code);
 }
