@@ -7,9 +7,9 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <charconv>
 #include <climits>
 #include <csignal>
-#include <charconv>
 #include <ctime>
 #include <string>
 

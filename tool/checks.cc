@@ -22,20 +22,17 @@ std::string shown(double value) {
   return {digits.data(), r.ptr};
 }
 
-// Whether a value prints in a fixed-point field of w columns and 3 decimals without
-// asterisks. Values well inside the field are decided without rendering.
+// Whether a value prints in a fixed-point field of w columns and 3 decimals as a number
+// (not asterisks, Infinity or NaN). Values well inside the field are decided at once.
 bool fits_fixed(double value, int w) {
-  if (!std::isfinite(value)) return false;
-  if (std::fabs(value) < 1.0e6) return true;
+  if (std::isfinite(value) && std::fabs(value) < 1.0e6) return true;
   std::array<char, 16> field{};
-  lineio::render_fixed({field.data(), static_cast<std::size_t>(w)}, value, 3);
-  return field[0] != '*';
+  return lineio::render_fixed({field.data(), static_cast<std::size_t>(w)}, value, 3);
 }
 
 bool fits_int(std::int64_t value, int w) {
   std::array<char, 24> field{};
-  lineio::render_int({field.data(), static_cast<std::size_t>(w)}, value);
-  return field[0] != '*';
+  return lineio::render_int({field.data(), static_cast<std::size_t>(w)}, value);
 }
 
 std::string problem(std::string_view what, double value, std::string_view why) {
