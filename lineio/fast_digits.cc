@@ -11,6 +11,8 @@
 #include <cmath>
 #include <cstdint>
 
+#include "lineio/record_fields.h"
+
 namespace lineio::detail {
 namespace {
 
@@ -168,109 +170,14 @@ bool scaled_sci(double value, int decimals, std::uint64_t& q, int& e10) {
   return false;
 }
 
-// "00" to "99": two digits at a step.
-constexpr std::array<char, 200> kDigitPairs = [] {
-  std::array<char, 200> pairs{};
-  for (std::size_t n = 0; n < 100; ++n) {
-    pairs[2 * n] = static_cast<char>('0' + n / 10);
-    pairs[2 * n + 1] = static_cast<char>('0' + n % 10);
-  }
-  return pairs;
-}();
-
-// Writes the digits of q before p, two at a step, at least `count` of them; answers the new
-// start.
-char* put_pairs_backwards(char* p, std::uint64_t q, int count) {
-  while (q >= 100 || count > 2) {
-    const std::size_t pair = 2 * static_cast<std::size_t>(q % 100);
-    q /= 100;
-    *--p = kDigitPairs[pair + 1];
-    *--p = kDigitPairs[pair];
-    count -= 2;
-  }
-  if (q >= 10 || count == 2) {
-    const std::size_t pair = 2 * static_cast<std::size_t>(q);
-    *--p = kDigitPairs[pair + 1];
-    *--p = kDigitPairs[pair];
-  } else {
-    *--p = static_cast<char>('0' + q);
-  }
-  return p;
-}
-
-// A fixed-point field of W columns with D decimals, written in place: blanks first, then the
-// digits from the right. (Composing it in a scratch line and copying that costs more: the
-// copy waits for the single characters just stored.)
-template <std::size_t W, int D>
-FastField fixed_columns(std::span<char> field, double value) {
-  static_assert(D >= 1, "at least one decimal");
-  std::uint64_t q = 0;
-  if (!scaled_fixed(value, D, q)) return FastField::kDeclined;
-  constexpr std::uint64_t kUnit = kPow10Small[D];
-  const std::uint64_t whole = q / kUnit;
-  // Its digit count from its bit count, with no loop.
-  const auto estimate = static_cast<std::size_t>((std::bit_width(whole) * 1233) >> 12);
-  std::size_t whole_digits = estimate + (whole >= kPow10Small[estimate] ? 1 : 0);
-  whole_digits += whole_digits == 0 ? 1 : 0;
-  const bool negative = std::signbit(value);
-  if ((negative ? 1 : 0) + whole_digits + 1 + D > W) {
-    return FastField::kDeclined;  // asterisks or a dropped 0: the general way
-  }
-  char* const out = field.data();
-  std::fill_n(out, W, ' ');
-  char* p = put_pairs_backwards(out + W, q % kUnit, D);
-  *--p = '.';
-  if (whole < 10000 && W >= D + 6) {
-    // The usual coordinate, with no branch on its digits: four digits with leading zeros,
-    // the zeros blanked, the sign or a blank before the first digit.
-    const std::size_t high = 2 * static_cast<std::size_t>(whole / 100);
-    const std::size_t low = 2 * static_cast<std::size_t>(whole % 100);
-    p[-4] = kDigitPairs[high];
-    p[-3] = kDigitPairs[high + 1];
-    p[-2] = kDigitPairs[low];
-    p[-1] = kDigitPairs[low + 1];
-    const auto digits = static_cast<std::ptrdiff_t>(whole_digits);
-    std::fill_n(p - 4 - digits, 4, ' ');
-    p[-1 - digits] = negative ? '-' : ' ';
-    return FastField::kWritten;
-  }
-  p = put_pairs_backwards(p, whole, 1);
-  if (negative) *--p = '-';
-  return FastField::kWritten;
-}
-
-// A scientific field of W columns with D decimals and a two-digit exponent, written in place.
-template <std::size_t W, int D>
-FastField sci_columns(std::span<char> field, double value) {
-  std::uint64_t q = 0;
-  int e10 = 0;
-  if (!scaled_sci(value, D, q, e10)) return FastField::kDeclined;
-  const bool negative = std::signbit(value);
-  static_assert(W >= D + 7, "room for a sign, a digit, the point and the exponent");
-  char* const out = field.data();
-  std::fill_n(out, W, ' ');
-  char* p = out + W;
-  const int magnitude = e10 < 0 ? -e10 : e10;
-  *--p = static_cast<char>('0' + magnitude % 10);
-  *--p = static_cast<char>('0' + magnitude / 10);
-  *--p = e10 < 0 ? '-' : '+';
-  *--p = 'E';
-  for (int n = 0; n < D; ++n) {
-    *--p = static_cast<char>('0' + q % 10);
-    q /= 10;
-  }
-  *--p = '.';
-  *--p = static_cast<char>('0' + q);
-  if (negative) *--p = '-';
-  return FastField::kWritten;
-}
-
 }  // namespace
 
 FastField fixed_field(std::span<char> field, double value, int decimals) {
   constexpr int kFieldDecimals = 3;
   // The coordinates of a record.
-  if (field.size() == 12 && decimals == 3) return fixed_columns<12, 3>(field, value);
+  if (field.size() == 12 && decimals == 3 && try_f12_3(field.data(), value)) {
+    return FastField::kWritten;
+  }
   std::uint64_t q = 0;
   if (decimals < 0 || decimals > kFieldDecimals || !scaled_fixed(value, decimals, q)) {
     return FastField::kDeclined;
@@ -301,7 +208,9 @@ FastField fixed_field(std::span<char> field, double value, int decimals) {
 FastField sci_field(std::span<char> field, double value, int decimals) {
   constexpr int kFieldDecimals = 8;
   // The mass of a record.
-  if (field.size() == 13 && decimals == 4) return sci_columns<13, 4>(field, value);
+  if (field.size() == 13 && decimals == 4 && try_e13_4(field.data(), value)) {
+    return FastField::kWritten;
+  }
   std::uint64_t q = 0;
   int e10 = 0;
   if (decimals < 0 || decimals > kFieldDecimals || !scaled_sci(value, decimals, q, e10)) {

@@ -64,42 +64,82 @@ TEST(FastDigits, AgreeWithTheGeneralConversion) {
 }
 
 // The whole-field fast paths against the general digits, right-aligned, for the field sizes
-// of the records and a few others: same text, or a decline.
-TEST(FastDigits, FieldsAgreeWithTheGeneralDigits) {
+// of the records and a few others: same text, or a decline. Answers how many were written.
+int check_fields(double value) {
   using lineio::detail::FastField;
+  int written = 0;
+  for (const auto& [width, decimals] : {std::pair{12, 3}, {7, 1}, {13, 4}, {10, 0}}) {
+    std::string field(static_cast<std::size_t>(width), '?');
+    if (!std::isfinite(value)) {
+      EXPECT_EQ(lineio::detail::fixed_field(field, value, decimals), FastField::kDeclined);
+      EXPECT_EQ(lineio::detail::sci_field(field, value, decimals), FastField::kDeclined);
+      continue;
+    }
+    std::string want = general(value, decimals, std::chars_format::fixed);
+    if (decimals == 0) want += '.';
+    if (lineio::detail::fixed_field(field, value, decimals) == FastField::kWritten) {
+      ++written;
+      EXPECT_EQ(field, std::string(static_cast<std::size_t>(width) - want.size(), ' ') + want)
+          << value;
+    }
+    std::string sci = general(value, decimals, std::chars_format::scientific);
+    const std::size_t e = sci.find('e');
+    if (decimals == 0) sci.insert(e, ".");
+    sci[sci.find('e')] = 'E';
+    if (lineio::detail::sci_field(field, value, decimals) == FastField::kWritten) {
+      ++written;
+      EXPECT_EQ(field, std::string(static_cast<std::size_t>(width) - sci.size(), ' ') + sci)
+          << value;
+    }
+  }
+  return written;
+}
+
+TEST(FastDigits, FieldsAgreeWithTheGeneralDigits) {
   std::mt19937_64 rng(7);
   std::uniform_int_distribution<std::int64_t> digits(-100'000'000'000, 100'000'000'000);
   std::uniform_int_distribution<int> scale(0, 16);
   int written = 0;
   for (int n = 0; n < 200000; ++n) {
-    const double value = n % 5 == 0 ? std::bit_cast<double>(rng())
-                                    : static_cast<double>(digits(rng)) / std::pow(10.0, scale(rng));
-    for (const auto& [width, decimals] : {std::pair{12, 3}, {7, 1}, {13, 4}, {10, 0}}) {
-      std::string field(static_cast<std::size_t>(width), '?');
-      if (!std::isfinite(value)) {
-        ASSERT_EQ(lineio::detail::fixed_field(field, value, decimals), FastField::kDeclined);
-        ASSERT_EQ(lineio::detail::sci_field(field, value, decimals), FastField::kDeclined);
-        continue;
-      }
-      std::string want = general(value, decimals, std::chars_format::fixed);
-      if (decimals == 0) want += '.';
-      if (lineio::detail::fixed_field(field, value, decimals) == FastField::kWritten) {
-        ++written;
-        ASSERT_EQ(field, std::string(static_cast<std::size_t>(width) - want.size(), ' ') + want)
-            << value;
-      }
-      std::string sci = general(value, decimals, std::chars_format::scientific);
-      const std::size_t e = sci.find('e');
-      if (decimals == 0) sci.insert(e, ".");
-      sci[sci.find('e')] = 'E';
-      if (lineio::detail::sci_field(field, value, decimals) == FastField::kWritten) {
-        ++written;
-        ASSERT_EQ(field, std::string(static_cast<std::size_t>(width) - sci.size(), ' ') + sci)
-            << value;
-      }
-    }
+    written +=
+        check_fields(n % 5 == 0 ? std::bit_cast<double>(rng())
+                                : static_cast<double>(digits(rng)) / std::pow(10.0, scale(rng)));
   }
   EXPECT_GT(written, 200000 * 4);  // the usual magnitudes take the fast paths
+  // The edges of the record layouts' table paths: thousands, 10^6, values that round to 0,
+  // ties, a rounding that carries into the exponent, exponents near 99, large masses.
+  for (double v : {999.9994999,
+                   999.9995,
+                   1000.0,
+                   1000.0005,
+                   12345.678,
+                   999999.9994999,
+                   999999.9995,
+                   1e6,
+                   0.00048828125,
+                   0.000488281249,
+                   0.0005,
+                   0.0004999999,
+                   1.0005,
+                   1.0015,
+                   0.0625,
+                   9.99995,
+                   9.99994999,
+                   99999.5,
+                   1.00005e-10,
+                   9.99995e98,
+                   9.99994e98,
+                   1e-99,
+                   9.99995e-100,
+                   1e-100,
+                   12345.0,
+                   1.5e14,
+                   1e15,
+                   4.9e-324,
+                   2.2250738585072014e-308}) {
+    check_fields(v);
+    check_fields(-v);
+  }
 }
 
 }  // namespace

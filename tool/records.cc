@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "lineio/lineio.h"
+#include "lineio/record_fields.h"
 #include "tool/kel2fram.h"
 
 namespace kel2fram {
@@ -11,10 +12,13 @@ namespace {
 
 constexpr std::string_view kKeyword = " Map_Mass  ";
 constexpr std::size_t kSpreadWidth = 4;
-constexpr std::size_t kCoordinateWidth = 12;
-constexpr int kCoordinateDecimals = 3;
-constexpr std::size_t kMassWidth = 13;
-constexpr int kMassDecimals = 4;
+// Where the fields start: X, Y and Z in F12.3, the mass in E13.4.
+constexpr std::size_t kXAt = kKeyword.size() + kSpreadWidth;
+constexpr std::size_t kYAt = kXAt + 12;
+constexpr std::size_t kZAt = kYAt + 12;
+constexpr std::size_t kMassAt = kZAt + 12;
+constexpr std::size_t kLineEndAt = kMassAt + 13;
+static_assert(kLineEndAt + 2 == kRecordSize);
 
 }  // namespace
 
@@ -27,17 +31,15 @@ RecordComposer::RecordComposer(std::int32_t spread) {
 bool RecordComposer::compose(std::span<char> record, const MassEntry& m) const {
   if (record.size() != kRecordSize) return false;
   std::copy(prefix_.begin(), prefix_.end(), record.begin());
-  std::span<char> rest = record.subspan(prefix_.size());
-  bool fits = prefix_fits_;
-  for (const double coordinate : {m.x, m.y, m.z}) {
-    fits =
-        lineio::render_fixed(rest.first(kCoordinateWidth), coordinate, kCoordinateDecimals) && fits;
-    rest = rest.subspan(kCoordinateWidth);
-  }
-  fits = lineio::render_sci(rest.first(kMassWidth), m.mass, kMassDecimals) && fits;
-  rest[kMassWidth] = '\r';
-  rest[kMassWidth + 1] = '\n';
-  return fits;
+  // The fields are made one after the other with no test between them, so that the
+  // processor can work on all four at once.
+  const bool x_fits = lineio::render_f12_3(record.subspan<kXAt, 12>(), m.x);
+  const bool y_fits = lineio::render_f12_3(record.subspan<kYAt, 12>(), m.y);
+  const bool z_fits = lineio::render_f12_3(record.subspan<kZAt, 12>(), m.z);
+  const bool mass_fits = lineio::render_e13_4(record.subspan<kMassAt, 13>(), m.mass);
+  record[kLineEndAt] = '\r';
+  record[kLineEndAt + 1] = '\n';
+  return prefix_fits_ && x_fits && y_fits && z_fits && mass_fits;
 }
 
 }  // namespace kel2fram
