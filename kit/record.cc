@@ -2,6 +2,7 @@
 // processed line PRCLIN that the field scanners work on; ECHOLN echoes records; TXTLIN
 // serves records from the in-memory text.
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -26,16 +27,20 @@ constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 enum class ReadOutcome { kRecord, kEndOfFile, kError };
 
-// One record into RAWLIN positions 1..NCHLIN, blank padded. `code` gets the error code.
-ReadOutcome read_raw_record(std::int32_t& code) {
+// One record into RAWLIN positions 1..NCHLIN, blank padded. `filled` gets the number of
+// positions the record filled (beyond them only padding), `code` the error code.
+ReadOutcome read_raw_record(std::int32_t& filled, std::int32_t& code) {
   ReaderState& s = RDSTATE;
   const std::span<char> line(s.RAWLIN.data() + 1, static_cast<std::size_t>(line_length()));
+  filled = line_length();
   if (s.LUNRD < 0) {
     std::int32_t status = 0;
     TXTLIN(line, line_length(), status);
     return status == kMemoryEndStatus ? ReadOutcome::kEndOfFile : ReadOutcome::kRecord;
   }
-  const int rc = lineio::read_record(s.LUNRD == 0 ? kConsoleIn : s.LUNRD, line);
+  std::size_t length = 0;
+  const int rc = lineio::read_record(s.LUNRD == 0 ? kConsoleIn : s.LUNRD, line, &length);
+  filled = static_cast<std::int32_t>(std::min(length, line.size()));
   if (rc == 0) return ReadOutcome::kRecord;
   if (rc < 0) return ReadOutcome::kEndOfFile;
   code = rc;
@@ -81,11 +86,11 @@ void end_of_file() {
   if (s.MAXEOF != 0) throw lineio::StopRun{0};
 }
 
-// The last position of RAWLIN 1..nch that holds neither a blank nor a tab (0 if none). The
-// blank padding of a short record is passed over eight positions at a time.
-std::int32_t last_significant(std::int32_t nch) {
+// The last position of RAWLIN 1..nch that holds neither a blank nor a tab (0 if none),
+// where positions beyond `filled` are padding. Blanks are passed over eight at a time.
+std::int32_t last_significant(std::int32_t filled, std::int32_t nch) {
   const ReaderState& s = RDSTATE;
-  std::int32_t p = nch;
+  std::int32_t p = std::min(filled, nch);
   constexpr std::uint64_t kEightBlanks = 0x2020202020202020u;
   while (p >= 8) {
     std::uint64_t chunk;
@@ -97,32 +102,69 @@ std::int32_t last_significant(std::int32_t nch) {
   return p;
 }
 
+// Bytes of a word equal to c: the high bit of each such byte set, no other bit. Exact: no
+// borrow crosses from one byte to the next.
+std::uint64_t bytes_equal(std::uint64_t word, char c) {
+  constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Fu;
+  const std::uint64_t zero_where_equal =
+      word ^ (0x0101010101010101u * static_cast<unsigned char>(c));
+  return ~(((zero_where_equal & kLow7) + kLow7) | zero_where_equal) & ~kLow7;
+}
+
+// Bytes of a word from 'a' to 'z', marked the same way.
+std::uint64_t small_letters(std::uint64_t word) {
+  constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Fu;
+  constexpr std::uint64_t kOnes = 0x0101010101010101u;
+  const std::uint64_t low = word & kLow7;  // sums below stay inside their byte
+  const std::uint64_t from_a = low + kOnes * (0x80 - 'a');
+  const std::uint64_t beyond_z = low + kOnes * (0x80 - 'z' - 1);
+  return from_a & ~beyond_z & ~word & ~kLow7;  // a byte with its high bit set is no letter
+}
+
 // True when RAWLIN first..last holds nothing that processing changes: no tab, no "!" and,
-// when letters are turned into capitals, no small letter.
+// when letters are turned into capitals, no small letter. Eight characters at a step.
 bool unchanged_by_processing(std::int32_t first, std::int32_t last, bool upcase) {
   const ReaderState& s = RDSTATE;
-  // Bitwise operations and no early exit, so that the compiler takes many characters a step.
-  const unsigned small_letters = upcase ? 1U : 0U;
-  unsigned changed = 0;
-  for (auto p = static_cast<std::size_t>(first); p <= static_cast<std::size_t>(last); ++p) {
-    const auto c = static_cast<unsigned char>(s.RAWLIN[p]);
-    changed |= static_cast<unsigned>(c == kTab) | static_cast<unsigned>(c == kLineComment) |
-               (small_letters & static_cast<unsigned>(static_cast<unsigned char>(c - 'a') < 26));
+  const std::uint64_t letters = upcase ? ~std::uint64_t{0} : 0;
+  const auto changes = [&](std::size_t p) {
+    std::uint64_t word;
+    std::memcpy(&word, s.RAWLIN.data() + p, sizeof word);
+    return bytes_equal(word, kTab) | bytes_equal(word, kLineComment) |
+           (small_letters(word) & letters);
+  };
+  auto p = static_cast<std::size_t>(first);
+  const auto end = static_cast<std::size_t>(last) + 1;
+  std::uint64_t changed = 0;
+  for (; p + 8 <= end; p += 8) changed |= changes(p);
+  if (p < end) {
+    // The last few characters: a whole word read where the buffer has one, the characters
+    // beyond `last` masked off.
+    const std::size_t rest = end - p;
+    if (p + 8 <= s.RAWLIN.size() && std::endian::native == std::endian::little) {
+      changed |= changes(p) & ((std::uint64_t{1} << (8 * rest)) - 1);
+    } else {
+      for (; p < end; ++p) {
+        const char c = s.RAWLIN[p];
+        changed |= static_cast<std::uint64_t>(c == kTab || c == kLineComment ||
+                                              (upcase && c >= 'a' && c <= 'z'));
+      }
+    }
   }
   return changed == 0;
 }
 
-// Builds PRCLIN from RAWLIN, whose first significant position is `first`: tabs become
-// blanks, letters capitals (IUPCAS 1), a "!" ends the line; trailing blanks are not part
-// of it. Sets ICUR and ILAST and puts the end mark after ILAST.
-void build_processed_line(std::int32_t first) {
+// Builds PRCLIN from RAWLIN, whose first significant position is `first` and whose record
+// filled positions up to `filled`: tabs become blanks, letters capitals (IUPCAS 1), a "!"
+// ends the line; trailing blanks are not part of it. Sets ICUR and ILAST and puts the end
+// mark after ILAST.
+void build_processed_line(std::int32_t first, std::int32_t filled) {
   ReaderState& s = RDSTATE;
   const std::int32_t nch = line_length();
   const bool upcase = s.IUPCAS == 1;
   s.ICUR = first;
   std::fill(s.PRCLIN.begin() + 1, s.PRCLIN.begin() + first, kBlank);
   s.ILAST = first;  // `first` is significant, so the loop sets it here again at once
-  const std::int32_t last = last_significant(nch);
+  const std::int32_t last = last_significant(filled, nch);
   if (first <= last && unchanged_by_processing(first, last, upcase)) {
     // The usual line: copied as it is, in one piece.
     std::copy(s.RAWLIN.begin() + first, s.RAWLIN.begin() + last + 1, s.PRCLIN.begin() + first);
@@ -161,7 +203,8 @@ void RDLINE() {
   for (;;) {
     if (s.NLINE < std::numeric_limits<std::int32_t>::max()) ++s.NLINE;
     std::int32_t code = 0;
-    switch (read_raw_record(code)) {
+    std::int32_t filled = 0;
+    switch (read_raw_record(filled, code)) {
       case ReadOutcome::kEndOfFile:
         end_of_file();
         return;
@@ -178,7 +221,7 @@ void RDLINE() {
     while (is_blank_or_tab(raw_at(p))) ++p;  // the end mark stops it at nch+1
     if (raw_at(p) == kLineComment) continue;
     if (p > nch) continue;  // a blank record
-    build_processed_line(p);
+    build_processed_line(p, filled);
     return;
   }
 }
