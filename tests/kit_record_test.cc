@@ -31,6 +31,11 @@ const RecordCase kRecordCases[] = {
     {"nul_ends_memory_line", "ab\0cd\nef\n"s, 1, 1, "ABS"},
     {"cr_before_line_feed", "12\r\n", 1, 1, "12S"},
     {"last_line_without_feed", "\n\n9", 3, 1, "9S"},
+    // Characters that change the line, past the first eight and among the last few.
+    {"tab_in_second_word", "12345678 9\t1\n", 1, 1, "12345678 9 1S"},
+    {"small_letter_at_the_end", "1234567812345678 12x\n", 1, 1, "1234567812345678 12XS"},
+    {"remark_in_second_word", "123456789!x\n", 1, 1, "123456789S"},
+    {"high_bytes_stay", "1 \xe1\xfa\x81 2345678 y\n", 1, 1, "1 \xe1\xfa\x81 2345678 YS"},
 };
 
 class RecordTest : public ReaderTest, public ::testing::WithParamInterface<RecordCase> {};
