@@ -85,7 +85,8 @@ std::string first_unwritable(const RunSettings& s, const MassTable& table, const
   if (!fits_int(s.spread, kSpreadColumns)) {
     return problem("the spread count", s.spread, " does not fit its 4 columns of the records");
   }
-  for (std::size_t n = 0; n < table.size(); ++n) {
+  // Processing has seen whether any kept value needs a closer look.
+  for (std::size_t n = 0; !t.ordinary_values && n < table.size(); ++n) {
     const MassEntry& m = table[n];
     const std::array<double, 3> point{m.x, m.y, m.z};
     for (std::size_t axis = 0; axis < 3; ++axis) {

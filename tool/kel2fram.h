@@ -79,6 +79,9 @@ struct Totals {
   double skipped_weight = 0.0;
   double total_mass = 0.0;
   std::array<double, 3> moment{0.0, 0.0, 0.0};
+  // Every kept coordinate is finite and below 10^6 in magnitude and every kept mass finite,
+  // so that each record can be written as it is (known only after processing).
+  bool ordinary_values = false;
 };
 
 // ---- Dialogue ------------------------------------------------------------------------------

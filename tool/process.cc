@@ -2,6 +2,7 @@
 // kilograms, filtered by the ranges and summed in reading order.
 #include <algorithm>
 #include <array>
+#include <cmath>
 
 #include "kit/kit.h"
 #include "lineio/lineio.h"
@@ -25,6 +26,13 @@ bool outside(const RunSettings& s, double x, double y, double z) {
          z > s.max[2];
 }
 
+// A mass and point that a record holds as they are. (A comparison with a NaN is false.)
+bool ordinary(double mass, double x, double y, double z) {
+  constexpr double kLimit = 1.0e6;
+  return std::isfinite(mass) && std::fabs(x) < kLimit && std::fabs(y) < kLimit &&
+         std::fabs(z) < kLimit;
+}
+
 }  // namespace
 
 Processed process_weight_data(const RunSettings& s, MassTable& table, Totals& t) {
@@ -37,6 +45,7 @@ Processed process_weight_data(const RunSettings& s, MassTable& table, Totals& t)
   lineio::put_empty(kConsoleOut);
 
   t = Totals{};
+  t.ordinary_values = true;
   table.clear();
   const kit::TextArray texts(field_text, kFieldTextLength);
   std::int32_t npar = 0;
@@ -70,6 +79,7 @@ Processed process_weight_data(const RunSettings& s, MassTable& table, Totals& t)
     }
     ++t.kept;
     table.add({mass, x, y, z});
+    t.ordinary_values = t.ordinary_values && ordinary(mass, x, y, z);
     t.moment[0] += mass * x;
     t.moment[1] += mass * y;
     t.moment[2] += mass * z;
