@@ -135,11 +135,12 @@ bool RDREAL();
 class TextArray {
  public:
   TextArray(std::span<char> chars, std::int32_t element_length)
-      : chars_(chars), element_length_(element_length > 0 ? element_length : 0) {}
-  std::size_t count() const {
-    return element_length_ == 0 ? 0 : chars_.size() / static_cast<std::size_t>(element_length_);
-  }
-  std::span<char> at(std::size_t n) const {  // 0-based element
+      : chars_(chars),
+        element_length_(element_length > 0 ? element_length : 0),
+        count_(element_length_ == 0 ? 0
+                                    : chars.size() / static_cast<std::size_t>(element_length_)) {}
+  std::size_t count() const { return count_; }  // counted once: it is asked for every line
+  std::span<char> at(std::size_t n) const {     // 0-based element
     return chars_.subspan(n * static_cast<std::size_t>(element_length_),
                           static_cast<std::size_t>(element_length_));
   }
@@ -152,6 +153,7 @@ class TextArray {
  private:
   std::span<char> chars_;
   std::int32_t element_length_;
+  std::size_t count_;
 };
 
 // Reads the next significant line and cuts it into fields: NPAR the count (-1 at the end of

@@ -59,16 +59,28 @@ class MassTable {
     void operator()(MassEntry* block) const;
   };
   MassTable();
-  void clear() { size_ = 0; }
-  void add(const MassEntry& entry);
+  void clear();
+  void add(const MassEntry& entry) {
+    if (next_ == end_) open_next_block();
+    *next_++ = entry;
+    ++size_;
+  }
   std::size_t size() const { return size_; }
   const MassEntry& operator[](std::size_t n) const {
     return blocks_[n / kBlockSize][n % kBlockSize];
   }
+  // The entries in reading order, block by block: the filled part of block b.
+  std::size_t block_count() const { return (size_ + kBlockSize - 1) / kBlockSize; }
+  std::span<const MassEntry> block(std::size_t b) const;
 
  private:
+  void open_next_block();
+
   std::vector<std::unique_ptr<MassEntry[], BlockRelease>> blocks_;
   std::size_t size_ = 0;
+  // Where the next entry goes and the end of its block; no division per entry.
+  MassEntry* next_ = nullptr;
+  MassEntry* end_ = nullptr;
 };
 
 // Counters and sums of the processing. Counts are 64-bit so that they cannot wrap.

@@ -3,6 +3,7 @@
 #include <sys/mman.h>
 #endif
 
+#include <algorithm>
 #include <cstddef>
 #include <new>
 
@@ -34,12 +35,26 @@ void MassTable::BlockRelease::operator()(MassEntry* block) const {
 
 MassTable::MassTable() {
   blocks_.emplace_back(new_block());
+  clear();
 }
 
-void MassTable::add(const MassEntry& entry) {
-  if (size_ == blocks_.size() * kBlockSize) blocks_.emplace_back(new_block());
-  blocks_[size_ / kBlockSize][size_ % kBlockSize] = entry;
-  ++size_;
+void MassTable::clear() {
+  size_ = 0;
+  next_ = blocks_.front().get();
+  end_ = next_ + kBlockSize;
+}
+
+void MassTable::open_next_block() {
+  // Called when the current block is full: size_ is a whole number of blocks.
+  const std::size_t b = size_ / kBlockSize;
+  if (b == blocks_.size()) blocks_.emplace_back(new_block());
+  next_ = blocks_[b].get();
+  end_ = next_ + kBlockSize;
+}
+
+std::span<const MassEntry> MassTable::block(std::size_t b) const {
+  if (b >= block_count()) return {};
+  return {blocks_[b].get(), std::min(kBlockSize, size_ - b * kBlockSize)};
 }
 
 }  // namespace kel2fram

@@ -109,8 +109,10 @@ void write_report(const RunSettings& s, const MassTable& table, const Totals& t,
 
   // Records are composed straight into the output buffer.
   const RecordComposer composer(s.spread);
-  for (std::size_t n = 0; n < table.size(); ++n) {
-    composer.compose(lineio::output_space(kOutputUnit, kRecordSize), table[n]);
+  for (std::size_t b = 0; b < table.block_count(); ++b) {
+    for (const MassEntry& m : table.block(b)) {
+      composer.compose(lineio::output_space(kOutputUnit, kRecordSize), m);
+    }
   }
   lineio::put_line(kOutputUnit, "#");
   lineio::put_line(kOutputUnit, kEndMarker);
