@@ -52,22 +52,25 @@ bool plain_fields(std::int32_t& NPAR, std::span<std::int32_t> ITYPE, std::span<d
   bool iaccum_wide = s.IACCUM_WIDE;
   double rvalue = s.RVALUE;
 
-  std::int32_t p = s.ICUR;
+  // The scan walks a pointer; positions are taken from it where a cell keeps one.
+  const char* at = line + s.ICUR;
+  const char* const last_at = line + last;
+  const auto position = [line](const char* q) { return static_cast<std::int32_t>(q - line); };
   std::size_t n = 0;
   while (n < capacity) {
     // Sign.
-    char c = line[p];
+    char c = *at;
     const bool negative = c == '-';
-    if (c == '+' || c == '-') c = line[++p];
+    if (c == '+' || c == '-') c = *++at;
     // Digits before the point, accumulated as UNSINT does (unsigned: a long run wraps
     // harmlessly and is given up below).
-    const std::int32_t int_begin = p;
+    const char* const int_begin = at;
     std::uint64_t acc = 0;
     while (is_digit(c)) {
       acc = acc * 10 + static_cast<std::uint64_t>(c - '0');
-      c = line[++p];
+      c = *++at;
     }
-    const std::int32_t int_end = p;
+    const char* const int_end = at;
     const bool has_integer = int_end > int_begin;
     if (int_end - int_begin > kMaxIntegerDigits || acc > kAccumulatorLimit) return false;
     // Point and fraction: after digits the point is taken even with no digit following it.
@@ -76,18 +79,18 @@ bool plain_fields(std::int32_t& NPAR, std::span<std::int32_t> ITYPE, std::span<d
     std::size_t fraction_digits = 0;
     if (c == '.') {
       has_point = true;
-      c = line[++p];
+      c = *++at;
       // Three digits at once from the table, then any further ones one by one.
-      if (is_digit(c) && is_digit(line[p + 1]) && is_digit(line[p + 2])) {
-        const int three = (c - '0') * 100 + (line[p + 1] - '0') * 10 + (line[p + 2] - '0');
+      if (is_digit(c) && is_digit(at[1]) && is_digit(at[2])) {
+        const int three = (c - '0') * 100 + (at[1] - '0') * 10 + (at[2] - '0');
         fraction = kThreeDigitFractions[static_cast<std::size_t>(three)];
         fraction_digits = 3;
-        p += 3;
-        c = line[p];
+        at += 3;
+        c = *at;
       }
       while (is_digit(c)) {
         fraction = add_fraction_digit(fraction, c - '0', ++fraction_digits);
-        c = line[++p];
+        c = *++at;
       }
     }
     if (!has_integer && fraction_digits == 0) return false;  // no number at all
@@ -95,37 +98,37 @@ bool plain_fields(std::int32_t& NPAR, std::span<std::int32_t> ITYPE, std::span<d
     bool has_exponent = false;
     std::int32_t exponent = 0;
     if (c == 'E') {
-      std::int32_t q = p + 1;
-      const bool exponent_negative = line[q] == '-';
-      if (line[q] == '+' || line[q] == '-') ++q;
-      if (!is_digit(line[q])) return false;  // an E that is no exponent
-      for (int k = 0; k < kMaxExponentDigits && is_digit(line[q]); ++k, ++q) {
-        exponent = exponent * 10 + (line[q] - '0');
+      const char* q = at + 1;
+      const bool exponent_negative = *q == '-';
+      if (*q == '+' || *q == '-') ++q;
+      if (!is_digit(*q)) return false;  // an E that is no exponent
+      for (int k = 0; k < kMaxExponentDigits && is_digit(*q); ++k, ++q) {
+        exponent = exponent * 10 + (*q - '0');
       }
       if (exponent_negative) exponent = -exponent;
       has_exponent = true;
-      p = q;
-      c = line[p];
+      at = q;
+      c = *at;
     }
     // The end of the field, as ENDFLD takes it: blanks with at most one comma, a comma with
     // blanks around it, or the end of the line. Anything else makes an expression or a word.
-    if (p <= last) {
+    if (at <= last_at) {
       if (c == kBlank) {
-        while (line[p] == kBlank) ++p;
-        if (line[p] == ',') ++p;
+        while (*at == kBlank) ++at;
+        if (*at == ',') ++at;
       } else if (c == ',') {
-        ++p;
+        ++at;
       } else {
         return false;
       }
-      while (line[p] == kBlank) ++p;
+      while (*at == kBlank) ++at;
     }
 
     if (has_integer) {
       // The integer scan of RDINT comes first and leaves its digit cells, for a real too.
-      idigit = line[int_end - 1] - '0';
-      idbeg = int_begin;
-      idend = int_end;
+      idigit = int_end[-1] - '0';
+      idbeg = position(int_begin);
+      idend = position(int_end);
       iaccum_wide = false;
     }
     if (has_integer && !has_point && !has_exponent) {
@@ -143,10 +146,10 @@ bool plain_fields(std::int32_t& NPAR, std::span<std::int32_t> ITYPE, std::span<d
       VALUE[n] = rvalue;
     }
     ++n;
-    if (p > last) break;
+    if (at > last_at) break;
   }
 
-  s.ICUR = p;
+  s.ICUR = position(at);
   s.IACCUM = iaccum;
   s.IDIGIT = idigit;
   s.IVALUE = ivalue;
