@@ -1,8 +1,13 @@
-// Rendering one Map_Mass record (an integer, three fixed-point fields and a scientific one)
-// into the line buffer.
+// Rendering one Map_Mass record (an integer, three fixed-point fields and a scientific one):
+// through a Line, as report lines are made, and through the record composer, as the output
+// file's records are.
 #include <benchmark/benchmark.h>
 
+#include <array>
+#include <cstddef>
+
 #include "lineio/lineio.h"
+#include "tool/kel2fram.h"
 
 namespace {
 
@@ -16,6 +21,24 @@ void BM_MapMassRecord(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_MapMassRecord);
+
+// Records of a thousand masses with varied signs and magnitudes, composed one after the other.
+void BM_RecordComposer(benchmark::State& state) {
+  std::array<kel2fram::MassEntry, 1000> masses{};
+  for (std::size_t n = 0; n < masses.size(); ++n) {
+    const double k = static_cast<double>(n);
+    masses[n] = {0.5 + k * 7.25, (n % 2 == 0 ? 1 : -1) * k * 0.731, -k * 0.157, k * 0.043 - 20};
+  }
+  const kel2fram::RecordComposer composer(1);
+  std::array<char, kel2fram::kRecordSize> record{};
+  std::size_t n = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(composer.compose(record, masses[n]));
+    benchmark::DoNotOptimize(record.data());
+    n = n + 1 == masses.size() ? 0 : n + 1;
+  }
+}
+BENCHMARK(BM_RecordComposer);
 
 void BM_ReportLineFixed(benchmark::State& state) {
   double v = 0.0625;
