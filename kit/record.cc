@@ -121,16 +121,22 @@ std::uint64_t small_letters(std::uint64_t word) {
   return from_a & ~beyond_z & ~word & ~kLow7;  // a byte with its high bit set is no letter
 }
 
+// The bytes of the eight characters at `at` that processing changes, marked: tabs, "!"
+// and, where `letters` is all ones, small letters.
+std::uint64_t changed_bytes(const char* at, std::uint64_t letters) {
+  std::uint64_t word;
+  std::memcpy(&word, at, sizeof word);
+  return bytes_equal(word, kTab) | bytes_equal(word, kLineComment) |
+         (small_letters(word) & letters);
+}
+
 // True when RAWLIN first..last holds nothing that processing changes: no tab, no "!" and,
 // when letters are turned into capitals, no small letter. Eight characters at a step.
 bool unchanged_by_processing(std::int32_t first, std::int32_t last, bool upcase) {
   const ReaderState& s = RDSTATE;
   const std::uint64_t letters = upcase ? ~std::uint64_t{0} : 0;
-  const auto changes = [&](std::size_t p) {
-    std::uint64_t word;
-    std::memcpy(&word, s.RAWLIN.data() + p, sizeof word);
-    return bytes_equal(word, kTab) | bytes_equal(word, kLineComment) |
-           (small_letters(word) & letters);
+  const auto changes = [&s, letters](std::size_t p) {
+    return changed_bytes(s.RAWLIN.data() + p, letters);
   };
   auto p = static_cast<std::size_t>(first);
   const auto end = static_cast<std::size_t>(last) + 1;

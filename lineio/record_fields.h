@@ -75,7 +75,8 @@ inline constexpr std::array<std::uint32_t, 2 * kLargestExponent + 1> kExponents 
   std::array<std::uint32_t, 2 * kLargestExponent + 1> t{};
   for (int e = -kLargestExponent; e <= kLargestExponent; ++e) {
     const auto magnitude = static_cast<std::uint32_t>(e < 0 ? -e : e);
-    t[static_cast<std::size_t>(e + kLargestExponent)] =
+    const int index = e + kLargestExponent;
+    t[static_cast<std::size_t>(index)] =
         chars4('E', e < 0 ? '-' : '+', digit(magnitude / 10), digit(magnitude));
   }
   return t;
@@ -159,8 +160,10 @@ inline bool try_e13_4(char* out, double value) {
   if (whole >= kHigh) return false;
   const Unsigned128 rest = scaled - (Unsigned128{whole} << s);
   const Unsigned128 half = Unsigned128{1} << (s - 1);
-  const bool odd = (whole & 1) != 0;
-  std::uint64_t q = whole + static_cast<std::uint64_t>((rest > half) | ((rest == half) & odd));
+  // Up when above half, or at half with an odd last digit; no branch on which.
+  const auto above_half = static_cast<std::uint64_t>(rest > half);
+  const auto at_half = static_cast<std::uint64_t>(rest == half);
+  std::uint64_t q = whole + (above_half | (at_half & whole & 1));
   const bool carried = q == kHigh;  // rounded up to the next power of ten
   q = carried ? kLow : q;
   const int e10 = estimate + static_cast<int>(above) + static_cast<int>(carried);
@@ -173,9 +176,9 @@ inline bool try_e13_4(char* out, double value) {
   // Columns 0-1 blank, 2 the sign, 3 the first digit, 4 the point; then 5-8 the decimals and
   // 9-12 the exponent, stored over the end of the first word.
   store8(out, 0x2020u | sign << 16 | ('0' + first) << 24 | std::uint64_t{'.'} << 32);
-  store8(out + 5,
-         kDigitPairs[high_pair] | std::uint64_t{kDigitPairs[low_pair]} << 16 |
-             std::uint64_t{kExponents[static_cast<std::size_t>(e10 + kLargestExponent)]} << 32);
+  const int exponent_index = e10 + kLargestExponent;
+  store8(out + 5, kDigitPairs[high_pair] | std::uint64_t{kDigitPairs[low_pair]} << 16 |
+                      std::uint64_t{kExponents[static_cast<std::size_t>(exponent_index)]} << 32);
   return true;
 }
 
