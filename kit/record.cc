@@ -2,6 +2,7 @@
 // processed line PRCLIN that the field scanners work on; ECHOLN echoes records; TXTLIN
 // serves records from the in-memory text.
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstdint>
 #include <cstring>
@@ -121,22 +122,17 @@ std::uint64_t small_letters(std::uint64_t word) {
   return from_a & ~beyond_z & ~word & ~kLow7;  // a byte with its high bit set is no letter
 }
 
-// The bytes of the eight characters at `at` that processing changes, marked: tabs, "!"
-// and, where `letters` is all ones, small letters.
-std::uint64_t changed_bytes(const char* at, std::uint64_t letters) {
-  std::uint64_t word;
-  std::memcpy(&word, at, sizeof word);
-  return bytes_equal(word, kTab) | bytes_equal(word, kLineComment) |
-         (small_letters(word) & letters);
-}
-
 // True when RAWLIN first..last holds nothing that processing changes: no tab, no "!" and,
 // when letters are turned into capitals, no small letter. Eight characters at a step.
 bool unchanged_by_processing(std::int32_t first, std::int32_t last, bool upcase) {
-  const ReaderState& s = RDSTATE;
+  const std::array<char, kMaxLine + 2>& line = RDSTATE.RAWLIN;
   const std::uint64_t letters = upcase ? ~std::uint64_t{0} : 0;
-  const auto changes = [&s, letters](std::size_t p) {
-    return changed_bytes(s.RAWLIN.data() + p, letters);
+  // The bytes of the eight characters at p that processing changes, marked.
+  const auto changes = [&line, letters](std::size_t p) {
+    std::uint64_t word;
+    std::memcpy(&word, line.data() + p, sizeof word);
+    return bytes_equal(word, kTab) | bytes_equal(word, kLineComment) |
+           (small_letters(word) & letters);
   };
   auto p = static_cast<std::size_t>(first);
   const auto end = static_cast<std::size_t>(last) + 1;
@@ -146,11 +142,11 @@ bool unchanged_by_processing(std::int32_t first, std::int32_t last, bool upcase)
     // The last few characters: a whole word read where the buffer has one, the characters
     // beyond `last` masked off.
     const std::size_t rest = end - p;
-    if (p + 8 <= s.RAWLIN.size() && std::endian::native == std::endian::little) {
+    if (p + 8 <= line.size() && std::endian::native == std::endian::little) {
       changed |= changes(p) & ((std::uint64_t{1} << (8 * rest)) - 1);
     } else {
       for (; p < end; ++p) {
-        const char c = s.RAWLIN[p];
+        const char c = line[p];
         changed |= static_cast<std::uint64_t>(c == kTab || c == kLineComment ||
                                               (upcase && c >= 'a' && c <= 'z'));
       }
