@@ -103,47 +103,52 @@ std::int32_t last_significant(std::int32_t filled, std::int32_t nch) {
   return p;
 }
 
+// Eight characters at a step: a word's bytes with their high bits cleared (kLow7), and one in
+// every byte (kOnes).
+constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Fu;
+constexpr std::uint64_t kOnes = 0x0101010101010101u;
+
 // Bytes of a word equal to c: the high bit of each such byte set, no other bit. Exact: no
 // borrow crosses from one byte to the next.
 std::uint64_t bytes_equal(std::uint64_t word, char c) {
-  constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Fu;
-  const std::uint64_t zero_where_equal =
-      word ^ (0x0101010101010101u * static_cast<unsigned char>(c));
+  const std::uint64_t zero_where_equal = word ^ (kOnes * static_cast<unsigned char>(c));
   return ~(((zero_where_equal & kLow7) + kLow7) | zero_where_equal) & ~kLow7;
 }
 
 // Bytes of a word from 'a' to 'z', marked the same way.
 std::uint64_t small_letters(std::uint64_t word) {
-  constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Fu;
-  constexpr std::uint64_t kOnes = 0x0101010101010101u;
   const std::uint64_t low = word & kLow7;  // sums below stay inside their byte
   const std::uint64_t from_a = low + kOnes * (0x80 - 'a');
   const std::uint64_t beyond_z = low + kOnes * (0x80 - 'z' - 1);
   return from_a & ~beyond_z & ~word & ~kLow7;  // a byte with its high bit set is no letter
 }
 
+using RawLine = std::array<char, kMaxLine + 2>;
+
+// The bytes of the eight characters of the line at p that processing changes, marked: tabs,
+// "!" and, where `letters` is all ones, small letters.
+std::uint64_t changed_bytes(const RawLine& line, std::size_t p, std::uint64_t letters) {
+  std::uint64_t word;
+  std::memcpy(&word, line.data() + p, sizeof word);
+  return bytes_equal(word, kTab) | bytes_equal(word, kLineComment) |
+         (small_letters(word) & letters);
+}
+
 // True when RAWLIN first..last holds nothing that processing changes: no tab, no "!" and,
 // when letters are turned into capitals, no small letter. Eight characters at a step.
 bool unchanged_by_processing(std::int32_t first, std::int32_t last, bool upcase) {
-  const std::array<char, kMaxLine + 2>& line = RDSTATE.RAWLIN;
+  const RawLine& line = RDSTATE.RAWLIN;
   const std::uint64_t letters = upcase ? ~std::uint64_t{0} : 0;
-  // The bytes of the eight characters at p that processing changes, marked.
-  const auto changes = [&line, letters](std::size_t p) {
-    std::uint64_t word;
-    std::memcpy(&word, line.data() + p, sizeof word);
-    return bytes_equal(word, kTab) | bytes_equal(word, kLineComment) |
-           (small_letters(word) & letters);
-  };
   auto p = static_cast<std::size_t>(first);
   const auto end = static_cast<std::size_t>(last) + 1;
   std::uint64_t changed = 0;
-  for (; p + 8 <= end; p += 8) changed |= changes(p);
+  for (; p + 8 <= end; p += 8) changed |= changed_bytes(line, p, letters);
   if (p < end) {
     // The last few characters: a whole word read where the buffer has one, the characters
     // beyond `last` masked off.
     const std::size_t rest = end - p;
     if (p + 8 <= line.size() && std::endian::native == std::endian::little) {
-      changed |= changes(p) & ((std::uint64_t{1} << (8 * rest)) - 1);
+      changed |= changed_bytes(line, p, letters) & ((std::uint64_t{1} << (8 * rest)) - 1);
     } else {
       for (; p < end; ++p) {
         const char c = line[p];

@@ -16,7 +16,7 @@
 namespace lineio::detail {
 namespace {
 
-__extension__ typedef unsigned __int128 u128;
+using u128 = Unsigned128;
 
 constexpr int kMaxDecimals = 17;  // keeps every quotient below 2^64
 
@@ -34,19 +34,6 @@ int bit_width(u128 x) {
   return static_cast<int>(std::bit_width(static_cast<std::uint64_t>(x)));
 }
 
-struct Binary {
-  std::uint64_t m;  // significand
-  int k;            // power of two
-};
-
-Binary decompose(double value) {
-  const auto bits = std::bit_cast<std::uint64_t>(value);
-  const auto biased = static_cast<int>((bits >> 52) & 0x7ff);
-  const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
-  if (biased == 0) return {fraction, -1074};
-  return {fraction | (std::uint64_t{1} << 52), biased - 1075};
-}
-
 // Writes q as exactly `width` digits with leading zeros.
 char* put_digits(char* out, std::uint64_t q, int width) {
   for (int n = width - 1; n >= 0; --n) {
@@ -55,14 +42,6 @@ char* put_digits(char* out, std::uint64_t q, int width) {
   }
   return out + width;
 }
-
-constexpr std::array<std::uint64_t, 20> make_powers_64() {
-  std::array<std::uint64_t, 20> p{};
-  p[0] = 1;
-  for (std::size_t n = 1; n < p.size(); ++n) p[n] = p[n - 1] * 10;
-  return p;
-}
-constexpr std::array<std::uint64_t, 20> kPow10Small = make_powers_64();
 
 // Digits of q, lowest first, written backwards before p; answers the new start.
 char* put_backwards(char* p, std::uint64_t q, int count) {
@@ -85,26 +64,6 @@ FastField place_right(std::span<char> field, const char* text, std::size_t lengt
   return FastField::kWritten;
 }
 
-// value * 10^decimals rounded to the nearest integer, ties to even, for decimals 0..3 and
-// |value| below 2^52; answers false outside that range.
-bool scaled_fixed(double value, int decimals, std::uint64_t& q) {
-  if (!std::isfinite(value)) return false;
-  const Binary b = decompose(value);
-  if (b.k >= 0) return false;
-  // m * 10^d stays below 2^63; below 2^-11 every value rounds to 0 at 3 decimals or fewer.
-  q = 0;
-  if (b.k > -64) {
-    const std::uint64_t scaled = b.m * kPow10Small[static_cast<std::size_t>(decimals)];
-    const int s = -b.k;
-    q = scaled >> s;
-    const std::uint64_t r = scaled - (q << s);
-    const std::uint64_t half = std::uint64_t{1} << (s - 1);
-    // Without a branch: which way a value rounds is as good as random.
-    q += static_cast<std::uint64_t>(r > half) | (static_cast<std::uint64_t>(r == half) & q & 1);
-  }
-  return true;
-}
-
 // The digits and exponent of value in scientific form with `decimals` (0..8) decimals:
 // value = q * 10^(e10 - decimals) with q of decimals + 1 digits (0 for a zero), rounded to
 // nearest, ties to even. Answers false outside about 1.0E-15 to 1.0E+15.
@@ -116,7 +75,7 @@ bool scaled_sci(double value, int decimals, std::uint64_t& q, int& e10) {
   q = 0;
   e10 = 0;
   if (b.m == 0) return true;
-  const std::uint64_t low = kPow10Small[static_cast<std::size_t>(decimals)];
+  const std::uint64_t low = kPowersOfTen[static_cast<std::size_t>(decimals)];
   const std::uint64_t high = low * 10;
   const int s = -b.k;
   // The decimal exponent from the binary one (floor of e2 * log10(2)); off by at most one,
@@ -130,7 +89,7 @@ bool scaled_sci(double value, int decimals, std::uint64_t& q, int& e10) {
     if (t >= 0) {
       // value * 10^t = m * 10^t / 2^s.
       if (t > kMaxScale || s >= 128) return false;
-      const u128 num = u128{b.m} * kPow10Small[static_cast<std::size_t>(t)];
+      const u128 num = u128{b.m} * kPowersOfTen[static_cast<std::size_t>(t)];
       const u128 whole = num >> s;
       if (whole >= high) {
         ++e10;
@@ -143,7 +102,7 @@ bool scaled_sci(double value, int decimals, std::uint64_t& q, int& e10) {
     } else {
       // value / 10^-t = m / (10^-t * 2^s), the divisor within 64 bits.
       if (-t > kMaxScale) return false;
-      const std::uint64_t scale = kPow10Small[static_cast<std::size_t>(-t)];
+      const std::uint64_t scale = kPowersOfTen[static_cast<std::size_t>(-t)];
       if (static_cast<int>(std::bit_width(scale)) + s > 63) return false;
       const std::uint64_t den = scale << s;
       // den is at least 10^-t * 2 here; the analyzer loses track of the bound above.
@@ -185,7 +144,7 @@ FastField fixed_field(std::span<char> field, double value, int decimals) {
   char text[32];
   char* const end = text + sizeof text;
   char* p = put_backwards(end, q, decimals);
-  q /= kPow10Small[static_cast<std::size_t>(decimals)];
+  q /= kPowersOfTen[static_cast<std::size_t>(decimals)];
   *--p = '.';  // the point is always written
   const bool zero_whole = q == 0;
   do {
@@ -216,7 +175,7 @@ FastField sci_field(std::span<char> field, double value, int decimals) {
   if (decimals < 0 || decimals > kFieldDecimals || !scaled_sci(value, decimals, q, e10)) {
     return FastField::kDeclined;
   }
-  const std::uint64_t low = kPow10Small[static_cast<std::size_t>(decimals)];
+  const std::uint64_t low = kPowersOfTen[static_cast<std::size_t>(decimals)];
   char text[32];
   char* const end = text + sizeof text;
   const int magnitude = e10 < 0 ? -e10 : e10;

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <bit>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <span>
@@ -92,6 +93,39 @@ inline constexpr std::array<std::uint64_t, 20> kPowersOfTen = [] {
   return t;
 }();
 
+// A finite double as m * 2^k with a 53-bit m (fewer bits for a subnormal).
+struct Binary {
+  std::uint64_t m;  // significand
+  int k;            // power of two
+};
+
+inline Binary decompose(double value) {
+  const auto bits = std::bit_cast<std::uint64_t>(value);
+  const auto biased = static_cast<int>((bits >> 52) & 0x7ff);
+  const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
+  if (biased == 0) return {fraction, -1074};
+  return {fraction | (std::uint64_t{1} << 52), biased - 1075};
+}
+
+// value * 10^decimals rounded to the nearest integer, ties to even, for decimals 0..3 and
+// |value| below 2^52; answers false outside that range. A normal value is m / 2^s with a
+// 53-bit m; m * 10^decimals fits 64 bits, so the rounding is one exact shift.
+inline bool scaled_fixed(double value, int decimals, std::uint64_t& q) {
+  const auto bits = std::bit_cast<std::uint64_t>(value);
+  const int s = 1075 - static_cast<int>((bits >> 52) & 0x7ff);
+  q = 0;
+  if (s >= 64) return true;  // below 2^-11, zero and subnormals: 0 at 3 decimals or fewer
+  if (s < 1) return false;   // 2^52 and more, infinite or not a number
+  const std::uint64_t m = (bits & ((std::uint64_t{1} << 52) - 1)) | std::uint64_t{1} << 52;
+  const std::uint64_t scaled = m * kPowersOfTen[static_cast<std::size_t>(decimals)];
+  q = scaled >> s;
+  const std::uint64_t rest = scaled - (q << s);
+  const std::uint64_t half = std::uint64_t{1} << (s - 1);
+  // Without a branch: which way a value rounds is as good as random.
+  q += static_cast<std::uint64_t>(rest > half) | (static_cast<std::uint64_t>(rest == half) & q & 1);
+  return true;
+}
+
 inline void store8(char* out, std::uint64_t word) {
   std::memcpy(out, &word, sizeof word);
 }
@@ -99,27 +133,15 @@ inline void store4(char* out, std::uint32_t word) {
   std::memcpy(out, &word, sizeof word);
 }
 
-// F12.3 of a value below 10^6 in magnitude; false, with nothing written, for any other. The
-// value is m / 2^s with a 53-bit m; m * 1000 fits 64 bits, so value * 1000 is rounded
-// exactly (to nearest, ties to even) by one shift.
+// F12.3 of a value below 10^6 in magnitude; false, with nothing written, for any other.
 inline bool try_f12_3(char* out, double value) {
   if constexpr (!kLittleEndian) return false;
   constexpr std::uint64_t kThousand = 1000;
-  const auto bits = std::bit_cast<std::uint64_t>(value);
-  const int s = 1075 - static_cast<int>((bits >> 52) & 0x7ff);
-  std::uint64_t q = 0;  // below 2^-11 (s beyond 63) every value rounds to 0
-  if (s < 64) {
-    if (s < 1) return false;  // 2^52 and more, infinite or not a number
-    const std::uint64_t m = (bits & ((std::uint64_t{1} << 52) - 1)) | std::uint64_t{1} << 52;
-    const std::uint64_t scaled = m * kThousand;
-    q = scaled >> s;
-    const std::uint64_t rest = scaled - (q << s);
-    const std::uint64_t half = std::uint64_t{1} << (s - 1);
-    q += static_cast<std::uint64_t>(rest > half) | (static_cast<std::uint64_t>(rest == half) & q);
-  }
+  std::uint64_t q = 0;
+  if (!scaled_fixed(value, 3, q)) return false;
   const std::uint64_t whole = q / kThousand;
   const std::uint32_t decimals = kPointAndDecimals[q - whole * kThousand];
-  const std::uint64_t sign = bits >> 63;
+  const std::uint64_t sign = std::bit_cast<std::uint64_t>(value) >> 63;
   if (whole < kThousand) {
     // Columns 0-3 blank, 4-7 the signed whole part, 8-11 the point and the decimals.
     store8(out, 0x20202020u | std::uint64_t{kSignedThousands[whole + kThousand * sign]} << 32);
@@ -144,12 +166,11 @@ inline bool try_e13_4(char* out, double value) {
   constexpr std::uint64_t kLow = 10000;  // the five significant digits: kLow to kHigh - 1
   constexpr std::uint64_t kHigh = 100000;
   constexpr int kDecimals = 4;
-  const auto bits = std::bit_cast<std::uint64_t>(value);
-  const int biased = static_cast<int>((bits >> 52) & 0x7ff);
-  if (biased == 0 || biased == 0x7ff) return false;  // zero, subnormal, infinite, not a number
-  const std::uint64_t m = (bits & ((std::uint64_t{1} << 52) - 1)) | std::uint64_t{1} << 52;
-  const int s = 1075 - biased;
-  const int estimate = ((biased - 1023) * 1233) >> 12;  // floor(e2 * log10(2)), or one below
+  if (!std::isfinite(value)) return false;
+  const auto [m, k] = decompose(value);
+  if (m < std::uint64_t{1} << 52) return false;  // zero or subnormal
+  const int s = -k;
+  const int estimate = ((k + 52) * 1233) >> 12;  // floor(e2 * log10(2)), or one below
   const int t = kDecimals - estimate;
   if (t < 1 || t >= static_cast<int>(kPowersOfTen.size()) || s < 1 || s >= 128) return false;
   const Unsigned128 at_estimate = Unsigned128{m} * kPowersOfTen[static_cast<std::size_t>(t)];
@@ -172,7 +193,8 @@ inline bool try_e13_4(char* out, double value) {
   const std::uint64_t decimals = q - first * kLow;
   const std::uint64_t high_pair = decimals / 100;
   const std::uint64_t low_pair = decimals - high_pair * 100;
-  const std::uint64_t sign = ' ' + static_cast<std::uint64_t>(' ' ^ '-') * (bits >> 63);
+  const std::uint64_t sign =
+      ' ' + static_cast<std::uint64_t>(' ' ^ '-') * (std::bit_cast<std::uint64_t>(value) >> 63);
   // Columns 0-1 blank, 2 the sign, 3 the first digit, 4 the point; then 5-8 the decimals and
   // 9-12 the exponent, stored over the end of the first word.
   store8(out, 0x2020u | sign << 16 | ('0' + first) << 24 | std::uint64_t{'.'} << 32);
