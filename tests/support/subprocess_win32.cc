@@ -14,6 +14,7 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <string>
 #include <thread>
 
 #include "support/subprocess.h"
@@ -112,9 +113,18 @@ RunResult run_program(const std::string& exe, const std::vector<std::string>& ar
   start.hStdOutput = out.write;
   start.hStdError = err.write;
   PROCESS_INFORMATION child{};
-  if (CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                     folder.empty() ? nullptr : folder.c_str(), &start, &child) == 0) {
-    throw std::runtime_error("CreateProcess failed");
+  // Under Wine a process start now and then fails for no reason of the test's; a few more
+  // tries, a moment apart, tell such a hiccup from a real failure.
+  constexpr int kTries = 5;
+  for (int attempt = 1;; ++attempt) {
+    if (CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                       folder.empty() ? nullptr : folder.c_str(), &start, &child) != 0) {
+      break;
+    }
+    if (attempt == kTries) {
+      throw std::runtime_error("CreateProcess failed, error " + std::to_string(GetLastError()));
+    }
+    Sleep(200);
   }
   CloseHandle(child.hThread);
   Pipe::close(in.read);
