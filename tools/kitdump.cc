@@ -11,8 +11,10 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "kit/kit.h"
+#include "lineio/arguments.h"
 #include "lineio/lineio.h"
 
 namespace {
@@ -40,7 +42,8 @@ void append_number(std::string& out, const char* format, auto value) {
   if (n > 0) out.append(buf.data(), static_cast<std::size_t>(n));
 }
 
-int dump(const char* file) {
+int dump(const std::string& file_name) {
+  const char* file = file_name.c_str();
   std::int32_t ierr = 0;
   kit::OPNFIL(file, kDataUnit, 2, 10, 1, 0, 0, -1, -6, ierr);
   if (ierr != 0) {
@@ -91,16 +94,17 @@ int dump(const char* file) {
 
 int main(int argc, char** argv) {
   lineio::bind_standard_console();
-  const std::string_view argument = argc == 2 ? argv[1] : "";
+  const std::vector<std::string> arguments = lineio::program_arguments(argc, argv);
+  const std::string_view argument = arguments.size() == 1 ? arguments[0] : "";
   if (argument == "--help" || argument == "-h") {
     std::fputs(kUsage, stdout);
     return 0;
   }
-  if (argc != 2) {
+  if (arguments.size() != 1) {
     std::fputs(kUsage, stderr);
     return 1;
   }
   int status = 0;
-  const int run_status = lineio::guarded_run([&] { status = dump(argv[1]); });
+  const int run_status = lineio::guarded_run([&] { status = dump(arguments[0]); });
   return run_status != 0 ? run_status : status;
 }

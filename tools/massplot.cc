@@ -11,7 +11,9 @@
 #include <new>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "lineio/arguments.h"
 #include "lineio/lineio.h"
 
 namespace {
@@ -119,17 +121,19 @@ int main(int argc, char** argv) {
   // ends on Windows) and installs the interrupt handling that removes a pending temporary
   // file; standard output is not used otherwise.
   lineio::bind_standard_console();
-  if (argc == 2 && (std::string_view(argv[1]) == "--help" || std::string_view(argv[1]) == "-h")) {
+  const std::vector<std::string> arguments = lineio::program_arguments(argc, argv);
+  if (arguments.size() == 1 && (arguments[0] == "--help" || arguments[0] == "-h")) {
     std::fputs(kUsage.data(), stdout);
     return std::fflush(stdout) == 0 ? kDone : kFailed;
   }
-  if (argc < 2 || argc > 3 || argv[1][0] == '\0' || (argc == 3 && argv[2][0] == '\0')) {
+  if (arguments.empty() || arguments.size() > 2 || arguments[0].empty() ||
+      (arguments.size() == 2 && arguments[1].empty())) {
     std::fputs(kUsage.data(), stderr);
     return kUsageError;
   }
-  const std::string input = argv[1];
+  const std::string& input = arguments[0];
   try {
-    return write_picture(input, argc == 3 ? std::string(argv[2]) : default_svg_name(input));
+    return write_picture(input, arguments.size() == 2 ? arguments[1] : default_svg_name(input));
   } catch (const std::bad_alloc&) {
     return fail(input, "not enough memory");
   }
