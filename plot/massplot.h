@@ -60,10 +60,10 @@ class RecordNotice {
   virtual void skipped(std::int64_t line_number, std::string_view reason) = 0;
 };
 
-// Splits bytes into lines (LF or CR LF; a last line without LF counts) and gathers their
-// records. Only the first kKeptLength characters of a line are looked at. No allocation
-// per line: lines are parsed where they lie, or from one fixed buffer when they straddle
-// two blocks.
+// Splits bytes into lines (LF, CR LF or a lone CR; a last line without one counts) and
+// gathers their records. Only the first kKeptLength characters of a line are looked at. No
+// allocation per line: lines are parsed where they lie, or from one fixed buffer when they
+// straddle two blocks.
 class MassReader {
  public:
   static constexpr std::size_t kKeptLength = 4096;
@@ -79,6 +79,7 @@ class MassReader {
   std::array<char, kKeptLength> pending_{};  // start of a line that straddles blocks
   std::size_t pending_length_ = 0;
   bool pending_started_ = false;
+  bool after_cr_ = false;  // the last block ended in CR: an LF that follows belongs to it
 };
 
 // Reads the file named `path` through a MassReader. Answers 0 or an errno value.
