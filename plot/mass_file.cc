@@ -27,6 +27,7 @@ void MassReader::take_line(std::string_view line) {
       return;
     case RecordKind::mass:
       ++list_.records;
+      mass.line = line_number_;
       list_.masses.push_back(mass);
       return;
     case RecordKind::malformed:
