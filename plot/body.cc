@@ -58,6 +58,7 @@ void find_body(std::span<const Mass> masses, Summary& s) {
   }
   s.outside_count = 0;
   s.outside.clear();
+  s.inside_largest_kg = 0;
   for (std::size_t k = 0; k < n; ++k) {
     bool out = false;
     for (std::size_t a = 0; a < 3; ++a) {
@@ -69,7 +70,10 @@ void find_body(std::span<const Mass> masses, Summary& s) {
         out = true;
       }
     }
-    if (!out) continue;
+    if (!out) {
+      s.inside_largest_kg = std::max(s.inside_largest_kg, std::fabs(masses[k].kg));
+      continue;
+    }
     if (s.outside.size() < kOutsideListed) s.outside.push_back(k);
     ++s.outside_count;
   }

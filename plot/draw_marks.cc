@@ -13,15 +13,17 @@ namespace plot {
 namespace {
 
 constexpr double kMarkRadius = 4.5;
+constexpr double kMarkSpacing = 12;  // on a grid, at most one marker per square this wide
 constexpr double kHalfBar = 2.8;
 constexpr double kArrowLength = 9;
 constexpr double kArrowHalfWidth = 5;
 constexpr std::size_t kNoMass = std::numeric_limits<std::size_t>::max();
 
-int cell_of(const Tiling& t, double at) {
-  const double i = std::floor((at - t.lo) / t.width);
-  return static_cast<int>(
-      std::clamp(std::isfinite(i) ? i : 0.0, 0.0, static_cast<double>(t.count - 1)));
+// The square of kMarkSpacing pixels that `offset` pixels into the frame lie in.
+std::size_t block_of(double offset, std::size_t count) {
+  const double i = std::floor(offset / kMarkSpacing);
+  return static_cast<std::size_t>(
+      std::clamp(std::isfinite(i) ? i : 0.0, 0.0, static_cast<double>(count - 1)));
 }
 
 // The negative masses inside the view to be marked, in file order.
@@ -34,17 +36,19 @@ std::vector<std::size_t> negatives_to_mark(const View& v, const PictureInput& in
     }
     return chosen;
   }
-  // On a grid, markers closer than a cell would cover each other: one per cell.
-  const Tiling& across = in.page->cells[static_cast<std::size_t>(v.across)];
-  const Tiling& up = in.page->cells[static_cast<std::size_t>(v.up)];
-  std::vector<std::size_t> most(
-      static_cast<std::size_t>(across.count) * static_cast<std::size_t>(up.count), kNoMass);
+  // On a grid, where negative masses crowd, one marker per square a little larger than a
+  // marker (more would cover each other), at the most negative mass in it.
+  const auto blocks = [](double pixels) {
+    return static_cast<std::size_t>(std::clamp(std::ceil(pixels / kMarkSpacing), 1.0, 1e4));
+  };
+  const std::size_t columns = blocks(v.width);
+  const std::size_t rows = blocks(v.height);
+  std::vector<std::size_t> most(columns * rows, kNoMass);
   for (std::size_t n = 0; n < masses.size(); ++n) {
     const Mass& m = masses[n];
     if (!(m.kg < 0) || !in_view(v, *in.summary, m)) continue;
-    const auto at = static_cast<std::size_t>(cell_of(up, coordinate(m, v.up))) *
-                        static_cast<std::size_t>(across.count) +
-                    static_cast<std::size_t>(cell_of(across, coordinate(m, v.across)));
+    const std::size_t at = block_of(v.page_y(coordinate(m, v.up)) - v.top, rows) * columns +
+                           block_of(v.page_x(coordinate(m, v.across)) - v.left, columns);
     if (most[at] == kNoMass || m.kg < masses[most[at]].kg) most[at] = n;
   }
   for (const std::size_t n : most) {
@@ -93,17 +97,7 @@ void draw_negative_marks(const View& v, const PictureInput& in, SvgLine& out) {
   out.raw("<g class=\"negative-marks\" ").raw(kMarkStyle).raw(">");
   out.end();
   for (const std::size_t n : chosen) {
-    const Mass& m = masses[n];
-    out.raw("<circle cx=\"")
-        .px(v.page_x(coordinate(m, v.across)))
-        .raw("\" cy=\"")
-        .px(v.page_y(coordinate(m, v.up)))
-        .raw("\" r=\"")
-        .fixed(kMarkRadius, 1)
-        .raw("\"><title>");
-    describe(m, out);
-    out.raw("</title></circle>");
-    out.end();
+    mass_circle(v, masses[n], kMarkRadius, out);
   }
   out.raw("</g>");
   out.end();

@@ -57,7 +57,7 @@ void table(double left, double top, std::string_view heading, std::span<const st
 void draw_tables(const PictureInput& in, SvgLine& out) {
   const Summary& s = *in.summary;
   const double top = in.page->tables_top;
-  std::string heading = "Heaviest masses";
+  std::string heading = s.heaviest.empty() ? "No mass above 0" : "Heaviest masses";
   if (s.heaviest.size() == kHeaviestListed && s.count > kHeaviestListed) {
     heading += " (the " + std::to_string(kHeaviestListed) + " largest)";
   }

@@ -123,7 +123,7 @@ void symbol_legend(const PictureInput& in, double x, SvgLine& out) {
   out.end();
   text_at(out, x + 24, 68, "");
   out.raw("mass: circle area in proportion to mass (largest ")
-      .raw(grouped(in.summary->largest_kg, 1, a))
+      .raw(grouped(in.page->largest_kg, 1, a))
       .raw(" kg)</text>");
   out.end();
   out.raw("<circle cx=\"").px(x + 8).raw("\" cy=\"84\" r=\"").fixed(kSmallestRadius, 1);
@@ -143,13 +143,18 @@ void shade_legend(const PictureInput& in, double largest, double x, SvgLine& out
   std::array<char, 64> a{};
   const Page& page = *in.page;
   text_at(out, x, 46, " font-weight=\"bold\"");
-  out.raw("Net mass per area, kg per square unit; cells about ")
+  out.raw("Net kg per square unit in cells about ")
       .raw(grouped(page.cell / page.scale, 3, a))
       .raw(" wide</text>");
   out.end();
+  if (!(largest > 0)) {
+    text_at(out, x, 68, "");
+    out.raw("no cell holds a positive net mass</text>");
+    out.end();
+  }
   constexpr double kSwatch = 70;
   double bound = largest;
-  for (std::size_t k = 0; k < kShades.size(); ++k) {
+  for (std::size_t k = 0; k < kShades.size() && largest > 0; ++k) {
     const double sx = x + static_cast<double>(k) * kSwatch;
     out.raw("<rect class=\"shade-swatch\" x=\"")
         .px(sx)
@@ -167,7 +172,7 @@ void shade_legend(const PictureInput& in, double largest, double x, SvgLine& out
   }
   draw_negative_mark(x + 8, 104, out);
   text_at(out, x + 24, 108, "");
-  out.raw("negative mass: \xE2\x8A\x96 at its place (the most negative of a cell)</text>");
+  out.raw("negative mass: \xE2\x8A\x96 at its place (where they crowd, the most negative)</text>");
   out.end();
   out.raw("<rect x=\"")
       .px(x + 1)

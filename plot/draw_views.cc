@@ -141,6 +141,19 @@ bool in_view(const View& v, const Summary& summary, const Mass& m) {
          summary.within(static_cast<std::size_t>(v.up), coordinate(m, v.up));
 }
 
+void mass_circle(const View& v, const Mass& m, double radius, SvgLine& out) {
+  out.raw("<circle cx=\"")
+      .px(v.page_x(coordinate(m, v.across)))
+      .raw("\" cy=\"")
+      .px(v.page_y(coordinate(m, v.up)))
+      .raw("\" r=\"")
+      .px(radius)
+      .raw("\"><title>");
+  describe(m, out);
+  out.raw("</title></circle>");
+  out.end();
+}
+
 void draw_circles(const View& v, const PictureInput& input, SvgLine& out) {
   const std::vector<Mass>& masses = input.list->masses;
   std::vector<std::size_t> order(masses.size());
@@ -159,16 +172,7 @@ void draw_circles(const View& v, const PictureInput& input, SvgLine& out) {
     for (const std::size_t n : order) {
       const Mass& m = masses[n];
       if ((m.kg < 0) != negative || !in_view(v, *input.summary, m)) continue;
-      out.raw("<circle cx=\"")
-          .px(v.page_x(coordinate(m, v.across)))
-          .raw("\" cy=\"")
-          .px(v.page_y(coordinate(m, v.up)))
-          .raw("\" r=\"")
-          .px(circle_radius(*input.page, *input.summary, m.kg))
-          .raw("\"><title>");
-      describe(m, out);
-      out.raw("</title></circle>");
-      out.end();
+      mass_circle(v, m, circle_radius(*input.page, *input.summary, m.kg), out);
     }
     out.raw("</g>");
     out.end();

@@ -120,6 +120,7 @@ struct Summary {
   bool cog_inside = false;            // the views take in the centre of gravity: it lies within the
                                       // fences, or no mass lies beyond them
   std::size_t outside_count = 0;      // masses with a coordinate beyond its fence
+  double inside_largest_kg = 0;       // largest |mass| of the others
   std::vector<std::size_t> outside;   // the first kOutsideListed of them, in file order
   std::vector<std::size_t> heaviest;  // the kHeaviestListed largest masses, largest first
   double listed_least_kg = 0;         // the mass of the last of them
@@ -205,7 +206,8 @@ Tiling tile_axis(Range body, double spacing, double target);
 struct Page {
   double width = 0, height = 0;
   double scale = 0;             // page pixels per model unit
-  double largest_radius = 0;    // circle radius of the largest |mass|, pixels
+  double largest_radius = 0;    // circle radius of `largest_kg`, pixels
+  double largest_kg = 0;        // the largest |mass| within the fences, drawn at largest_radius
   double least_full_kg = 0;     // masses below this |kg| are drawn at kSmallestRadius
   bool grid = false;            // too many masses for circles: shaded cells instead
   double cell = 0;              // grid cell size, pixels (about; see `cells`)
@@ -228,7 +230,8 @@ inline constexpr int kGridCellsAcross = 200;
 // tables under it all. Every number of the page is finite, whatever the summary holds.
 Page plan_page(const Summary& summary);
 
-// Circle radius in pixels for a mass: area proportional to |kg|, never below kSmallestRadius.
+// Circle radius in pixels for a mass: area proportional to |kg|, never below kSmallestRadius
+// (nor above largest_radius, which only a mass far from the rest could reach).
 inline constexpr double kSmallestRadius = 1.5;
 double circle_radius(const Page& page, const Summary& summary, double kg);
 

@@ -14,7 +14,7 @@ namespace {
 constexpr double kMarginLeft = 90;  // least room for the first view's vertical tick labels
 constexpr double kGap = 100;        // least room between views for the next view's labels
 constexpr double kMarginRight = 30;
-constexpr double kLeastPageWidth = 1000;  // the title block and the two tables need this much
+constexpr double kLeastPageWidth = 1120;  // the title block and the two tables need this much
 constexpr double kViewNameWidth = 220;    // "Section (Y right, Z up)" in bold
 constexpr double kAboveFrames = 58;       // the view names under the title block
 constexpr double kBelowFrames = 70;       // tick labels and axis names under a frame
@@ -179,7 +179,9 @@ Page plan_page(const Summary& summary) {
       summary.outside_count == 0
           ? 0
           : 1 + summary.outside.size() + (summary.outside_count > summary.outside.size() ? 1 : 0);
-  page.title_height = kBlockHeight + kRowHeight * static_cast<double>(outside_rows);
+  // The list's rows from kListTop on, and a little room under the last.
+  page.title_height =
+      std::max(kBlockHeight, kListTop - kBlockTop + kRowHeight * static_cast<double>(outside_rows));
   const double frames_top = kBlockTop + page.title_height + kAboveFrames;
 
   // A first layout with room for the largest circle or cell there may be, then the final one
@@ -191,18 +193,21 @@ Page plan_page(const Summary& summary) {
   for (const View& v : first.views) widest = std::max({widest, v.width, v.height});
   page.cell = widest / kGridCellsAcross;
   double pad = kInnerMargin + page.cell;
-  if (!page.grid && summary.largest_kg > 0) {
+  // Circle sizes are for the masses within the fences: one heavy mass far from the rest would
+  // shrink all the others.
+  page.largest_kg = summary.inside_largest_kg;
+  if (!page.grid && page.largest_kg > 0) {
     const View& plan = first.views[0];
     const double area =
         std::max(plan.width - 2 * first_pad, 1.0) * std::max(plan.height - 2 * first_pad, 1.0);
-    const double share = summary.largest_kg / std::max(summary.absolute_kg, summary.largest_kg);
+    const double share = page.largest_kg / std::max(summary.absolute_kg, page.largest_kg);
     double radius = std::sqrt(kCircleShare * area * share / std::numbers::pi);
     if (summary.listed_least_kg > 0) {
       radius = std::max(radius, kHeaviestAboveLeast * kSmallestRadius *
-                                    std::sqrt(summary.largest_kg / summary.listed_least_kg));
+                                    std::sqrt(page.largest_kg / summary.listed_least_kg));
     }
     page.largest_radius = std::clamp(radius, kLeastLargestRadius, kMostLargestRadius);
-    page.least_full_kg = summary.largest_kg * std::pow(kSmallestRadius / page.largest_radius, 2);
+    page.least_full_kg = page.largest_kg * std::pow(kSmallestRadius / page.largest_radius, 2);
     pad = kInnerMargin + page.largest_radius;
   } else if (!page.grid) {
     page.largest_radius = kLeastLargestRadius;
@@ -235,10 +240,10 @@ Page plan_page(const Summary& summary) {
   return page;
 }
 
-double circle_radius(const Page& page, const Summary& summary, double kg) {
-  if (!(summary.largest_kg > 0)) return kSmallestRadius;
-  const double r = page.largest_radius * std::sqrt(std::fabs(kg) / summary.largest_kg);
-  return std::max(r, kSmallestRadius);
+double circle_radius(const Page& page, const Summary& /*summary*/, double kg) {
+  if (!(page.largest_kg > 0)) return kSmallestRadius;
+  const double r = page.largest_radius * std::sqrt(std::fabs(kg) / page.largest_kg);
+  return std::clamp(r, kSmallestRadius, std::max(kSmallestRadius, page.largest_radius));
 }
 
 }  // namespace plot

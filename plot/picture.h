@@ -68,6 +68,8 @@ void draw_grid_lines(const View& view, SvgLine& out);
 void draw_axes(const View& view, SvgLine& out);
 // Is the mass inside the view (both of its coordinates within their fences)?
 bool in_view(const View& view, const Summary& summary, const Mass& m);
+// A circle of `radius` pixels at the mass's place in the view, with its hover details.
+void mass_circle(const View& view, const Mass& m, double radius, SvgLine& out);
 // One circle per mass inside the view, largest first so that small masses stay visible on
 // top of large; negative masses as rings on top, each circle with its hover details.
 void draw_circles(const View& view, const PictureInput& input, SvgLine& out);
@@ -86,7 +88,8 @@ double largest_cell_density(std::span<const CellGrid> grids);
 void draw_cells(const View& view, const PictureInput& input, const CellGrid& grid, double largest,
                 SvgLine& out);
 // The negative-mass marker (a white disc with a black bar) at each negative mass of the view;
-// on a grid one per cell, at the most negative mass in it.
+// on a grid, where they crowd, one per square a little wider than a marker, at the most
+// negative mass in it.
 void draw_negative_marks(const View& view, const PictureInput& input, SvgLine& out);
 // A marker at the frame's edge pointing outwards for each mass outside the view.
 void draw_outside_marks(const View& view, const PictureInput& input, SvgLine& out);
