@@ -55,7 +55,11 @@ void MassReader::feed(std::span<const char> bytes) {
   while (!rest.empty()) {
     // A line ends at LF, at CR LF, or at a lone CR (as an editor shows it).
     const std::size_t lf = rest.find('\n');
-    const std::size_t cr = rest.substr(0, lf).find('\r');
+    const std::size_t before_lf = lf == std::string_view::npos ? rest.size() : lf;
+    const void* const cr_at = std::memchr(rest.data(), '\r', before_lf);
+    const std::size_t cr =
+        cr_at == nullptr ? std::string_view::npos
+                         : static_cast<std::size_t>(static_cast<const char*>(cr_at) - rest.data());
     const std::size_t end = cr != std::string_view::npos ? cr : lf;
     const std::string_view piece = rest.substr(0, end);
     if (end == std::string_view::npos) {
