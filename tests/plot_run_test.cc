@@ -103,6 +103,21 @@ TEST_F(PlotRun, FailuresEndWithTheirStatusAndOneLineAndWriteNothing) {
   }
 }
 
+TEST_F(PlotRun, TooLittleMemoryFailsWithOneLineAndWritesNothing) {
+  SKIP_ON_WINDOWS("ulimit");
+#ifdef __SANITIZE_ADDRESS__
+  GTEST_SKIP() << "the sanitizer's shadow memory needs more than any limit would leave";
+#endif
+  std::string text;
+  for (int n = 0; n < 300000; ++n) text += " Map_Mass 1 " + std::to_string(n % 300) + " 2 3 4\n";
+  dir.write("m.txt", text);
+  const RunResult r = run_program(
+      "/bin/sh", {"-c", "ulimit -v 20000; exec \"$0\" m.txt", MASSPLOT_EXE}, "", dir.path());
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err, "massplot: m.txt: not enough memory\n");
+  EXPECT_EQ(files(), std::vector<std::string>{"m.txt"});
+}
+
 TEST_F(PlotRun, HelpPrintsTheUsage) {
   const RunResult r = run({"--help"});
   EXPECT_EQ(r.status, 0);

@@ -18,6 +18,14 @@ using testing_support::ScratchDir;
 
 const std::string kFormer = "former contents, longer than any result of one mass would be\n";
 const std::string kRecord = " Map_Mass     1       2.000       3.000       4.000   1.0000E+03\r\n";
+// Too little memory for the mass table, enough to start.
+const std::string kLittleMemory = "ulimit -v 20000; ";
+const std::string kNoMemory = "kel2fram: not enough memory; the output file is left as it was\r\n";
+#ifdef __SANITIZE_ADDRESS__
+constexpr bool kMemoryCanBeLimited = false;  // the sanitizer's shadow memory needs far more
+#else
+constexpr bool kMemoryCanBeLimited = true;
+#endif
 
 std::string answers(const std::string& input, const std::string& output) {
   return input + "\n" + output + "\n\n\n\n\n\n";
@@ -103,26 +111,31 @@ TEST_F(SafeOutput, SignalsAndLimitsLeaveTheFormerFile) {
   SKIP_ON_WINDOWS("signals, FIFOs and file-size limits");
   // The weight list is a FIFO fed slowly, so that the signal comes in the middle of the run.
   const std::string slow_list =
-      "mkfifo slow; (printf '1 2 3 4\\n'; sleep 0.6; printf '1 2 3 4\\n') > slow & ";
+      "mkfifo slow; (printf '1 2 3 4\\n'; sleep 0.6; printf '1 2 3 4\\n') > slow 2>&- & ";
   struct Case {
     const char* what;
     std::string script;
     int status;
     bool replaced;
+    std::string err;
   };
   const Case cases[] = {
       {"an ignored hang-up stays ignored",
-       "trap '' HUP; " + slow_list + "(sleep 0.3; kill -HUP $$) & exec \"$0\"", 0, true},
+       "trap '' HUP; " + slow_list + "(sleep 0.3; kill -HUP $$) & exec \"$0\"", 0, true, ""},
       {"a hang-up ends the run", slow_list + "(sleep 0.3; kill -HUP $$) & exec \"$0\"", 128 + 1,
-       false},
+       false, ""},
       {"a kill leaves no file behind", slow_list + "(sleep 0.3; kill -KILL $$) & exec \"$0\"",
-       128 + 9, false},
+       128 + 9, false, ""},
+      {"too little memory is a failed run", slow_list + kLittleMemory + "exec \"$0\"", 2, false,
+       kNoMemory},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
+    if (!c.err.empty() && !kMemoryCanBeLimited) continue;
     dir.write("out.txt", kFormer);
     const RunResult r = shell(c.script, answers("slow", "out.txt"));
     EXPECT_EQ(r.status, c.status);
+    EXPECT_EQ(r.err, c.err);
     const std::string out = dir.read("out.txt");
     if (c.replaced) {
       EXPECT_NE(out.find(kRecord + kRecord), std::string::npos);

@@ -135,6 +135,8 @@ int main(int argc, char** argv) {
   try {
     return write_picture(input, arguments.size() == 2 ? arguments[1] : default_svg_name(input));
   } catch (const std::bad_alloc&) {
+    // A picture being written is dropped: an existing SVGFILE keeps its former contents.
+    lineio::abandon_run();
     return fail(input, "not enough memory");
   }
 }
