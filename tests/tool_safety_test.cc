@@ -47,14 +47,12 @@ std::string refused(const std::string& output) {
 // Runs the tool as another user; the tests that do need root (to give files to others).
 const std::string kAs = "exec /usr/bin/setpriv ";
 const std::string kAsNobody = kAs + "--reuid=65534 --regid=65534 --clear-groups ";
+#ifndef _WIN32
 bool may_act_for_others() {
-#ifdef _WIN32
-  return false;
-#else
   return ::geteuid() == 0 && ::access("/usr/bin/setpriv", X_OK) == 0;
-#endif
 }
 constexpr const char* kNeedsRoot = "needs root and setpriv to act as other users";
+#endif
 
 class SafeOutput : public ::testing::Test {
  protected:
