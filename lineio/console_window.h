@@ -5,9 +5,10 @@
 
 namespace lineio {
 
-// Whether the program has a console window of its own, which closes when the program ends:
-// on Windows, started from the desktop (a double click, or a file dropped on the program),
-// so that the console holds this process alone. Never so for a run from a shell or a pipe.
+// Whether the program has a console window of its own, which closes when the program ends,
+// and reads and writes it: on Windows, started from the desktop (a double click, or a file
+// dropped on the program), so that the console holds this process alone. Never so for a run
+// from a shell or with its input or output redirected.
 bool console_window_of_its_own();
 
 // Whether an argument is the system's own way of asking a program for help ("/?" on

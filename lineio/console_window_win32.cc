@@ -8,8 +8,14 @@
 namespace lineio {
 
 bool console_window_of_its_own() {
-  // A console shared with cmd, PowerShell or another program lists them too; a pipe or a
-  // redirected run without a console lists nothing.
+  // Only a run that reads and writes the console window itself can wait for Enter there; a
+  // pipe may never send the line. A console shared with cmd, PowerShell or another program
+  // lists them too.
+  DWORD mode = 0;
+  if (GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode) == 0 ||
+      GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) == 0) {
+    return false;
+  }
   std::array<DWORD, 2> processes{};
   return GetConsoleProcessList(processes.data(), static_cast<DWORD>(processes.size())) == 1;
 }
