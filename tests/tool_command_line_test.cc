@@ -2,12 +2,15 @@
 // are found before anything is opened; --help and --version.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
 #include <vector>
 
+#include "lineio/lineio.h"
 #include "lineio/version.h"
 #include "support/console_text.h"
 #include "support/subprocess.h"
+#include "tool/kel2fram.h"
 
 namespace {
 
@@ -178,6 +181,17 @@ TEST(CommandLine, HelpAndVersion) {
       EXPECT_LE(end - at, 79u) << r.out.substr(at, end - at);
     }
   }
+}
+
+TEST(CommandLine, AConsoleWindowOfItsOwnWaitsForEnter) {
+  lineio::MemorySource in("\nnot read\n");
+  lineio::MemorySink out;
+  lineio::bind_console(in, out, true);
+  kel2fram::wait_before_window_closes();
+  EXPECT_EQ(out.bytes(), " Press Enter to close this window.");
+  std::array<char, 8> rest{};
+  EXPECT_EQ(lineio::read_record(lineio::kConsoleIn, rest), 0);  // the wait took one line
+  EXPECT_EQ(std::string(rest.data(), 8), "not read");
 }
 
 }  // namespace
