@@ -48,6 +48,7 @@ class Run:
             [EXE, *args], cwd=cwd, env=env, stdin=slave if stdin is None else subprocess.PIPE,
             stdout=slave, stderr=subprocess.PIPE, preexec_fn=own_terminal)
         os.close(slave)
+        atexit.register(lambda: self.process.poll() is None and self.process.kill())
         if stdin is not None:
             self.process.stdin.write(stdin)
             self.process.stdin.close()
@@ -210,6 +211,21 @@ def completion_keys_and_history():
           b"spread to 4 nearest" in report, "not recalled")
 
 
+def a_history_that_cannot_be_used_is_passed_over():
+    """A FIFO in the history's place, or a state folder that cannot be made, neither holds up
+    nor fails a run."""
+    folder, env = folder_with_weights()
+    fifo_state = os.path.join(env["HOME"], "state")
+    os.makedirs(os.path.join(fifo_state, "kel2fram"))
+    os.mkfifo(os.path.join(fifo_state, "kel2fram", "history"))
+    for name, state in (("fifo", fifo_state), ("no folder", os.path.join(folder, "w.txt"))):
+        run = Run(folder, dict(env, XDG_STATE_HOME=state))
+        dialogue(run, [b"w.txt\r", b"out.txt\r", b"\r", b"\r", b"\r", b"\r", b"\r"])
+        status, err, _ = run.finish()
+        check(name, status == 0 and err == "", "status %d: %s" % (status, err))
+        os.remove(os.path.join(folder, "out.txt"))
+
+
 def interrupt_gives_the_terminal_back():
     folder, env = folder_with_weights()
     run = Run(folder, env)
@@ -224,7 +240,8 @@ def interrupt_gives_the_terminal_back():
 
 cases = [slips_are_asked_again, end_of_input_ends_the_run, piped_runs_leave_the_history_alone]
 if MODE == "editor":
-    cases += [completion_keys_and_history, interrupt_gives_the_terminal_back]
+    cases += [completion_keys_and_history, a_history_that_cannot_be_used_is_passed_over,
+              interrupt_gives_the_terminal_back]
 for case in cases:
     try:
         case()
