@@ -227,7 +227,8 @@ bool Editor::start() {
   if (el_ == nullptr) return false;
   el_set(el_, EL_EDITOR, "emacs");
   el_set(el_, EL_PROMPT, prompt_of);
-  el_set(el_, EL_ADDFN, "kel2fram-complete", "Complete a file name", complete_name);
+  // The wide form keeps the names as given (the narrow one copies them and never frees them).
+  el_wset(el_, EL_ADDFN, L"kel2fram-complete", L"Complete a file name", complete_name);
   // The keys of a shell, also where the terminal's description lacks them.
   const std::array<std::pair<const char*, const char*>, 22> keys = {{
       {"^I", "kel2fram-complete"},  {"^W", "ed-delete-prev-word"},

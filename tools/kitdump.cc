@@ -2,8 +2,9 @@
 // set-up (INIFII on unit 88) and writes, per RDMIX call, one console line: the field count
 // and, per field, " <type>:<value %.17g>:<text without trailing blanks>"; "IERR=<n>" when a
 // call reports a failure. Stops after the line "-1" at the end of the data.
-// "kitdump --help" prints the usage on standard output, "kitdump --version" its version; a file that cannot be opened gives
-// one line on standard error naming the file and the reason, and status 1.
+// "kitdump --help" prints the usage on standard output, "kitdump --version" its version; a file
+// that cannot be opened gives one line on standard error naming the file and the reason, and
+// status 1.
 #include <array>
 #include <cstdint>
 #include <cstdio>
@@ -97,7 +98,9 @@ int dump(const std::string& file_name) {
 int main(int argc, char** argv) {
   lineio::bind_standard_console();
   const std::vector<std::string> arguments = lineio::program_arguments(argc, argv);
-  const std::string_view argument = arguments.size() == 1 ? arguments[0] : "";
+  // Not a temporary string: the view must outlive this line.
+  const std::string_view argument =
+      arguments.size() == 1 ? std::string_view(arguments[0]) : std::string_view();
   if (argument == "--help" || argument == "-h") {
     std::fputs(kUsage, stdout);
     return 0;
