@@ -1,10 +1,8 @@
 // The command-line arguments on Windows: the wide command line, split by the system's own
 // rules and turned into UTF-8 once, so that no name passes through the ANSI code page.
-// shellapi.h builds on the types of windows.h, which must come first.
-// clang-format off
 #include <windows.h>
+// After windows.h, whose declarations it uses.
 #include <shellapi.h>
-// clang-format on
 
 #include <climits>
 #include <span>
