@@ -366,20 +366,18 @@ EditedOutput edited_output;
 class EditedInput final : public ByteSource {
  public:
   long read(std::span<char> into) override {
-    if (broken_) return os::read(os::standard_input(), into);
+    if (!started_) {
+      started_ = true;
+      broken_ = !editor.start();
+    }
+    if (broken_) {
+      // No editor after all: the prompt is shown and the line read plainly.
+      if (const int error = edited_output.release(); error != 0) return -error;
+      return os::read(os::standard_input(), into);
+    }
     if (taken_ == line_.size()) {
       taken_ = 0;
       line_.clear();
-      if (!started_) {
-        started_ = true;
-        broken_ = !editor.start();
-        if (broken_) {
-          // No editor after all: the prompt is shown and the line read plainly.
-          const int error = edited_output.release();
-          if (error != 0) return -error;
-          return os::read(os::standard_input(), into);
-        }
-      }
       const int status = editor.read_line(edited_output.take_open_line(), line_);
       if (status == kEndOfFile) return 0;
       if (status != 0) return -status;
