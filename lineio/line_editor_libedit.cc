@@ -187,6 +187,7 @@ class Editor {
   ~Editor() {
     if (el_ != nullptr) el_end(el_);
     for (auto& [question, history] : histories_) history_end(history);
+    if (quiet_ != nullptr) static_cast<void>(std::fclose(quiet_));
   }
 
   bool start();
@@ -201,6 +202,7 @@ class Editor {
   std::string line_state() const;
 
   EditLine* el_ = nullptr;
+  std::FILE* quiet_ = nullptr;
   std::map<std::string, History*> histories_;
   std::string history_file_;
   std::string prompt_;
@@ -223,7 +225,10 @@ bool Editor::start() {
   if (std::string_view(nl_langinfo(CODESET)) == "ANSI_X3.4-1968") {
     static_cast<void>(std::setlocale(LC_CTYPE, "C.UTF-8"));
   }
-  el_ = el_init("kel2fram", stdin, stdout, stderr);
+  // The editor's own complaints (an unknown terminal type, edited on with plain settings)
+  // would be lines on standard error that are not the program's.
+  quiet_ = std::fopen("/dev/null", "w");
+  el_ = el_init("kel2fram", stdin, stdout, quiet_ != nullptr ? quiet_ : stderr);
   if (el_ == nullptr) return false;
   el_set(el_, EL_EDITOR, "emacs");
   el_set(el_, EL_PROMPT, prompt_of);
