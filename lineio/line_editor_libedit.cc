@@ -135,8 +135,9 @@ std::vector<Candidate> names_starting(const std::string& folder, std::string_vie
   return found;
 }
 
-// The longest beginning that every name shares, not cut inside a UTF-8 character.
-std::size_t common_length(const std::vector<Candidate>& found) {
+// The longest beginning that every name shares, not cut inside a UTF-8 character, and at
+// least `least` (the part already typed, which every name begins with).
+std::size_t common_length(const std::vector<Candidate>& found, std::size_t least) {
   const std::string& first = found.front().name;
   std::size_t n = first.size();
   for (const Candidate& c : found) {
@@ -144,7 +145,9 @@ std::size_t common_length(const std::vector<Candidate>& found) {
     while (k < n && k < c.name.size() && c.name[k] == first[k]) ++k;
     n = k;
   }
-  while (n > 0 && n < first.size() && (static_cast<unsigned char>(first[n]) & 0xC0) == 0x80) --n;
+  while (n > least && n < first.size() && (static_cast<unsigned char>(first[n]) & 0xC0) == 0x80) {
+    --n;
+  }
   return n;
 }
 
@@ -215,8 +218,13 @@ char* prompt_of(EditLine* /*el*/) {
   return editor.prompt();
 }
 
+// Called from the library's C code, which nothing may be thrown through.
 extern "C" unsigned char complete_name(EditLine* /*el*/, int /*key*/) {
-  return editor.complete();
+  try {
+    return editor.complete();
+  } catch (...) {
+    return CC_ERROR;
+  }
 }
 
 bool Editor::start() {
@@ -319,7 +327,8 @@ unsigned char Editor::complete() {
   const std::string_view start = std::string_view(typed).substr(folder.size());
   const std::vector<Candidate> found = names_starting(folder, start);
   if (found.empty()) return CC_ERROR;
-  std::string addition = found.front().name.substr(0, common_length(found)).substr(start.size());
+  std::string addition =
+      found.front().name.substr(start.size(), common_length(found, start.size()) - start.size());
   if (found.size() == 1 && found.front().folder) addition += '/';
   if (!addition.empty()) {
     if (el_insertstr(el_, addition.c_str()) != 0) return CC_ERROR;
