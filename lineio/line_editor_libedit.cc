@@ -56,16 +56,13 @@ extern "C" void give_terminal_back_and_end(int signal_number) {
     static_cast<void>(::tcsetattr(STDIN_FILENO, TCSANOW, &cooked_mode));
     static_cast<void>(::write(STDOUT_FILENO, "\r\n", 2));
   }
-  // The handler that was there before (the removal of pending files) does the rest.
+  // The action that was there before (the removal of pending files, or the default) takes
+  // the signal again as soon as this handler returns: it is held back until then.
   for (std::size_t n = 0; n < kEndingSignals.size(); ++n) {
-    const struct sigaction& former = former_actions[n];
-    if (kEndingSignals[n] != signal_number || (former.sa_flags & SA_SIGINFO) != 0) continue;
-    if (former.sa_handler != SIG_DFL && former.sa_handler != SIG_IGN) {
-      former.sa_handler(signal_number);
-      return;
+    if (kEndingSignals[n] == signal_number) {
+      static_cast<void>(::sigaction(signal_number, &former_actions[n], nullptr));
     }
   }
-  static_cast<void>(std::signal(signal_number, SIG_DFL));
   static_cast<void>(std::raise(signal_number));
 }
 

@@ -81,7 +81,8 @@ class Run:
         os.write(self.master, keys)
 
     def finish(self):
-        while self.read(0.5):
+        end = time.time() + 15
+        while self.read(0.5) and time.time() < end:
             pass
         status = self.process.wait(timeout=15)
         err = self.process.stderr.read().decode()
