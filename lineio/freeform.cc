@@ -130,37 +130,53 @@ std::int32_t read_integer(std::string_view text, std::int32_t current, std::int3
   return value;
 }
 
+namespace {
+
+// Takes reals from one line into values, from values[got] on, until all are given or the line
+// ends; answers the new count. after_separator carries over from the line before.
+std::size_t scan_reals(std::string_view rest, std::span<double> values, std::size_t got,
+                       bool& after_separator, std::int32_t unit) {
+  while (got < values.size()) {
+    const std::size_t first = rest.find_first_not_of(" \t");
+    if (first == std::string_view::npos) break;
+    rest.remove_prefix(first);
+    if (rest.front() == ',') {
+      if (after_separator) ++got;  // empty item: the value stays
+      after_separator = true;
+      rest.remove_prefix(1);
+      continue;
+    }
+    const std::string_view item = rest.substr(0, item_length(rest));
+    double value = 0.0;
+    if (!parse_real(item, value)) bad_number("BAD REAL NUMBER", item, unit);
+    values[got++] = value;
+    after_separator = false;
+    rest.remove_prefix(item.size());
+    // A comma right after the item (blanks allowed) is its separator.
+    const std::size_t next = rest.find_first_not_of(" \t");
+    if (next != std::string_view::npos && rest[next] == ',') {
+      rest.remove_prefix(next + 1);
+      after_separator = true;
+    }
+  }
+  return got;
+}
+
+}  // namespace
+
 void read_reals(std::int32_t unit, std::span<double> values) {
   std::string line;  // a whole answer, whatever its length
   std::size_t got = 0;
   bool after_separator = true;  // a comma now would stand for an empty item
   while (got < values.size()) {
     read_whole_line(unit, line);
-    std::string_view rest(line);
-    while (got < values.size()) {
-      const std::size_t first = rest.find_first_not_of(" \t");
-      if (first == std::string_view::npos) break;
-      rest.remove_prefix(first);
-      if (rest.front() == ',') {
-        if (after_separator) ++got;  // empty item: the value stays
-        after_separator = true;
-        rest.remove_prefix(1);
-        continue;
-      }
-      const std::string_view item = rest.substr(0, item_length(rest));
-      double value = 0.0;
-      if (!parse_real(item, value)) bad_number("BAD REAL NUMBER", item, unit);
-      values[got++] = value;
-      after_separator = false;
-      rest.remove_prefix(item.size());
-      // A comma right after the item (blanks allowed) is its separator.
-      const std::size_t next = rest.find_first_not_of(" \t");
-      if (next != std::string_view::npos && rest[next] == ',') {
-        rest.remove_prefix(next + 1);
-        after_separator = true;
-      }
-    }
+    got = scan_reals(line, values, got, after_separator, unit);
   }
+}
+
+std::size_t read_reals_in(std::string_view line, std::span<double> values, std::int32_t unit) {
+  bool after_separator = true;
+  return scan_reals(line, values, 0, after_separator, unit);
 }
 
 }  // namespace lineio

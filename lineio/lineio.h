@@ -108,10 +108,14 @@ class MemorySink final : public ByteSink {
 };
 
 // Binds units 5 and 6 to the given streams (they must outlive the run) and resets every
-// file unit to unconnected. `interactive` flushes the console after every line.
-void bind_console(ByteSource& in, ByteSink& out, bool interactive);
-// Binds units 5 and 6 to standard input and output.
+// file unit to unconnected. `interactive` flushes the console after every line; `typed` says
+// that the answers are typed at a terminal, where a slip can be asked again.
+void bind_console(ByteSource& in, ByteSink& out, bool interactive, bool typed = false);
+// Binds units 5 and 6 to standard input and output. When both are terminals, lines are read
+// through a line editor where one is built in.
 void bind_standard_console();
+// Whether the console's answers are typed at a terminal (not piped or read from a file).
+bool answers_typed();
 
 // ---------------------------------------------------------------------------------------
 // Field rendering, exactly w columns each, right-aligned; a value that does not fit gives
@@ -186,6 +190,15 @@ std::int32_t read_integer(std::string_view text, std::int32_t current, std::int3
 // Free form: values.size() reals from the unit, reading further lines while values are
 // missing. An empty item between commas leaves that value as it was.
 void read_reals(std::int32_t unit, std::span<double> values);
+// Free form: reals from one line of text into values, in order; answers how many were given
+// (an empty item counts; fewer than values.size() leaves the rest as they were). A malformed
+// item ends the run, naming `unit`.
+std::size_t read_reals_in(std::string_view line, std::span<double> values, std::int32_t unit);
+
+// What the console's next line answers, for a terminal's line editor: a short name of the
+// question (earlier answers are recalled per name, also from earlier runs) and whether the
+// answer names a file (Tab completes file names). Without an editor it changes nothing.
+void next_line_answers(std::string_view question, bool names_file);
 
 // ---------------------------------------------------------------------------------------
 // Connections (the open service under OPNFIL).

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "lineio/failure.h"
+#include "lineio/line_editor.h"
 #include "lineio/lineio.h"
 #include "lineio/platform.h"
 
@@ -55,6 +56,7 @@ std::array<Connection, kHighestUnit + 1> units;
 ByteSource* console_source = nullptr;
 ByteSink* console_sink = nullptr;
 bool console_interactive = false;
+bool console_typed = false;
 
 FdSource standard_in(os::standard_input());
 FdSink standard_out(os::standard_output());
@@ -174,11 +176,12 @@ int refill(Connection& c) {
   return 0;
 }
 
-void bind(ByteSource& in, ByteSink& out, bool interactive) {
+void bind(ByteSource& in, ByteSink& out, bool interactive, bool typed) {
   for (auto& c : units) release(c);
   console_source = &in;
   console_sink = &out;
   console_interactive = interactive;
+  console_typed = typed;
   units[kConsoleIn].kind = Connection::Kind::console_in;
   units[kConsoleIn].name = "standard input";
   units[kConsoleOut].kind = Connection::Kind::console_out;
@@ -189,13 +192,25 @@ void bind(ByteSource& in, ByteSink& out, bool interactive) {
 
 // ---- Console binding -------------------------------------------------------------------------
 
-void bind_console(ByteSource& in, ByteSink& out, bool interactive) {
-  bind(in, out, interactive);
+void bind_console(ByteSource& in, ByteSink& out, bool interactive, bool typed) {
+  bind(in, out, interactive, typed);
 }
 
 void bind_standard_console() {
   os::prepare_process();
-  bind(standard_in, standard_out, os::is_terminal(os::standard_output()));
+  const bool typed = os::is_terminal(os::standard_input());
+  const bool shown = os::is_terminal(os::standard_output());
+  if (typed && shown) {
+    if (const line_editor::Console* editor = line_editor::terminal_console()) {
+      bind(editor->in, editor->out, true, true);
+      return;
+    }
+  }
+  bind(standard_in, standard_out, shown, typed);
+}
+
+bool answers_typed() {
+  return console_typed;
 }
 
 // ---- Output ----------------------------------------------------------------------------------

@@ -112,6 +112,35 @@ TEST_F(DialogueRun, NonIntegerSpreadEndsTheRunWithStatusTwo) {
   EXPECT_EQ(dir.read("out.txt"), "former\n");
 }
 
+TEST_F(DialogueRun, QuotedNamesAreTriedWithoutTheirQuotes) {
+  dir.write("'q.txt'", "2 1 1 1\n");  // a name that really holds the quotes
+  dir.write("'old.txt'", "former\n");
+  struct Case {
+    std::string input, output;
+    std::string opened;   // the input file named in the report; empty: refused
+    std::string written;  // the output file made
+  };
+  const Case cases[] = {
+      {"\"w.txt\"", "\"o.txt\"", "w.txt", "o.txt"},
+      {"'w.txt'", "'o.txt'", "w.txt", "o.txt"},
+      {"'q.txt'", "'old.txt'", "'q.txt'", "'old.txt'"},
+      {"\"w.txt'", "o.txt", "", ""},
+      {"\"\"", "o.txt", "", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.input + " " + c.output);
+    const auto r = run(c.input + "\n" + c.output + "\n\n\n\n\n\n");
+    if (c.opened.empty()) {
+      EXPECT_NE(r.out.find(" Nonexisting file :" + padded(c.input)), std::string::npos);
+      continue;
+    }
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("#  Input File: " + c.opened + ", with"), std::string::npos) << r.out;
+    EXPECT_NE(dir.read(c.written).find("#  Input File: " + c.opened), std::string::npos);
+    std::filesystem::remove(dir.file(c.written));
+  }
+}
+
 TEST_F(DialogueRun, EndOfInputAtEveryQuestionEndsTheRunWithStatusTwo) {
   const std::string answers[] = {"",
                                  "w.txt\n",
@@ -136,17 +165,19 @@ class DialogueSettings : public ::testing::Test {
  protected:
   DialogueSettings() { dir.write("w.txt", "1 1 1 1\n"); }
   ~DialogueSettings() override { lineio::abandon_all(); }
-  kel2fram::RunSettings ask(const std::string& answers_after_files) {
+  // typed: as at a terminal, where a slip is asked again.
+  kel2fram::RunSettings ask(const std::string& answers_after_files, bool typed = false) {
     input = "" + dir.file("w.txt") + "\n" + dir.file("out.txt") + "\n" + answers_after_files;
     lineio::MemorySource in(input);
-    lineio::MemorySink out;
-    lineio::bind_console(in, out, false);
+    out = lineio::MemorySink{};
+    lineio::bind_console(in, out, false, typed);
     kel2fram::RunSettings s;
     kel2fram::run_dialogue(s);
     return s;
   }
   ScratchDir dir;
   std::string input;
+  lineio::MemorySink out;
 };
 
 TEST_F(DialogueSettings, MassUnitAnswers) {
@@ -198,6 +229,20 @@ TEST_F(DialogueSettings, RangeAnswers) {
     EXPECT_EQ(s.min, c.min);
     EXPECT_EQ(s.max, c.max);
   }
+}
+
+TEST_F(DialogueSettings, SlipsTypedAtATerminalAreAskedAgain) {
+  const std::string bad_integer = " *** ERROR: BAD INTEGER \"2.5\" ON UNIT 5 (standard input)\r\n";
+  const std::string bad_real = " *** ERROR: BAD REAL NUMBER \"to\" ON UNIT 5 (standard input)\r\n";
+  const auto s = ask("\n2.5\n7\ny\n0 to 100\n0\n\n0,100\ny\n,-1 more\n\n", true);
+  EXPECT_EQ(s.spread, 7);
+  EXPECT_EQ(s.min[0], 0.0);
+  EXPECT_EQ(s.max[0], 100.0);
+  EXPECT_EQ(s.min[1], kel2fram::kDefaultMin);  // an empty item keeps its bound
+  EXPECT_EQ(s.max[1], -1.0);
+  const std::string shown = kAskSpread + bad_integer + kAskSpread + kAskX + kRangeX + bad_real +
+                            kRangeX + kRangeX + kRangeX + kAskY + kRangeY + kAskZ;
+  EXPECT_NE(out.bytes().find(shown), std::string::npos) << out.bytes();
 }
 
 }  // namespace

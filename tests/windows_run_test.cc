@@ -111,4 +111,21 @@ TEST_F(WindowsRun, AnswersFromWindowsEditorsReadAsPlainOnes) {
   }
 }
 
+TEST_F(WindowsRun, SlashQuestionIsHelpAndADroppedListAnswersTheFirstQuestion) {
+  const RunResult help = run_program(KEL2FRAM_EXE, {"/?"}, "", dir.path());
+  EXPECT_EQ(help.status, 0);
+  EXPECT_TRUE(help.out.starts_with("Usage: kel2fram [OPTIONS] [WEIGHT-LIST [OUTPUT]]\n"));
+  // A file dropped on the program is its one argument, a full path. A run from a pipe (as
+  // here) shares no console window of its own, so it ends without waiting for Enter.
+  const RunResult dropped =
+      run_program(KEL2FRAM_EXE, {dir.file("w.txt")}, "out.txt\n\n\n\n\n\n", dir.path());
+  EXPECT_EQ(dropped.status, 0);
+  EXPECT_NE(dropped.out.find(console_text::kAskInput + dir.file("w.txt") + "\r\n" +
+                             console_text::kAskOutput + console_text::kAskUnit),
+            std::string::npos);
+  EXPECT_EQ(dropped.out.find("Press Enter"), std::string::npos);
+  EXPECT_TRUE(dir.read("out.txt").ends_with(kRecord +
+                                            "#\r\n'  --------------- E O F ----------------\r\n"));
+}
+
 }  // namespace

@@ -1,6 +1,8 @@
 // The console dialogue: banner, the seven questions, and the opening of both files.
 #include <algorithm>
 #include <array>
+#include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -43,12 +45,59 @@ constexpr std::array<std::string_view, 3> kAskRange = {
 constexpr std::string_view kNonexisting = " Nonexisting file :";
 constexpr std::string_view kCannotWrite = " Cannot write file :";
 
+// The questions' names, in Question order: a terminal recalls earlier answers per name.
+constexpr std::array<std::string_view, kQuestionCount> kQuestionName = {
+    "weight-list", "output", "unit",    "spread", "skip-x",
+    "range-x",     "skip-y", "range-y", "skip-z", "range-z",
+};
+constexpr std::array<std::string_view, 3> kAxisName = {"X", "Y", "Z"};
+
+std::string_view name_of(Question q) {
+  return kQuestionName[static_cast<std::size_t>(q)];
+}
+Question skip_question(std::size_t axis) {
+  return static_cast<Question>(static_cast<std::size_t>(Question::skip_x) + 2 * axis);
+}
+Question range_question(std::size_t axis) {
+  return static_cast<Question>(static_cast<std::size_t>(Question::range_x) + 2 * axis);
+}
+
 std::string_view view(const Text& text) {
   return {text.data(), text.size()};
 }
 
 bool blank_only(const Text& text) {
   return std::all_of(text.begin(), text.end(), [](char c) { return c == ' '; });
+}
+
+// The answer to a question whose prompt stands on the console: the one given beforehand,
+// shown after the prompt as a typed answer would be, or the console's next line, into text as
+// lineio::read_text takes it. Answers whether it was given.
+bool take_answer(const Answers& answers, Question q, std::span<char> text,
+                 std::size_t* full_length = nullptr) {
+  if (const std::optional<std::string>& given = answers[q]) {
+    lineio::put_line(kConsoleOut, *given);
+    const std::size_t n = std::min(given->size(), text.size());
+    std::copy_n(given->begin(), n, text.begin());
+    std::fill(text.begin() + static_cast<std::ptrdiff_t>(n), text.end(), ' ');
+    if (full_length != nullptr) *full_length = given->size();
+    return true;
+  }
+  lineio::next_line_answers(name_of(q), q == Question::input || q == Question::output);
+  lineio::read_text(kConsoleIn, text, full_length);
+  return false;
+}
+
+// As take_answer, for an answer of any length (a range).
+bool take_line(const Answers& answers, Question q, std::string& line) {
+  if (const std::optional<std::string>& given = answers[q]) {
+    lineio::put_line(kConsoleOut, *given);
+    line = *given;
+    return true;
+  }
+  lineio::next_line_answers(name_of(q), false);
+  lineio::read_whole_line(kConsoleIn, line);
+  return false;
 }
 
 // Opens a named file on a unit silently; answers the error flag.
@@ -58,24 +107,111 @@ std::int32_t open_named(const Text& name, std::int32_t unit, std::int32_t status
   return flag;
 }
 
+// Opens an answer's file. A name in one pair of " or ' (as a file manager's "copy as path"
+// gives it) that cannot be opened as typed is tried once more without them, and then holds
+// the name opened; a file whose name really holds the quotes comes first. An output file is
+// made under the quoted name only when a file of that name exists already.
+std::int32_t open_answer(Text& name, std::int32_t unit, std::int32_t status) {
+  const std::string_view typed = view(name).substr(0, static_cast<std::size_t>(LENTRM(view(name))));
+  const bool quoted = typed.size() > 2 && (typed.front() == '"' || typed.front() == '\'') &&
+                      typed.back() == typed.front();
+  if (!quoted) return open_named(name, unit, status);
+  const bool creates = status != 2;
+  if (!creates || open_named(name, unit, 2) == 0) {
+    const std::int32_t flag = open_named(name, unit, status);
+    if (flag == 0 || creates) return flag;
+  }
+  Text bare;
+  bare.fill(' ');
+  std::copy(typed.begin() + 1, typed.end() - 1, bare.begin());
+  const std::int32_t flag = open_named(bare, unit, status);
+  if (flag == 0) name = bare;
+  return flag;
+}
+
+// A file named on the command line that cannot be opened is not asked for again: the run
+// ends, so that a script is not left at the question.
+[[noreturn]] void end_for_named_file(const Text& name, std::int32_t flag) {
+  const std::string_view shown = view(name).substr(0, static_cast<std::size_t>(LENTRM(view(name))));
+  const std::string reason = flag < 0 && flag > -900 ? std::strerror(-flag) : "cannot be opened";
+  lineio::notice(std::string(kNoticePrefix) + std::string(shown) + ": " + reason +
+                 " (named on the command line, so not asked for again)");
+  throw lineio::StopRun{kFailed};
+}
+
 // Asks for a file until one opens; a failure shows the message and the whole name as read.
 // A name longer than the answer holds is refused rather than opened under its first part,
 // which would be another file.
-void ask_file(std::string_view question, Text& name, std::int32_t unit, std::int32_t status,
-              std::string_view failure_message) {
+void ask_file(const Answers& answers, Question q, std::string_view question, Text& name,
+              std::int32_t unit, std::int32_t status, std::string_view failure_message) {
   for (;;) {
     PROMPT(kConsoleOut, question);
     std::size_t length = 0;
-    lineio::read_text(kConsoleIn, name, &length);
+    const bool given = take_answer(answers, q, name, &length);
     if (length > name.size()) {
       lineio::put(kConsoleOut, Line().lit(failure_message).lit(view(name)));
       lineio::notice(std::string(kNoticePrefix) + "a file name of " + std::to_string(length) +
                      " characters is longer than the " + std::to_string(name.size()) +
                      " an answer holds");
+      if (given) throw lineio::StopRun{kFailed};
       continue;
     }
-    if (open_named(name, unit, status) == 0) return;
+    const std::int32_t flag = open_answer(name, unit, status);
+    if (flag == 0) return;
     lineio::put(kConsoleOut, Line().lit(failure_message).lit(view(name)));
+    if (given) end_for_named_file(name, flag);
+  }
+}
+
+// The spread count. Typed at a terminal, an answer that is not a whole number is a slip: the
+// dialogue's error line and the question again. Otherwise it ends the run, so that a script
+// never goes on with its answers shifted.
+void ask_spread(const Answers& answers, RunSettings& s) {
+  for (;;) {
+    s.spread = 1;
+    PROMPT(kConsoleOut, kAskSpread);
+    const bool given = take_answer(answers, Question::spread, s.answer);
+    if (blank_only(s.answer)) return;
+    try {
+      s.spread = lineio::read_integer(view(s.answer), s.spread, kConsoleIn);
+      return;
+    } catch (const lineio::TransferFailure& slip) {
+      if (given || !lineio::answers_typed()) throw;
+      lineio::put_line(kConsoleOut, slip.what());
+    }
+  }
+}
+
+// The bounds of one axis, the minimum first. Piped answers are read on over further lines
+// while a bound is missing. Typed at a terminal, a line that does not hold two numbers is a
+// slip: the dialogue's error line (or a line on standard error when a bound is missing) and
+// the request again.
+void ask_range(const Answers& answers, std::size_t axis, RunSettings& s) {
+  const Question q = range_question(axis);
+  for (;;) {
+    PROMPT(kConsoleOut, kAskRange[axis]);
+    std::array<double, 2> bounds{s.min[axis], s.max[axis]};
+    if (!answers[q] && !lineio::answers_typed()) {
+      lineio::next_line_answers(name_of(q), false);
+      lineio::read_reals(kConsoleIn, bounds);
+    } else {
+      std::string line;
+      const bool given = take_line(answers, q, line);
+      try {
+        if (lineio::read_reals_in(line, bounds, kConsoleIn) < bounds.size() && !given) {
+          lineio::notice(std::string(kNoticePrefix) + "the " + std::string(kAxisName[axis]) +
+                         " range needs its two bounds on one line, the minimum first");
+          continue;
+        }
+      } catch (const lineio::TransferFailure& slip) {
+        if (given) throw;
+        lineio::put_line(kConsoleOut, slip.what());
+        continue;
+      }
+    }
+    s.min[axis] = bounds[0];
+    s.max[axis] = bounds[1];
+    return;
   }
 }
 
@@ -94,15 +230,15 @@ void write_banner() {
   for (std::string_view line : kBanner) lineio::put_line(kConsoleOut, line);
 }
 
-void run_dialogue(RunSettings& s) {
+void run_dialogue(RunSettings& s, const Answers& answers) {
   // 1 and 2: the files. The input must exist; the output is created when absent. An output
   // file that cannot be opened is asked for again rather than written nowhere.
-  ask_file(kAskInput, s.input_name, kInputUnit, 2, kNonexisting);
-  ask_file(kAskOutput, s.output_name, kOutputUnit, 1, kCannotWrite);
+  ask_file(answers, Question::input, kAskInput, s.input_name, kInputUnit, 2, kNonexisting);
+  ask_file(answers, Question::output, kAskOutput, s.output_name, kOutputUnit, 1, kCannotWrite);
 
   // 3: the mass unit; only an answer beginning with K (either case) selects kilograms.
   PROMPT(kConsoleOut, kAskUnit);
-  lineio::read_text(kConsoleIn, s.answer);
+  take_answer(answers, Question::unit, s.answer);
   s.unit = MassUnit::tonnes;
   if (!blank_only(s.answer)) {
     kit::UPCASE(s.answer);
@@ -111,25 +247,18 @@ void run_dialogue(RunSettings& s) {
   s.unit_factor = s.unit == MassUnit::kg ? 1.0 : 1000.0;
 
   // 4: the spread count, taken as given.
-  s.spread = 1;
-  PROMPT(kConsoleOut, kAskSpread);
-  lineio::read_text(kConsoleIn, s.answer);
-  if (!blank_only(s.answer)) s.spread = lineio::read_integer(view(s.answer), s.spread, kConsoleIn);
+  ask_spread(answers, s);
 
   // 5 to 7: the ranges. A minimum above the maximum is kept as given.
   for (std::size_t axis = 0; axis < 3; ++axis) {
     s.min[axis] = kDefaultMin;
     s.max[axis] = kDefaultMax;
     PROMPT(kConsoleOut, kAskSkip[axis]);
-    lineio::read_text(kConsoleIn, s.answer);
+    take_answer(answers, skip_question(axis), s.answer);
     if (blank_only(s.answer)) continue;
     kit::UPCASE(s.answer);
     if (s.answer[0] != 'Y') continue;
-    PROMPT(kConsoleOut, kAskRange[axis]);
-    std::array<double, 2> bounds{s.min[axis], s.max[axis]};
-    lineio::read_reals(kConsoleIn, bounds);
-    s.min[axis] = bounds[0];
-    s.max[axis] = bounds[1];
+    ask_range(answers, axis, s);
   }
 }
 

@@ -5,6 +5,7 @@
 #include <bit>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -40,6 +41,33 @@ struct RunSettings {
   std::int32_t spread = 1;
   std::array<double, 3> min{kDefaultMin, kDefaultMin, kDefaultMin};  // X, Y, Z
   std::array<double, 3> max{kDefaultMax, kDefaultMax, kDefaultMax};
+  bool strict = false;  // a rejected line or a warning ends the run early (for scripts)
+};
+
+// The questions of the dialogue in the order asked; each range request follows its axis's
+// skip question.
+enum class Question : std::uint8_t {
+  input,
+  output,
+  unit,
+  spread,
+  skip_x,
+  range_x,
+  skip_y,
+  range_y,
+  skip_z,
+  range_z,
+};
+inline constexpr std::size_t kQuestionCount = 10;
+
+// Answers given before the dialogue (on the command line), as typed answers would be; a
+// question without one is asked on the console.
+struct Answers {
+  std::array<std::optional<std::string>, kQuestionCount> given;
+  std::optional<std::string>& operator[](Question q) { return given[static_cast<std::size_t>(q)]; }
+  const std::optional<std::string>& operator[](Question q) const {
+    return given[static_cast<std::size_t>(q)];
+  }
 };
 
 struct MassEntry {
@@ -102,7 +130,9 @@ struct Totals {
 void PROMPT(std::int32_t unit, std::string_view text);
 void write_banner();
 // Asks the seven questions, opens the input file on unit 88 and the output file on unit 17.
-void run_dialogue(RunSettings& settings);
+// A question answered beforehand is shown with its answer, as if typed, and not asked; a
+// file named so that cannot be opened ends the run (status 2) instead of being asked again.
+void run_dialogue(RunSettings& settings, const Answers& answers = {});
 
 // ---- Processing ----------------------------------------------------------------------------
 
@@ -166,10 +196,34 @@ inline constexpr int kWritten = 0;
 inline constexpr int kNothingWritten = 1;
 inline constexpr int kFailed = lineio::kFailedTransferStatus;
 
+// ---- Command line --------------------------------------------------------------------------
+
+// What the command line asks for: a run with the settings its options give and the answers
+// they and the named files give, the help, the version, or nothing (a usage error).
+struct CommandLine {
+  enum class Action { run, help, version, usage_error };
+  Action action = Action::run;
+  std::string error;  // the usage error, one line after the program's prefix
+  RunSettings settings;
+  Answers answers;
+};
+
+// Reads kel2fram [OPTIONS] [WEIGHT-LIST [OUTPUT]]. Option values are checked here, by the
+// rules of the typed answers, so that a bad one is found before anything is opened.
+CommandLine read_command_line(std::span<const std::string> arguments);
+// The usage text of --help.
+std::string help_text();
+// Carries out the command line on the bound console: help, version, a usage error (status 1,
+// nothing written) or a run. Answers the exit status.
+int start(const CommandLine& command);
+// A console window of the program's own closes when it ends: first " Press Enter to close
+// this window." and a wait for the line.
+void wait_before_window_closes();
+
 // One run on the given console; answers the exit status.
 int run(lineio::ByteSource& console_in, lineio::ByteSink& console_out, bool interactive);
-// The steps of a run on an already bound console (used by run and by main); answers the
+// The steps of a run on an already bound console (used by run and by start); answers the
 // exit status.
-int run_steps();
+int run_steps(const CommandLine& command = {});
 
 }  // namespace kel2fram

@@ -16,10 +16,10 @@ MassTable& mass_table() {
 
 }  // namespace
 
-int run_steps() {
-  settings = RunSettings{};
+int run_steps(const CommandLine& command) {
+  settings = command.settings;
   write_banner();
-  run_dialogue(settings);
+  run_dialogue(settings, command.answers);
   MassTable& table = mass_table();
   // An early end writes nothing into the output file: an existing one keeps its former
   // contents, also when the reader's failure report was addressed to it, and one that did
@@ -55,7 +55,7 @@ int run_steps() {
 int run(lineio::ByteSource& console_in, lineio::ByteSink& console_out, bool interactive) {
   lineio::bind_console(console_in, console_out, interactive);
   kit::reset_reader();
-  return lineio::guarded_run(run_steps);
+  return lineio::guarded_run([] { return run_steps(); });
 }
 
 }  // namespace kel2fram

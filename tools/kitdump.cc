@@ -2,8 +2,9 @@
 // set-up (INIFII on unit 88) and writes, per RDMIX call, one console line: the field count
 // and, per field, " <type>:<value %.17g>:<text without trailing blanks>"; "IERR=<n>" when a
 // call reports a failure. Stops after the line "-1" at the end of the data.
-// "kitdump --help" prints the usage on standard output; a file that cannot be opened gives
-// one line on standard error naming the file and the reason, and status 1.
+// "kitdump --help" prints the usage on standard output, "kitdump --version" its version; a file
+// that cannot be opened gives one line on standard error naming the file and the reason, and
+// status 1.
 #include <array>
 #include <cstdint>
 #include <cstdio>
@@ -17,6 +18,7 @@
 #include "kit/kit.h"
 #include "lineio/arguments.h"
 #include "lineio/lineio.h"
+#include "lineio/version.h"
 
 namespace {
 
@@ -27,6 +29,7 @@ constexpr std::int32_t kTextLength = 80;
 
 constexpr const char* kUsage =
     "usage: kitdump FILE\n"
+    "       kitdump --help | --version\n"
     "Reads the weight list FILE as kel2fram does and prints, for each line read (comment\n"
     "and blank lines are skipped), the number of fields and then each field as\n"
     "TYPE:VALUE:TEXT, where TYPE is 1 (whole number), 2 (real number or expression) or\n"
@@ -102,6 +105,11 @@ int main(int argc, char** argv) {
   if (argument == "--help" || argument == "-h") {
     std::fputs(kUsage, stdout);
     return 0;
+  }
+  if (argument == "--version") {
+    std::printf("kitdump %.*s\n", static_cast<int>(lineio::kPackageVersion.size()),
+                lineio::kPackageVersion.data());
+    return std::fflush(stdout) == 0 ? 0 : 2;
   }
   if (arguments.size() != 1) {
     std::fputs(kUsage, stderr);

@@ -20,6 +20,7 @@
 #include "lineio/arguments.h"
 #include "lineio/lineio.h"
 #include "lineio/platform.h"
+#include "lineio/version.h"
 
 namespace {
 
@@ -33,6 +34,7 @@ constexpr std::int64_t kMostNotices = 100;
 
 constexpr std::string_view kUsage =
     "Usage: massplot OUTFILE [SVGFILE]\n"
+    "       massplot --help | --version\n"
     "Draws the Map_Mass records of OUTFILE (a file written by kel2fram, or any file of such\n"
     "records) as an SVG picture: plan, elevation and section at one common scale, every mass\n"
     "a circle of area in proportion to its mass, the centre of gravity as a cross-hair.\n"
@@ -187,6 +189,11 @@ int main(int argc, char** argv) {
   const std::vector<std::string> arguments = lineio::program_arguments(argc, argv);
   if (arguments.size() == 1 && (arguments[0] == "--help" || arguments[0] == "-h")) {
     std::fputs(kUsage.data(), stdout);
+    return std::fflush(stdout) == 0 ? kDone : kFailed;
+  }
+  if (arguments.size() == 1 && arguments[0] == "--version") {
+    std::printf("massplot %.*s\n", static_cast<int>(lineio::kPackageVersion.size()),
+                lineio::kPackageVersion.data());
     return std::fflush(stdout) == 0 ? kDone : kFailed;
   }
   if (arguments.empty() || arguments.size() > 2 || arguments[0].empty() ||

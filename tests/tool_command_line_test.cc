@@ -1,0 +1,197 @@
+// The command line: every option set gives what typing the same answers gives; usage errors
+// are found before anything is opened; --help and --version.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "lineio/lineio.h"
+#include "lineio/version.h"
+#include "support/console_text.h"
+#include "support/subprocess.h"
+#include "tool/kel2fram.h"
+
+namespace {
+
+using namespace console_text;  // NOLINT(google-build-using-namespace)
+
+using testing_support::run_program;
+using testing_support::RunResult;
+using testing_support::ScratchDir;
+
+const std::string kWeights = "1.5 10 20 30\n2.0 -5 0 4.5\n3 1 1\n0.25 1000 2 3\n";
+
+// The console from the processing notice on: the messages, the report and any error.
+std::string after_dialogue(const std::string& out) {
+  const std::size_t at = out.find(kNotice);
+  return at == std::string::npos ? "(no notice) " + out : out.substr(at);
+}
+
+// The dialogue as a typed transcript shows it: each prompt, its answer and a line end.
+std::string transcript(const std::string& answers) {
+  std::vector<std::string> lines;
+  for (std::size_t at = 0; at < answers.size();) {
+    const std::size_t end = answers.find('\n', at);
+    lines.push_back(answers.substr(at, end - at));
+    at = end + 1;
+  }
+  std::string shown;
+  std::size_t k = 0;
+  const auto ask = [&](const std::string& prompt) {
+    const std::string answer = k < lines.size() ? lines[k++] : "";
+    shown += prompt + answer + "\r\n";
+    return answer;
+  };
+  for (const std::string* prompt : {&kAskInput, &kAskOutput, &kAskUnit, &kAskSpread}) ask(*prompt);
+  const std::pair<std::string, std::string> axes[] = {
+      {kAskX, kRangeX}, {kAskY, kRangeY}, {kAskZ, kRangeZ}};
+  for (const auto& [skip, range] : axes) {
+    const std::string answer = ask(skip);
+    if (!answer.empty() && (answer[0] == 'y' || answer[0] == 'Y')) ask(range);
+  }
+  return shown;
+}
+
+struct OptionCase {
+  std::vector<std::string> args;
+  std::string still_asked;  // piped for the questions that no option answers
+  std::string typed;        // every answer typed, for the same run
+  int status;
+};
+
+TEST(CommandLine, OptionsGiveWhatTypingTheAnswersGives) {
+  const OptionCase cases[] = {
+      {{"w.txt", "out.txt"}, "", "w.txt\nout.txt\n\n\n\n\n\n", 0},
+      {{"-u", "kg", "-n", "3", "w.txt", "out.txt"}, "", "w.txt\nout.txt\nkg\n3\n\n\n\n", 0},
+      {{"--unit=T", "--spread=-2", "--x-range", "-100 100", "--z-range=0,50", "w.txt", "out.txt"},
+       "",
+       "w.txt\nout.txt\nT\n-2\ny\n-100 100\n\ny\n0,50\n",
+       0},
+      {{"-x-1d2,1e2", "-y", "  0.5 , 30 extra", "--", "w.txt", "out.txt"},
+       "",
+       "w.txt\nout.txt\n\n\ny\n-1d2,1e2\ny\n  0.5 , 30 extra\n\n",
+       0},
+      {{"--spread", "3 nodes", "-ukilo", "w.txt", "out.txt"}, "", "", 1},  // refused: kilo
+      {{"--spread", "3 nodes", "-uKG", "w.txt", "out.txt"},
+       "",
+       "w.txt\nout.txt\nKG\n3 nodes\n\n\n\n",
+       0},
+      {{"--x-range", "5 -5", "w.txt", "out.txt"}, "", "w.txt\nout.txt\n\n\ny\n5 -5\n\n\n", 1},
+      {{"w.txt"}, "out.txt\nkg\n\n\n\n\n", "w.txt\nout.txt\nkg\n\n\n\n\n", 0},
+      {{"-n", "4", "-z", "0 25"},
+       "w.txt\nout.txt\n\n\n\n",
+       "w.txt\nout.txt\n\n4\n\n\ny\n0 25\n",
+       0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args.front() + " ... " + c.args.back());
+    ScratchDir by_options, by_typing;
+    by_options.write("w.txt", kWeights);
+    by_typing.write("w.txt", kWeights);
+    const RunResult options = run_program(KEL2FRAM_EXE, c.args, c.still_asked, by_options.path());
+    if (c.typed.empty()) {  // a usage error: nothing shown, nothing written
+      EXPECT_EQ(options.status, 1);
+      EXPECT_EQ(options.out, "");
+      EXPECT_FALSE(by_options.exists("out.txt"));
+      continue;
+    }
+    const RunResult typed = run_program(KEL2FRAM_EXE, {}, c.typed, by_typing.path());
+    EXPECT_EQ(options.status, c.status);
+    EXPECT_EQ(typed.status, c.status);
+    EXPECT_EQ(after_dialogue(options.out), after_dialogue(typed.out));
+    EXPECT_EQ(options.err, typed.err);
+    ASSERT_EQ(by_options.exists("out.txt"), by_typing.exists("out.txt"));
+    if (by_typing.exists("out.txt")) {
+      EXPECT_EQ(by_options.read("out.txt"), by_typing.read("out.txt"));
+    }
+    if (c.still_asked.empty()) {
+      // Both files named: every question shows its answer, and nothing is asked.
+      EXPECT_NE(options.out.find(transcript(c.typed) + kNotice), std::string::npos) << options.out;
+    }
+  }
+}
+
+TEST(CommandLine, UsageErrorsOpenAndWriteNothing) {
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{"--frobnicate", "w.txt", "out.txt"}, "unknown option --frobnicate"},
+      {{"-q"}, "unknown option -q"},
+      {{"--spread", "two", "w.txt", "out.txt"}, "--spread two: the spread count is a whole number"},
+      {{"-n2*5"}, "-n 2*5: the spread count is a whole number"},
+      {{"--unit", "grams"}, "--unit grams: the mass unit is kg or tonnes"},
+      {{"-x", "5", "w.txt", "out.txt"}, "-x 5: a range is two numbers, the minimum first"},
+      {{"--y-range=0 to 100"},
+       "--y-range 0 to 100: a range is two plain numbers, the minimum first"},
+      {{"--z-range"}, "--z-range needs a value, MIN,MAX"},
+      {{"--help=me"}, "--help takes no value"},
+      {{"w.txt", "out.txt", "more.txt"},
+       "one weight list and one output file at most; \"more.txt\" is one too many"},
+  };
+  for (const auto& [args, error] : cases) {
+    SCOPED_TRACE(error);
+    ScratchDir dir;
+    dir.write("w.txt", kWeights);
+    const RunResult r = run_program(KEL2FRAM_EXE, args, "w.txt\nout.txt\n\n\n\n\n\n", dir.path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "kel2fram: " + error +
+                         "\r\nkel2fram: usage: kel2fram [OPTIONS] [WEIGHT-LIST [OUTPUT]] "
+                         "(kel2fram --help lists the options)\r\n");
+    EXPECT_FALSE(dir.exists("out.txt"));
+  }
+}
+
+TEST(CommandLine, ANamedFileThatCannotBeOpenedIsNotAskedForAgain) {
+  ScratchDir dir;
+  dir.write("w.txt", kWeights);
+  dir.write("out.txt", "former\n");
+  const RunResult input = run_program(KEL2FRAM_EXE, {"nope.txt", "out.txt"}, "w.txt\n", dir.path());
+  EXPECT_EQ(input.status, 2);
+  const std::string name = "nope.txt" + std::string(248, ' ');
+  EXPECT_TRUE(input.out.ends_with(kAskInput + "nope.txt\r\n Nonexisting file :" + name + "\r\n"));
+  EXPECT_TRUE(input.err.starts_with("kel2fram: nope.txt: ")) << input.err;
+  EXPECT_TRUE(input.err.ends_with(" (named on the command line, so not asked for again)\r\n"));
+
+  const RunResult output =
+      run_program(KEL2FRAM_EXE, {"w.txt", "no/such/folder/o.txt"}, "", dir.path());
+  EXPECT_EQ(output.status, 2);
+  EXPECT_NE(output.out.find("\r\n Cannot write file :no/such/folder/o.txt "), std::string::npos);
+  EXPECT_EQ(dir.read("out.txt"), "former\n");
+}
+
+TEST(CommandLine, HelpAndVersion) {
+  const std::string version(lineio::kPackageVersion);
+  for (const char* exe : {KEL2FRAM_EXE, KITDUMP_EXE, MASSPLOT_EXE}) {
+    const RunResult r = run_program(exe, {"--version"}, "");
+    EXPECT_EQ(r.status, 0);
+    const std::string program = std::string(exe).substr(std::string(exe).find_last_of("/\\") + 1);
+    EXPECT_EQ(r.out, program.substr(0, program.find('.')) + " " + version + "\n");
+  }
+  EXPECT_EQ(run_program(KEL2FRAM_EXE, {"-V"}, "").out, "kel2fram " + version + "\n");
+  for (const char* help : {"--help", "-h"}) {
+    const RunResult r = run_program(KEL2FRAM_EXE, {"-n", "3", help}, "");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(r.out.starts_with("Usage: kel2fram [OPTIONS] [WEIGHT-LIST [OUTPUT]]\n"));
+    for (const char* option : {"-u, --unit kg|tonnes", "-n, --spread N", "-x, --x-range MIN,MAX",
+                               "-y, --y-range", "-z, --z-range", "--strict", "-V, --version"}) {
+      EXPECT_NE(r.out.find(option), std::string::npos) << option;
+    }
+    for (std::size_t at = 0, end = 0; at < r.out.size(); at = end + 1) {
+      end = r.out.find('\n', at);
+      EXPECT_LE(end - at, 79u) << r.out.substr(at, end - at);
+    }
+  }
+}
+
+TEST(CommandLine, AConsoleWindowOfItsOwnWaitsForEnter) {
+  lineio::MemorySource in("\nnot read\n");
+  lineio::MemorySink out;
+  lineio::bind_console(in, out, true);
+  kel2fram::wait_before_window_closes();
+  EXPECT_EQ(out.bytes(), " Press Enter to close this window.");
+  std::array<char, 8> rest{};
+  EXPECT_EQ(lineio::read_record(lineio::kConsoleIn, rest), 0);  // the wait took one line
+  EXPECT_EQ(std::string(rest.data(), 8), "not read");
+}
+
+}  // namespace
