@@ -130,12 +130,14 @@ std::int32_t read_integer(std::string_view text, std::int32_t current, std::int3
   return value;
 }
 
-void read_reals(std::int32_t unit, std::span<double> values) {
+void read_reals(std::int32_t unit, std::span<double> values, std::string* typed) {
   std::string line;  // a whole answer, whatever its length
   std::size_t got = 0;
   bool after_separator = true;  // a comma now would stand for an empty item
+  if (typed != nullptr) typed->clear();
   while (got < values.size()) {
     read_whole_line(unit, line);
+    if (typed != nullptr) *typed += line + '\n';
     std::string_view rest(line);
     while (got < values.size()) {
       const std::size_t first = rest.find_first_not_of(" \t");
