@@ -103,6 +103,7 @@ void run_dialogue(RunSettings& s) {
   // 3: the mass unit; only an answer beginning with K (either case) selects kilograms.
   PROMPT(kConsoleOut, kAskUnit);
   lineio::read_text(kConsoleIn, s.answer);
+  check_unit_answer(s.answer);
   s.unit = MassUnit::tonnes;
   if (!blank_only(s.answer)) {
     kit::UPCASE(s.answer);
@@ -115,6 +116,7 @@ void run_dialogue(RunSettings& s) {
   PROMPT(kConsoleOut, kAskSpread);
   lineio::read_text(kConsoleIn, s.answer);
   if (!blank_only(s.answer)) s.spread = lineio::read_integer(view(s.answer), s.spread, kConsoleIn);
+  check_spread_answer(s.spread);
 
   // 5 to 7: the ranges. A minimum above the maximum is kept as given.
   for (std::size_t axis = 0; axis < 3; ++axis) {
@@ -122,12 +124,13 @@ void run_dialogue(RunSettings& s) {
     s.max[axis] = kDefaultMax;
     PROMPT(kConsoleOut, kAskSkip[axis]);
     lineio::read_text(kConsoleIn, s.answer);
+    check_skip_answer(axis, s.answer);
     if (blank_only(s.answer)) continue;
     kit::UPCASE(s.answer);
     if (s.answer[0] != 'Y') continue;
     PROMPT(kConsoleOut, kAskRange[axis]);
     std::array<double, 2> bounds{s.min[axis], s.max[axis]};
-    lineio::read_reals(kConsoleIn, bounds);
+    read_checked_range(axis, bounds);
     s.min[axis] = bounds[0];
     s.max[axis] = bounds[1];
   }

@@ -1,11 +1,19 @@
-// KEL2FRAM: converts a weight list into Map_Mass records. The dialogue is its only
-// interface; command-line arguments are not read.
+// KEL2FRAM: converts a weight list into Map_Mass records. The dialogue is its interface; of
+// the command line only the word --strict is read (refuse to write a result with warnings or
+// rejected lines).
+#include <algorithm>
+#include <string>
+#include <vector>
+
 #include "kit/kit.h"
+#include "lineio/arguments.h"
 #include "lineio/lineio.h"
 #include "tool/kel2fram.h"
 
-int main() {
+int main(int argc, char** argv) {
   lineio::bind_standard_console();
   kit::reset_reader();
-  return lineio::guarded_run(kel2fram::run_steps);
+  const std::vector<std::string> arguments = lineio::program_arguments(argc, argv);
+  const bool strict = std::find(arguments.begin(), arguments.end(), "--strict") != arguments.end();
+  return lineio::guarded_run([strict] { return kel2fram::run_steps(strict); });
 }
