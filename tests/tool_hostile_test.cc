@@ -111,10 +111,10 @@ TEST_F(HostileRun, FilesWithoutUsableLinesEndEarlyAndWriteNothing) {
       {"binary", bytes("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\x01\0\n") + all_bytes,
        illegal(1) + illegal(2) + illegal(3) + illegal(4), true,
        "; 4 lines rejected (lines 1, 2, 3, 4)"},
-      {"only comments", "' heading\n! remark\n   ! indented remark\n'1 2 3 4\n\t\n", "", false},
+      {"only comments", "' heading\n! remark\n   ! indented remark\n'1 2 3 4\n\t\n", "", false, ""},
       {"only CR characters", "\r\r\r\r", illegal(1), true, "; 1 line rejected (line 1)"},
-      {"only CR LF line ends", "\r\n\r\n\r\n", "", false},
-      {"empty", "", "", false},
+      {"only CR LF line ends", "\r\n\r\n\r\n", "", false, ""},
+      {"empty", "", "", false, ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -167,6 +167,15 @@ TEST_F(HostileRun, LongRecordsAreCutAtTheLineLength) {
                 crlf({" Map_Mass     1       1.000       1.000       1.000   2.0000E+03",
                       " Map_Mass     1       1.000       1.000       1.000   3.0000E+03"}) +
                 kClosing);
+  // What was not read is told.
+  const std::string beyond = " (a line is read up to column 132 only)\r\n";
+  EXPECT_EQ(r.err, "kel2fram: w.txt:2: \"abc\" stands beyond column 132 and is not read" + beyond +
+                       "kel2fram: w.txt:3: \"" + std::string(40, '9') +
+                       "...\" is cut after column 132 and reads as 1e+124" + beyond +
+                       "kel2fram: w.txt: 1 line holds more than 4 numbers (line 3): only the "
+                       "first 4 are read, as the mass and its X, Y and Z\r\n"
+                       "kel2fram: 2 records written to out.txt; 1 line rejected (line 1); 3 "
+                       "warnings\r\n");
 }
 
 TEST_F(HostileRun, TenMegabytesWithoutLineFeedAreOneRecord) {
