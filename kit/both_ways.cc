@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "kit/kit.h"
+#include "kit/operators.h"
 #include "kit/reader_access.h"
 #include "kit/surprises.h"
 
@@ -19,7 +20,7 @@ using namespace detail;
 // A field of a line of kMaxLine characters holds at most this many operands.
 constexpr std::size_t kMostOperands = kMaxLine / 2 + 1;
 
-enum class Op : std::uint8_t { kAdd, kSubtract, kMultiply, kDivide, kPower };
+using Op = Operator;
 
 // How tightly an operator binds under the usual reading.
 int binding(Op op) {
@@ -34,24 +35,6 @@ int binding(Op op) {
       return 3;
   }
   return 0;
-}
-
-// The arithmetic of both readings. A zero divisor gives 0, as the reader has always done, so
-// that a division by zero is told as such and not as a difference of the readings.
-double apply(Op op, double a, double b) {
-  switch (op) {
-    case Op::kAdd:
-      return a + b;
-    case Op::kSubtract:
-      return a - b;
-    case Op::kMultiply:
-      return a * b;
-    case Op::kDivide:
-      return b == 0.0 ? 0.0 : a / b;
-    case Op::kPower:
-      return std::pow(a, b);
-  }
-  return a;
 }
 
 // The usual reading, operand by operand: a run of powers gathered and taken from the right,
@@ -88,19 +71,19 @@ class UsualReading {
     double factor = chain_[powers_ - 1];
     for (std::size_t k = powers_ - 1; k-- > 0;) factor = std::pow(chain_[k], factor);
     powers_ = 0;
-    term_ = has_term_ ? apply(term_op_, term_, factor) : factor;
+    term_ = has_term_ ? apply_operator(term_op_, term_, factor) : factor;
     has_term_ = true;
   }
   void close_term() {
     if (!has_term_) return;
     const double term = !has_sum_ && negative_ ? -term_ : term_;
-    sum_ = has_sum_ ? apply(sum_op_, sum_, term) : term;
+    sum_ = has_sum_ ? apply_operator(sum_op_, sum_, term) : term;
     has_sum_ = true;
     has_term_ = false;
   }
 
   bool negative_;
-  std::array<double, kMostOperands> chain_{};
+  std::array<double, kMostOperands> chain_;  // filled before it is read: not cleared, it is large
   std::size_t powers_ = 0;
   double term_ = 0.0;
   Op term_op_ = Op::kMultiply;
@@ -139,7 +122,7 @@ class Walk {
       Reading next;
       if (!operand(in_function, next)) return false;
       if (o == Op::kDivide && next.read == 0.0) result.zero_division = true;
-      read = apply(o, read, next.read);
+      read = apply_operator(o, read, next.read);
       const int b = binding(o);
       if (previous != 0 && (b > previous || (b == 3 && previous == 3))) {
         result.order_matters = true;
@@ -171,21 +154,6 @@ class Walk {
       if (at > last_ || prc_at(at) != word[k]) return false;
     }
     s.ICUR += static_cast<std::int32_t>(word.size());
-    return true;
-  }
-  // The operators in the reader's order of tries: "*" then a second "*" is the power.
-  bool take_operator(Op& op) {
-    if (take('+')) {
-      op = Op::kAdd;
-    } else if (take('-')) {
-      op = Op::kSubtract;
-    } else if (take('*')) {
-      op = take('*') ? Op::kPower : Op::kMultiply;
-    } else if (take('/')) {
-      op = Op::kDivide;
-    } else {
-      return false;
-    }
     return true;
   }
   // A number or PI through UNSNUM; outside a function's argument also a function.

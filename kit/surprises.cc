@@ -25,8 +25,14 @@ namespace {
 bool is_blank_char(char c) {
   return c == ' ' || c == '\t';
 }
+// Blanks, tabs and commas end an item: one look-up per character.
+constexpr std::array<bool, 256> kEndsItem = [] {
+  std::array<bool, 256> ends{};
+  ends[' '] = ends['\t'] = ends[','] = true;
+  return ends;
+}();
 bool ends_item(char c) {
-  return is_blank_char(c) || c == ',';
+  return kEndsItem[static_cast<unsigned char>(c)];
 }
 bool is_digit(char c) {
   return c >= '0' && c <= '9';
@@ -90,6 +96,34 @@ using namespace detail;
 
 constexpr std::size_t kShownLength = 40;             // longest text shown whole in a message
 constexpr std::string_view kRemarkStarts = "!%*'#";  // a word beginning so ends a line's use
+
+// Whether a numeric field holds an operator: a "*" or "/", or a "+" or "-" after its first
+// character that is not the sign of an exponent.
+bool has_operator(std::string_view field) {
+  for (std::size_t k = 1; k < field.size(); ++k) {
+    const char c = field[k];
+    if (c == '*' || c == '/' || ((c == '+' || c == '-') && field[k - 1] != 'E')) return true;
+  }
+  return false;
+}
+
+// Whether a processed line can hold a decimal comma (a comma directly between two digits) or,
+// with `expressions`, an expression (an operator inside a field: a "*" or "/", or a "+" or
+// "-" after a character of its field other than the E of an exponent). Most lines of numbers
+// hold neither and need not be cut into fields.
+bool may_surprise(std::string_view line, bool expressions) {
+  for (std::size_t k = 1; k < line.size(); ++k) {
+    const char c = line[k];
+    const char before = line[k - 1];
+    if (c == ',') {
+      if (k + 1 < line.size() && is_digit(before) && is_digit(line[k + 1])) return true;
+    } else if (expressions && (c == '*' || c == '/' ||
+                               ((c == '+' || c == '-') && !ends_item(before) && before != 'E'))) {
+      return true;
+    }
+  }
+  return false;
+}
 
 // RAWLIN, the line as written, from 0-based position `begin` of the processed line on.
 std::string_view as_written(std::size_t begin, std::size_t end) {
@@ -225,11 +259,8 @@ void SurpriseLog::check_unusual_line(std::int32_t NPAR, std::span<const std::int
   // item after them is where RDMIX stopped, at a word that ends the line's use.
   const std::string_view line(s.PRCLIN.data() + 1,
                               static_cast<std::size_t>(std::clamp(s.ILAST, 0, kMaxLine)));
-  // A plain line of four numbers between commas alone (1.5,10,20,30) holds no decimal comma.
-  if (s.LPLAIN && NPAR == kWeightLineNumbers && s.ITAIL == 0 &&
-      line.find(' ', line.find_first_not_of(' ')) == std::string_view::npos) {
-    return;
-  }
+  if (NPAR > kWeightLineNumbers) extra_numbers_.add(s.NLINE);
+  if (s.ITAIL == 0 && !may_surprise(line, !s.LPLAIN)) return;
   const std::size_t found = split_items(line, std::span(items_).first(fields + 1));
   if (found < fields) return;  // not the line RDMIX read: nothing to say about it
   const std::span<const Item> items(items_.data(), fields);
@@ -241,17 +272,15 @@ void SurpriseLog::check_unusual_line(std::int32_t NPAR, std::span<const std::int
   }
   check_comma(line, items, VALUE.first(fields));
   if (s.ITAIL != 0) check_beyond_line(items, found > fields, VALUE[fields - 1]);
-  if (NPAR > kWeightLineNumbers) extra_numbers_.add(s.NLINE);
 }
 
 void SurpriseLog::check_expression(const Item& field, double value) {
-  // A field without an operator after its first character is a number.
   const std::string_view text(RDSTATE.PRCLIN.data() + 1 + field.begin, field.end - field.begin);
-  if (text.size() < 2 || text.find_first_of("+-*/", 1) == std::string_view::npos) return;
+  if (!has_operator(text)) return;
   const TwoReadings two = read_both_ways(static_cast<std::int32_t>(field.begin + 1),
                                          static_cast<std::int32_t>(field.end));
   if (!two.ok) return;
-  const std::string written = quoted_text(as_written(field.begin, field.end));
+  const auto written = [&field] { return quoted_text(as_written(field.begin, field.end)); };
   if (readings_differ(value, two.usual) && counted(kOrder)) {
     std::string why;
     if (two.order_matters || !two.sign_applies_last) {
@@ -261,11 +290,11 @@ void SurpriseLog::check_expression(const Item& field, double value) {
       why += why.empty() ? "the" : ", and the";
       why += " leading sign applies to the whole field";
     }
-    tell_line(written + " reads as " + shortest_number(value) + ": " + why + " (usually " +
+    tell_line(written() + " reads as " + shortest_number(value) + ": " + why + " (usually " +
               shortest_number(two.usual) + ")");
   }
   if (two.zero_division && counted(kZeroDivision)) {
-    tell_line(written + " reads as " + shortest_number(value) +
+    tell_line(written() + " reads as " + shortest_number(value) +
               ": a division by zero gives 0 (usually an error)");
   }
 }
