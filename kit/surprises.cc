@@ -97,14 +97,26 @@ using namespace detail;
 constexpr std::size_t kShownLength = 40;             // longest text shown whole in a message
 constexpr std::string_view kRemarkStarts = "!%*'#";  // a word beginning so ends a line's use
 
-// Whether a numeric field holds an operator: a "*" or "/", or a "+" or "-" after its first
-// character that is not the sign of an exponent.
-bool has_operator(std::string_view field) {
+// Whether a numeric field can read otherwise under the usual precedence or divide by zero:
+// it holds an operator (a "*" or "/", or a "+" or "-" after its first character that is not
+// the sign of an exponent), and not only one that joins two numbers the same way in both
+// readings (2.5*2, 10-3, -2*3; but not -2+3, nor a division, nor a function's argument).
+bool needs_second_reading(std::string_view field) {
+  int operators = 0;
+  char last = '\0';
   for (std::size_t k = 1; k < field.size(); ++k) {
     const char c = field[k];
-    if (c == '*' || c == '/' || ((c == '+' || c == '-') && field[k - 1] != 'E')) return true;
+    if (c == '/' || c == '(') return true;
+    if (c == '*') {
+      if (field[k - 1] == '*') continue;  // the second "*" of a power
+    } else if ((c != '+' && c != '-') || field[k - 1] == 'E') {
+      continue;
+    }
+    ++operators;
+    last = c;
   }
-  return false;
+  if (operators == 0) return false;
+  return operators > 1 || (field.front() == '-' && (last == '+' || last == '-'));
 }
 
 // Whether a processed line can hold a decimal comma (a comma directly between two digits) or,
@@ -276,7 +288,7 @@ void SurpriseLog::check_unusual_line(std::int32_t NPAR, std::span<const std::int
 
 void SurpriseLog::check_expression(const Item& field, double value) {
   const std::string_view text(RDSTATE.PRCLIN.data() + 1 + field.begin, field.end - field.begin);
-  if (!has_operator(text)) return;
+  if (!needs_second_reading(text)) return;
   const TwoReadings two = read_both_ways(static_cast<std::int32_t>(field.begin + 1),
                                          static_cast<std::int32_t>(field.end));
   if (!two.ok) return;
