@@ -119,22 +119,27 @@ bool needs_second_reading(std::string_view field) {
   return operators > 1 || (field.front() == '-' && (last == '+' || last == '-'));
 }
 
-// Whether a processed line can hold a decimal comma (a comma directly between two digits) or,
-// with `expressions`, an expression (an operator inside a field: a "*" or "/", or a "+" or
-// "-" after a character of its field other than the E of an exponent). Most lines of numbers
-// hold neither and need not be cut into fields.
+// Whether a processed line can hold a decimal comma (a comma directly between two digits, and
+// a blank between its fields) or, with `expressions`, an expression (an operator inside a
+// field: a "*" or "/", or a "+" or "-" after a character of its field other than the E of an
+// exponent). Most lines of numbers hold neither and need not be cut into fields.
 bool may_surprise(std::string_view line, bool expressions) {
-  for (std::size_t k = 1; k < line.size(); ++k) {
+  bool comma = false;
+  bool blank = false;
+  const std::size_t first = std::min(line.find_first_not_of(' '), line.size());
+  for (std::size_t k = first + 1; k < line.size(); ++k) {
     const char c = line[k];
     const char before = line[k - 1];
     if (c == ',') {
-      if (k + 1 < line.size() && is_digit(before) && is_digit(line[k + 1])) return true;
+      comma = comma || (k + 1 < line.size() && is_digit(before) && is_digit(line[k + 1]));
+    } else if (c == ' ') {
+      blank = true;
     } else if (expressions && (c == '*' || c == '/' ||
                                ((c == '+' || c == '-') && !ends_item(before) && before != 'E'))) {
       return true;
     }
   }
-  return false;
+  return comma && blank;
 }
 
 // RAWLIN, the line as written, from 0-based position `begin` of the processed line on.
