@@ -117,8 +117,9 @@ class SurpriseLog {
  private:
   using Item = detail::LineItem;
 
-  void check_unusual_line(std::int32_t NPAR, std::span<const std::int32_t> ITYPE,
-                          std::span<const double> VALUE);
+  // Kept out of line: the caller's loop over the lines stays small.
+  [[gnu::noinline]] void check_unusual_line(std::int32_t NPAR, std::span<const std::int32_t> ITYPE,
+                                            std::span<const double> VALUE);
   void check_expression(const Item& field, double value);
   void check_comma(std::string_view line, std::span<const Item> fields,
                    std::span<const double> values);
