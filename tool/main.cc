@@ -2,6 +2,8 @@
 // the command line only the word --strict is read (refuse to write a result with warnings or
 // rejected lines).
 #include <algorithm>
+#include <cstdio>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -15,5 +17,12 @@ int main(int argc, char** argv) {
   kit::reset_reader();
   const std::vector<std::string> arguments = lineio::program_arguments(argc, argv);
   const bool strict = std::find(arguments.begin(), arguments.end(), "--strict") != arguments.end();
-  return lineio::guarded_run([strict] { return kel2fram::run_steps(strict); });
+  try {
+    return lineio::guarded_run([strict] { return kel2fram::run_steps(strict); });
+  } catch (const std::bad_alloc&) {
+    // A failed run like any other: the output file keeps its former contents.
+    lineio::abandon_run();
+    std::fputs("kel2fram: not enough memory; the output file is left as it was\r\n", stderr);
+    return lineio::kFailedTransferStatus;
+  }
 }

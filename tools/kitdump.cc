@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <span>
 #include <string>
 #include <string_view>
@@ -116,6 +117,12 @@ int main(int argc, char** argv) {
     return 1;
   }
   int status = 0;
-  const int run_status = lineio::guarded_run([&] { status = dump(arguments[0]); });
-  return run_status != 0 ? run_status : status;
+  try {
+    const int run_status = lineio::guarded_run([&] { status = dump(arguments[0]); });
+    return run_status != 0 ? run_status : status;
+  } catch (const std::bad_alloc&) {
+    lineio::abandon_run();
+    std::fprintf(stderr, "kitdump: %s: not enough memory\n", arguments[0].c_str());
+    return lineio::kFailedTransferStatus;
+  }
 }
