@@ -17,6 +17,8 @@ namespace {
 
 using namespace detail;
 
+constexpr std::int32_t kFunctionMatchLength = 4;
+
 // A field of a line of kMaxLine characters holds at most this many operands.
 constexpr std::size_t kMostOperands = kMaxLine / 2 + 1;
 
@@ -147,15 +149,6 @@ class Walk {
     ++s.ICUR;
     return true;
   }
-  bool take_word(std::string_view word) {
-    ReaderState& s = RDSTATE;
-    for (std::size_t k = 0; k < word.size(); ++k) {
-      const std::int64_t at = static_cast<std::int64_t>(s.ICUR) + static_cast<std::int64_t>(k);
-      if (at > last_ || prc_at(at) != word[k]) return false;
-    }
-    s.ICUR += static_cast<std::int32_t>(word.size());
-    return true;
-  }
   // A number or PI through UNSNUM; outside a function's argument also a function.
   bool operand(bool in_function, Reading& out) {
     if (UNSNUM()) {
@@ -164,14 +157,12 @@ class Walk {
       return true;
     }
     if (in_function) return false;
-    double (*function)(double) = nullptr;
-    if (take_word("SIN(")) {
-      function = [](double x) { return std::sin(x); };
-    } else if (take_word("COS(")) {
-      function = [](double x) { return std::cos(x); };
-    } else {
-      return false;
-    }
+    ReaderState& s = RDSTATE;
+    const std::int32_t match_length = s.NCMTCH;
+    s.NCMTCH = kFunctionMatchLength;  // as FUNCAL matches the names: written in full
+    const Function function = take_function();
+    s.NCMTCH = match_length;
+    if (function == nullptr) return false;
     Reading argument;
     if (!expression(true, argument)) return false;
     out.read = function(argument.read);

@@ -185,14 +185,8 @@ bool FUNCAL() {
   if (at_end_of_line()) return false;
   const std::int32_t start = s.ICUR;
   const MatchLengthScope scope(kFunctionMatchLength);
-  double (*function)(double);
-  if (MATCH("SIN(")) {
-    function = [](double x) { return std::sin(x); };
-  } else if (MATCH("COS(")) {
-    function = [](double x) { return std::cos(x); };
-  } else {
-    return false;
-  }
+  const Function function = take_function();
+  if (function == nullptr) return false;
   const WorkCells cells = WorkCells::save();
   const double saved_value = s.RVALUE;
   // No blanks anywhere inside a function; its argument holds numbers and PI only.

@@ -28,6 +28,17 @@ inline bool take_operator(Operator& op) {
   return true;
 }
 
+using Function = double (*)(double);
+
+// "SIN(" or "COS(" at the cursor, taken through MATCH; the caller has set NCMTCH to 4, so that
+// only the name written in full matches. Answers the function (radians), or nullptr when there
+// is none.
+inline Function take_function() {
+  if (MATCH("SIN(")) return [](double x) { return std::sin(x); };
+  if (MATCH("COS(")) return [](double x) { return std::cos(x); };
+  return nullptr;
+}
+
 // a op b. Division by an operand equal to zero (either sign) gives 0.0, and evaluation goes on.
 inline double apply_operator(Operator op, double a, double b) {
   switch (op) {
