@@ -20,6 +20,7 @@ inline constexpr std::int32_t kMemoryUnit = -4321;    // LUNRD value: read the i
 inline constexpr std::int32_t kNameLength = 32;       // NAMBUF
 inline constexpr std::int32_t kEofStatus = -999;      // ISTAT after an end of file beyond MAXEOF
 inline constexpr std::int32_t kMemoryEndStatus = 91;  // TXTLIN: no further line
+inline constexpr std::size_t kTailLength = 64;        // RAWTAIL
 
 // The reader state. Cell names are the library's own.
 struct ReaderState {
@@ -59,6 +60,19 @@ struct ReaderState {
   bool IACCUM_WIDE = false;
   std::int32_t IDBEG = 0;  // first position of the last UNSINT digit run
   std::int32_t IDEND = 0;  // one past its last position
+
+  // How RDMIX read the last line, for the checks of surprising readings: LPLAIN the
+  // plain-number scanner read it; LCOMMA (set by that scanner) a comma stood right after a
+  // number.
+  bool LPLAIN = false;
+  bool LCOMMA = false;
+
+  // What the last record held beyond NCHLIN, which the line does not take: ITAIL the column
+  // of the first such character that is neither a blank nor a tab (0 when there is none),
+  // RAWTAIL the characters from there on, NTAIL of them.
+  std::int64_t ITAIL = 0;
+  std::array<char, kTailLength> RAWTAIL{};
+  std::int32_t NTAIL = 0;
 
   // The in-memory text read when LUNRD is kMemoryUnit, and its current line: MEMBEG the
   // 1-based position of its first character, MEMEND that of the character that ended it

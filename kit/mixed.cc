@@ -168,9 +168,8 @@ void RDMIX(std::int32_t& NPAR, std::span<std::int32_t> ITYPE, std::span<double> 
   }
   // Never more fields than the caller's arrays hold.
   const std::size_t capacity = std::min({ITYPE.size(), VALUE.size(), TEXT.count()});
-  if (!plain_fields(NPAR, ITYPE, VALUE, TEXT, capacity)) {
-    general_fields(NPAR, ITYPE, VALUE, TEXT, capacity);
-  }
+  RDSTATE.LPLAIN = plain_fields(NPAR, ITYPE, VALUE, TEXT, capacity);
+  if (!RDSTATE.LPLAIN) general_fields(NPAR, ITYPE, VALUE, TEXT, capacity);
 }
 
 void detail::general_fields(std::int32_t& NPAR, std::span<std::int32_t> ITYPE,

@@ -12,6 +12,7 @@
 
 #include "kit/decimal.h"
 #include "kit/kit.h"
+#include "kit/operators.h"
 #include "kit/reader_access.h"
 
 namespace kit {
@@ -106,39 +107,10 @@ bool operand(bool functions_allowed) {
 // One operator and its operand, applied to the running value. There is no precedence:
 // each operator applies to everything on its left.
 bool apply_operator(double& acc, bool functions_allowed) {
-  enum class Op { kAdd, kSubtract, kMultiply, kPower, kDivide };
-  Op op;
-  if (take_char('+')) {
-    op = Op::kAdd;
-  } else if (take_char('-')) {
-    op = Op::kSubtract;
-  } else if (take_char('*')) {
-    op = take_char('*') ? Op::kPower : Op::kMultiply;
-  } else if (take_char('/')) {
-    op = Op::kDivide;
-  } else {
-    return false;
-  }
+  Operator op{};
+  if (!take_operator(op)) return false;
   if (!operand(functions_allowed)) return false;
-  const double x = RDSTATE.RVALUE;
-  switch (op) {
-    case Op::kAdd:
-      acc = acc + x;
-      break;
-    case Op::kSubtract:
-      acc = acc - x;
-      break;
-    case Op::kMultiply:
-      acc = acc * x;
-      break;
-    case Op::kPower:
-      acc = std::pow(acc, x);
-      break;
-    // Division by a zero operand gives 0.0 and evaluation goes on.
-    case Op::kDivide:
-      acc = (x == 0.0) ? 0.0 : acc / x;
-      break;
-  }
+  acc = detail::apply_operator(op, acc, RDSTATE.RVALUE);
   return true;
 }
 
@@ -213,14 +185,8 @@ bool FUNCAL() {
   if (at_end_of_line()) return false;
   const std::int32_t start = s.ICUR;
   const MatchLengthScope scope(kFunctionMatchLength);
-  double (*function)(double);
-  if (MATCH("SIN(")) {
-    function = [](double x) { return std::sin(x); };
-  } else if (MATCH("COS(")) {
-    function = [](double x) { return std::cos(x); };
-  } else {
-    return false;
-  }
+  const Function function = take_function();
+  if (function == nullptr) return false;
   const WorkCells cells = WorkCells::save();
   const double saved_value = s.RVALUE;
   // No blanks anywhere inside a function; its argument holds numbers and PI only.

@@ -57,6 +57,7 @@ bool plain_fields(std::int32_t& NPAR, std::span<std::int32_t> ITYPE, std::span<d
   const char* const last_at = line + last;
   const auto position = [line](const char* q) { return static_cast<std::int32_t>(q - line); };
   std::size_t n = 0;
+  bool comma_after_number = false;  // a comma stood right after a number
   while (n < capacity) {
     // Sign.
     char c = *at;
@@ -117,6 +118,7 @@ bool plain_fields(std::int32_t& NPAR, std::span<std::int32_t> ITYPE, std::span<d
         while (*at == kBlank) ++at;
         if (*at == ',') ++at;
       } else if (c == ',') {
+        comma_after_number = true;
         ++at;
       } else {
         return false;
@@ -157,6 +159,7 @@ bool plain_fields(std::int32_t& NPAR, std::span<std::int32_t> ITYPE, std::span<d
   s.IDEND = idend;
   s.IACCUM_WIDE = iaccum_wide;
   s.RVALUE = rvalue;
+  s.LCOMMA = comma_after_number;
   const std::span<char> texts = TEXT.leading(n);
   std::fill(texts.begin(), texts.end(), kBlank);
   NPAR = static_cast<std::int32_t>(n);

@@ -28,6 +28,38 @@ constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 enum class ReadOutcome { kRecord, kEndOfFile, kError };
 
+// What a record holds beyond NCHLIN is read into RAWTAIL through this.
+lineio::RecordTail record_tail{RDSTATE.RAWTAIL};
+
+// Keeps where the record's tail begins in ITAIL and its length in NTAIL.
+void keep_tail(const lineio::RecordTail& tail) {
+  ReaderState& s = RDSTATE;
+  if (tail.first == std::string_view::npos) {
+    s.ITAIL = 0;
+    return;
+  }
+  s.ITAIL = static_cast<std::int64_t>(tail.first) + 1;
+  s.NTAIL = static_cast<std::int32_t>(tail.length);
+}
+
+// The current line of the in-memory text beyond NCHLIN, as a record read from a unit gives it.
+void keep_memory_tail() {
+  const ReaderState& s = RDSTATE;
+  const std::string_view text = s.MEMTXT;
+  const auto begin = static_cast<std::size_t>(std::max(s.MEMBEG - 1, 0));
+  const std::size_t end =
+      std::min(static_cast<std::size_t>(std::max(s.MEMEND - 1, 0)), text.size());
+  std::string_view line = begin < end ? text.substr(begin, end - begin) : std::string_view{};
+  // As TXTLIN takes it: a CR before the line feed, or ending the text, is not part of it.
+  if ((end == text.size() || text[end] == kLineFeed) && line.ends_with(kCarriageReturn)) {
+    line.remove_suffix(1);
+  }
+  record_tail.first = std::string_view::npos;
+  const auto nch = static_cast<std::size_t>(line_length());
+  if (line.size() > nch) lineio::keep_tail(record_tail, line.substr(nch), nch);
+  keep_tail(record_tail);
+}
+
 // One record into RAWLIN positions 1..NCHLIN, blank padded. `filled` gets the number of
 // positions the record filled (beyond them only padding), `code` the error code.
 ReadOutcome read_raw_record(std::int32_t& filled, std::int32_t& code) {
@@ -37,10 +69,14 @@ ReadOutcome read_raw_record(std::int32_t& filled, std::int32_t& code) {
   if (s.LUNRD < 0) {
     std::int32_t status = 0;
     TXTLIN(line, line_length(), status);
-    return status == kMemoryEndStatus ? ReadOutcome::kEndOfFile : ReadOutcome::kRecord;
+    if (status == kMemoryEndStatus) return ReadOutcome::kEndOfFile;
+    keep_memory_tail();
+    return ReadOutcome::kRecord;
   }
   std::size_t length = 0;
-  const int rc = lineio::read_record(s.LUNRD == 0 ? kConsoleIn : s.LUNRD, line, &length);
+  const int rc =
+      lineio::read_record(s.LUNRD == 0 ? kConsoleIn : s.LUNRD, line, &length, &record_tail);
+  keep_tail(record_tail);
   filled = static_cast<std::int32_t>(std::min(length, line.size()));
   if (rc == 0) return ReadOutcome::kRecord;
   if (rc < 0) return ReadOutcome::kEndOfFile;
@@ -221,7 +257,10 @@ void RDLINE() {
       case ReadOutcome::kRecord:
         break;
     }
-    ECHOLN(std::string_view(s.RAWLIN.data() + 1, static_cast<std::size_t>(nch)), s.LUNECH);
+    // Echoed when an echo unit is set (tested here, so that a run without echo makes no call).
+    if (s.LUNECH >= 0) {
+      ECHOLN(std::string_view(s.RAWLIN.data() + 1, static_cast<std::size_t>(nch)), s.LUNECH);
+    }
     if (raw_at(1) == s.CMTCHR) continue;
     set_raw(nch + 1, kEndMark);
     std::int32_t p = 1;

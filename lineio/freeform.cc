@@ -164,12 +164,14 @@ std::size_t scan_reals(std::string_view rest, std::span<double> values, std::siz
 
 }  // namespace
 
-void read_reals(std::int32_t unit, std::span<double> values) {
+void read_reals(std::int32_t unit, std::span<double> values, std::string* typed) {
   std::string line;  // a whole answer, whatever its length
   std::size_t got = 0;
   bool after_separator = true;  // a comma now would stand for an empty item
+  if (typed != nullptr) typed->clear();
   while (got < values.size()) {
     read_whole_line(unit, line);
+    if (typed != nullptr) *typed += line + '\n';
     got = scan_reals(line, values, got, after_separator, unit);
   }
 }

@@ -176,7 +176,23 @@ inline constexpr int kEndOfFile = -1;
 // feed still counts, and a byte-order mark before a file's first line is skipped.
 // full_length, when given, receives the line's whole length, also beyond text.size().
 // Answers 0, kEndOfFile, or a positive error code. Never ends the run (the reader's reads).
-int read_record(std::int32_t unit, std::span<char> text, std::size_t* full_length = nullptr);
+// tail, when given, receives what the line holds beyond text.size() (see RecordTail).
+struct RecordTail;
+int read_record(std::int32_t unit, std::span<char> text, std::size_t* full_length = nullptr,
+                RecordTail* tail = nullptr);
+
+// The part of a line beyond the characters a read takes, for telling the reader that they were
+// not read: `first` the 0-based position in the line of the first of them that is neither a
+// blank nor a tab (npos when there is none), and the characters from there on, as many as
+// `chars` holds, in its first `length` places (`length` is meaningless when `first` is npos).
+struct RecordTail {
+  std::span<char> chars;
+  std::size_t first = std::string_view::npos;
+  std::size_t length = 0;
+};
+// Adds characters of a line beyond what a read takes to its tail: `beyond` starts at
+// `position` of the line; blanks and tabs before the first other character are passed over.
+void keep_tail(RecordTail& tail, std::string_view beyond, std::size_t position);
 
 // The program's own reads: like read_record, but an end of file or an error ends the run.
 void read_text(std::int32_t unit, std::span<char> text, std::size_t* full_length = nullptr);
@@ -188,8 +204,9 @@ void read_whole_line(std::int32_t unit, std::string& line);
 std::int32_t read_integer(std::string_view text, std::int32_t current, std::int32_t unit);
 
 // Free form: values.size() reals from the unit, reading further lines while values are
-// missing. An empty item between commas leaves that value as it was.
-void read_reals(std::int32_t unit, std::span<double> values);
+// missing. An empty item between commas leaves that value as it was. typed, when given,
+// receives the lines read, each followed by a line feed.
+void read_reals(std::int32_t unit, std::span<double> values, std::string* typed = nullptr);
 // Free form: reals from one line of text into values, in order; answers how many were given
 // (an empty item counts; fewer than values.size() leaves the rest as they were). A malformed
 // item ends the run, naming `unit`.

@@ -328,15 +328,33 @@ int read_pieces(std::int32_t unit, Store&& store, bool& ends_in_cr) {
 
 }  // namespace
 
-int read_record(std::int32_t unit, std::span<char> text, std::size_t* full_length) {
+void keep_tail(RecordTail& tail, std::string_view beyond, std::size_t position) {
+  std::size_t k = 0;
+  if (tail.first == std::string_view::npos) {
+    while (k < beyond.size() && (beyond[k] == ' ' || beyond[k] == '\t')) ++k;
+    if (k == beyond.size()) return;
+    tail.first = position + k;
+    tail.length = 0;
+  }
+  const std::size_t n = std::min(beyond.size() - k, tail.chars.size() - tail.length);
+  std::copy_n(beyond.data() + k, n, tail.chars.data() + tail.length);
+  tail.length += n;
+}
+
+int read_record(std::int32_t unit, std::span<char> text, std::size_t* full_length,
+                RecordTail* tail) {
   std::size_t copied = 0;    // characters placed in text
   std::size_t line_len = 0;  // characters of the line
   bool ends_in_cr = false;
+  if (tail != nullptr) tail->first = std::string_view::npos;
   const int status = read_pieces(
       unit,
       [&](std::string_view piece) {
         const std::size_t take = std::min(piece.size(), text.size() - copied);
         std::copy_n(piece.data(), take, text.data() + copied);
+        if (tail != nullptr && take < piece.size()) {
+          keep_tail(*tail, piece.substr(take), line_len + take);
+        }
         copied += take;
         line_len += piece.size();
       },
@@ -345,6 +363,14 @@ int read_record(std::int32_t unit, std::span<char> text, std::size_t* full_lengt
   if (ends_in_cr) {
     --line_len;
     copied = std::min(copied, line_len);
+    // The CR that ends the line is no character of it.
+    if (tail != nullptr && tail->first != std::string_view::npos) {
+      if (tail->first >= line_len) {
+        tail->first = std::string_view::npos;
+      } else {
+        tail->length = std::min(tail->length, line_len - tail->first);
+      }
+    }
   }
   std::fill(text.begin() + static_cast<std::ptrdiff_t>(copied), text.end(), ' ');
   if (full_length != nullptr) *full_length = line_len;

@@ -63,7 +63,7 @@ TEST_F(DialogueRun, CompleteDialogueIsByteExact) {
   const std::string expected =
       kAskInput + kAskOutput + kAskUnit + kAskSpread + kAskX + kRangeX + kAskY + kAskZ + kNotice;
   EXPECT_EQ(after_banner(r.out).substr(0, expected.size()), expected);
-  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.err, "kel2fram: 1 record written to out.txt; 0 warnings\r\n");
 }
 
 TEST_F(DialogueRun, MissingInputFileIsAskedForAgain) {
@@ -98,7 +98,7 @@ TEST_F(DialogueRun, FileNamesLongerThanAnAnswerAreRefused) {
   const std::string expected = kAskInput + " Nonexisting file :" + shown + kAskInput + kAskOutput +
                                " Cannot write file :" + shown + kAskOutput + kAskUnit;
   EXPECT_EQ(after_banner(r.out).substr(0, expected.size()), expected);
-  EXPECT_EQ(r.err, why + why);
+  EXPECT_EQ(r.err, why + why + "kel2fram: 1 record written to out.txt; 0 warnings\r\n");
   EXPECT_TRUE(std::filesystem::is_empty(dir.file(folder)));
 }
 

@@ -102,17 +102,19 @@ TEST_F(HostileRun, FilesWithoutUsableLinesEndEarlyAndWriteNothing) {
     std::string weights;
     std::string messages;  // console between the processing notice and the end
     bool rejected;         // lines were read but none used
+    std::string counts;    // the rejected lines on standard error
   };
   std::string all_bytes;
   for (int c = 11; c < 256; ++c) all_bytes += static_cast<char>(c);
   const Case cases[] = {
       // A picture header and raw bytes: each line is one word no number test takes.
       {"binary", bytes("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\x01\0\n") + all_bytes,
-       illegal(1) + illegal(2) + illegal(3) + illegal(4), true},
-      {"only comments", "' heading\n! remark\n   ! indented remark\n'1 2 3 4\n\t\n", "", false},
-      {"only CR characters", "\r\r\r\r", illegal(1), true},
-      {"only CR LF line ends", "\r\n\r\n\r\n", "", false},
-      {"empty", "", "", false},
+       illegal(1) + illegal(2) + illegal(3) + illegal(4), true,
+       "; 4 lines rejected (lines 1, 2, 3, 4)"},
+      {"only comments", "' heading\n! remark\n   ! indented remark\n'1 2 3 4\n\t\n", "", false, ""},
+      {"only CR characters", "\r\r\r\r", illegal(1), true, "; 1 line rejected (line 1)"},
+      {"only CR LF line ends", "\r\n\r\n\r\n", "", false, ""},
+      {"empty", "", "", false, ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -125,7 +127,7 @@ TEST_F(HostileRun, FilesWithoutUsableLinesEndEarlyAndWriteNothing) {
     EXPECT_EQ(r.err, std::string("kel2fram: no mass kept: ") +
                          (c.rejected ? "every line of the weight list was rejected"
                                      : "the weight list has no line with mass data") +
-                         "; the output file is left as it was\r\n");
+                         "; the output file is left as it was" + c.counts + "; 0 warnings\r\n");
   }
 }
 
@@ -165,6 +167,15 @@ TEST_F(HostileRun, LongRecordsAreCutAtTheLineLength) {
                 crlf({" Map_Mass     1       1.000       1.000       1.000   2.0000E+03",
                       " Map_Mass     1       1.000       1.000       1.000   3.0000E+03"}) +
                 kClosing);
+  // What was not read is told.
+  const std::string beyond = " (a line is read up to column 132 only)\r\n";
+  EXPECT_EQ(r.err, "kel2fram: w.txt:2: \"abc\" stands beyond column 132 and is not read" + beyond +
+                       "kel2fram: w.txt:3: \"" + std::string(40, '9') +
+                       "...\" is cut after column 132 and reads as 1e+124" + beyond +
+                       "kel2fram: w.txt: 1 line holds more than 4 numbers (line 3): only the "
+                       "first 4 are read, as the mass and its X, Y and Z\r\n"
+                       "kel2fram: 2 records written to out.txt; 1 line rejected (line 1); 3 "
+                       "warnings\r\n");
 }
 
 TEST_F(HostileRun, TenMegabytesWithoutLineFeedAreOneRecord) {
@@ -186,13 +197,13 @@ TEST_F(HostileRun, OverflowsAndZerosInNumbers) {
   struct Case {
     const char* weights;
     std::string answers, total13, centre36;
-    std::vector<std::string> records;
-    std::string refusal;  // a result that cannot be written faithfully: nothing is
+    std::vector<std::string> records;  // none: the result cannot be written faithfully
+    std::string err;
   };
   // A 130-character expression: 10 and 64 times "+1".
   std::string expression = "10";
   for (int k = 0; k < 64; ++k) expression += "+1";
-  const std::string left = "; the output file is left as it was\r\n";
+  const std::string left = "; the output file is left as it was; 0 warnings\r\n";
   const Case cases[] = {
       // 1E9999 is infinite; the centre of gravity is then infinity over infinity.
       {"1E9999 1 2 3\n",
@@ -246,7 +257,10 @@ TEST_F(HostileRun, OverflowsAndZerosInNumbers) {
        "       0.000       0.000       0.000",
        {" Map_Mass     1       1.000       2.000       3.000   0.0000E+00",
         " Map_Mass     1       4.000       5.000       6.000   0.0000E+00"},
-       ""},
+       "kel2fram: w.txt:2: \"1/0\" reads as 0: a division by zero gives 0 (usually an error)\r\n"
+       "kel2fram: the kept masses sum to exactly 0 kg: their centre of gravity is undefined and "
+       "is shown as 0, 0, 0\r\n"
+       "kel2fram: 2 records written to out.txt; 2 warnings\r\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.weights);
@@ -257,12 +271,12 @@ TEST_F(HostileRun, OverflowsAndZerosInNumbers) {
     const std::string kept =
         "     " + std::to_string(std::count(weights.begin(), weights.end(), '\n'));
     const std::string block = report(kept, c.total13, c.centre36);
-    EXPECT_EQ(r.err, c.refusal);
+    EXPECT_EQ(r.err, c.err);
     EXPECT_NE(r.out.find("#  Center of Gravity:" + c.centre36 + "\r\n"), std::string::npos);
     if (c.answers == kDefaultAnswers) {
       EXPECT_EQ(after_banner(r.out), kDialogue + block);
     }
-    if (c.refusal.empty()) {
+    if (!c.records.empty()) {
       EXPECT_EQ(r.status, 0);
       EXPECT_EQ(dir.read("out.txt"), block + crlf(c.records) + kClosing);
     } else {

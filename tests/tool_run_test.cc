@@ -86,7 +86,8 @@ TEST_F(FullRun, WorkedExampleIsByteExact) {
   file.push_back("#");
   file.push_back(kEnd);
   EXPECT_EQ(output(), crlf(file));
-  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.err,
+            "kel2fram: 2 records written to out.txt; 1 line rejected (line 3); 0 warnings\r\n");
 }
 
 TEST_F(FullRun, KilogramsAreTakenAsGiven) {
@@ -214,16 +215,17 @@ TEST_F(FullRun, ZeroTotalMassGivesCentreAtOrigin) {
 
 TEST_F(FullRun, EarlyEndsLeaveAnExistingOutputFileUntouched) {
   struct Case {
-    std::string weights, answers, why;
+    std::string weights, answers, why, counts;
   };
   const Case cases[] = {
-      {"", "\n\n\n\n\n", "the weight list has no line with mass data"},
-      {"' only a comment\n2 1 1\nabc\n", "\n\n\n\n\n",
-       "every line of the weight list was rejected"},
+      {"", "\n\n\n\n\n", "the weight list has no line with mass data", "; 0 warnings"},
+      {"' only a comment\n2 1 1\nabc\n", "\n\n\n\n\n", "every line of the weight list was rejected",
+       "; 2 lines rejected (lines 2, 3); 0 warnings"},
       {"1 0 0 0\n2 1 1 1\n", "\n\ny\n5 -5\n\n\n",
        "every mass lies outside the ranges (the X range is empty: its minimum 5 is above its "
-       "maximum -5)"},
-      {"1 0 0 0\n", "\n\n\n\ny\n1 2\n", "every mass lies outside the ranges"},
+       "maximum -5)",
+       "; 0 warnings"},
+      {"1 0 0 0\n", "\n\n\n\ny\n1 2\n", "every mass lies outside the ranges", "; 0 warnings"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.weights);
@@ -231,8 +233,8 @@ TEST_F(FullRun, EarlyEndsLeaveAnExistingOutputFileUntouched) {
       if (former) dir.write("out.txt", "former contents\n");
       const auto r = run(c.weights, "w.txt\nout.txt\n" + c.answers);
       EXPECT_EQ(r.status, 1);
-      EXPECT_EQ(r.err,
-                "kel2fram: no mass kept: " + c.why + "; the output file is left as it was\r\n");
+      EXPECT_EQ(r.err, "kel2fram: no mass kept: " + c.why + "; the output file is left as it was" +
+                           c.counts + "\r\n");
       // An existing file keeps its contents; a new one is not made.
       if (former) {
         EXPECT_EQ(output(), "former contents\n");
@@ -260,7 +262,7 @@ TEST_F(FullRun, ReaderFailureEndsEarlyAndLeavesTheOutputFileUntouched) {
       crlf({"", " *** ERROR DURING READING OF LINE     1  ON UNIT  88", "     IOSTAT =   5"}));
   EXPECT_EQ(r.err,
             "kel2fram: the weight list could not be read to its end; the output file is left as "
-            "it was\r\n");
+            "it was; 0 warnings\r\n");
   EXPECT_EQ(output(), "former contents\n");
 }
 

@@ -127,7 +127,7 @@ TEST_F(SafeOutput, TargetsAreWrittenAsWhatTheyAre) {
   // A device is written directly.
   const RunResult r = shell("exec \"$0\"", answers("w.txt", "/dev/null"));
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.err, "kel2fram: 1 record written to /dev/null; 0 warnings\r\n");
 }
 
 TEST_F(SafeOutput, SignalsAndLimitsLeaveTheFormerFile) {
@@ -142,7 +142,8 @@ TEST_F(SafeOutput, SignalsAndLimitsLeaveTheFormerFile) {
   };
   const Case cases[] = {
       {"an ignored hang-up stays ignored",
-       "trap '' HUP; " + slow_list + "(sleep 0.3; kill -HUP $$) & exec \"$0\"", 0, true, ""},
+       "trap '' HUP; " + slow_list + "(sleep 0.3; kill -HUP $$) & exec \"$0\"", 0, true,
+       "kel2fram: 2 records written to out.txt; 0 warnings\r\n"},
       {"a hang-up ends the run", slow_list + "(sleep 0.3; kill -HUP $$) & exec \"$0\"", 128 + 1,
        false, ""},
       {"a kill leaves no file behind", slow_list + "(sleep 0.3; kill -KILL $$) & exec \"$0\"",
@@ -296,7 +297,7 @@ TEST_F(SafeOutput, ADropBoxFolderIsWrittenDurablyWithStatusZero) {
     const RunResult tool = shell(kAsNobody + "\"$0\"", answers("w.txt", "drop/out.txt"));
     const RunResult plot = shell(kAsNobody + MASSPLOT_EXE " m.txt drop/m.svg", "");
     EXPECT_EQ(tool.status + plot.status, 0);
-    EXPECT_EQ(tool.err + plot.err, "");
+    EXPECT_EQ(tool.err + plot.err, "kel2fram: 1 record written to drop/out.txt; 0 warnings\r\n");
   }
   EXPECT_EQ(dir.read("drop/out.txt"), expected);
   EXPECT_TRUE(dir.read("drop/m.svg").ends_with("</svg>\r\n"));

@@ -193,7 +193,9 @@ void ask_range(const Answers& answers, std::size_t axis, RunSettings& s) {
     std::array<double, 2> bounds{s.min[axis], s.max[axis]};
     if (!answers[q] && !lineio::answers_typed()) {
       lineio::next_line_answers(name_of(q), false);
-      lineio::read_reals(kConsoleIn, bounds);
+      std::string typed;
+      lineio::read_reals(kConsoleIn, bounds, &typed);
+      check_range_answer(axis, typed, bounds);
     } else {
       std::string line;
       const bool given = take_line(answers, q, line);
@@ -208,6 +210,7 @@ void ask_range(const Answers& answers, std::size_t axis, RunSettings& s) {
         lineio::put_line(kConsoleOut, slip.what());
         continue;
       }
+      check_range_answer(axis, line + '\n', bounds);
     }
     s.min[axis] = bounds[0];
     s.max[axis] = bounds[1];
@@ -239,6 +242,7 @@ void run_dialogue(RunSettings& s, const Answers& answers) {
   // 3: the mass unit; only an answer beginning with K (either case) selects kilograms.
   PROMPT(kConsoleOut, kAskUnit);
   take_answer(answers, Question::unit, s.answer);
+  check_unit_answer(s.answer);
   s.unit = MassUnit::tonnes;
   if (!blank_only(s.answer)) {
     kit::UPCASE(s.answer);
@@ -248,6 +252,7 @@ void run_dialogue(RunSettings& s, const Answers& answers) {
 
   // 4: the spread count, taken as given.
   ask_spread(answers, s);
+  check_spread_answer(s.spread);
 
   // 5 to 7: the ranges. A minimum above the maximum is kept as given.
   for (std::size_t axis = 0; axis < 3; ++axis) {
@@ -255,6 +260,7 @@ void run_dialogue(RunSettings& s, const Answers& answers) {
     s.max[axis] = kDefaultMax;
     PROMPT(kConsoleOut, kAskSkip[axis]);
     take_answer(answers, skip_question(axis), s.answer);
+    check_skip_answer(axis, s.answer);
     if (blank_only(s.answer)) continue;
     kit::UPCASE(s.answer);
     if (s.answer[0] != 'Y') continue;

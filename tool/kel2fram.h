@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "kit/surprises.h"
 #include "lineio/lineio.h"
 
 namespace kel2fram {
@@ -119,6 +120,7 @@ struct Totals {
   double skipped_weight = 0.0;
   double total_mass = 0.0;
   std::array<double, 3> moment{0.0, 0.0, 0.0};
+  kit::LineTally rejected;  // lines left out, by the line numbers an editor shows
   // Every kept coordinate is finite and below 10^6 in magnitude and every kept mass finite,
   // so that each record can be written as it is (known only after processing).
   bool ordinary_values = false;
@@ -147,6 +149,26 @@ Processed process_weight_data(const RunSettings& settings, MassTable& table, Tot
 
 // Every line the program writes on standard error starts so.
 inline constexpr std::string_view kNoticePrefix = "kel2fram: ";
+
+// ---- Warnings: readings that differ from what a list or an answer looks like ---------------
+
+// The run's log of them on standard error.
+kit::SurpriseLog& surprise_log();
+// The dialogue's answers, each checked as typed right after it was read.
+void check_unit_answer(const Text& answer);
+void check_skip_answer(std::size_t axis, const Text& answer);
+// A range answer as typed (its lines, each ended by a line feed) against the bounds read from it.
+void check_range_answer(std::size_t axis, std::string_view typed, std::span<const double> bounds);
+void check_spread_answer(std::int32_t spread);
+
+// The line that ends every run that got through the processing: `outcome` (what was written,
+// or why nothing was, from the notice prefix on), then the rejected lines and the warnings.
+std::string run_summary(std::string_view outcome, const Totals& totals);
+// The outcome of a run that wrote its result: "kel2fram: 2 records written to out.txt".
+std::string records_written(const RunSettings& settings, const Totals& totals);
+inline constexpr std::string_view kStrictRefusal =
+    "nothing written: --strict refuses a list or answers with warnings or rejected lines; the "
+    "output file is left as it was";
 
 // ---- Checks before the output file is written ------------------------------------------------
 

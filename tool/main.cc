@@ -2,6 +2,8 @@
 // command line can answer its questions beforehand.
 #include <cstdio>
 #include <new>
+#include <string>
+#include <vector>
 
 #include "kit/kit.h"
 #include "lineio/arguments.h"

@@ -14,12 +14,18 @@ namespace {
 using lineio::Line;
 
 constexpr std::int32_t kTextField = 3;
+constexpr std::int32_t kLineCount = 9;  // GETPAR: records read, the line number an editor shows
 constexpr std::string_view kNotice = "       Processing Weight Data ... ";
 
 // The line fields, reserved once.
 std::array<std::int32_t, kFieldCount> field_type;
 std::array<double, kFieldCount> field_value;
 std::array<char, kFieldCount * kFieldTextLength> field_text;
+
+std::string_view trimmed_name(const Text& name) {
+  const std::string_view text(name.data(), name.size());
+  return text.substr(0, static_cast<std::size_t>(LENTRM(text)));
+}
 
 bool outside(const RunSettings& s, double x, double y, double z) {
   return x < s.min[0] || x > s.max[0] || y < s.min[1] || y > s.max[1] || z < s.min[2] ||
@@ -47,6 +53,8 @@ Processed process_weight_data(const RunSettings& s, MassTable& table, Totals& t)
   t = Totals{};
   t.ordinary_values = true;
   table.clear();
+  kit::SurpriseLog& log = surprise_log();
+  log.name_file(trimmed_name(s.input_name));
   const kit::TextArray texts(field_text, kFieldTextLength);
   std::int32_t npar = 0;
   for (;;) {
@@ -60,13 +68,16 @@ Processed process_weight_data(const RunSettings& s, MassTable& table, Totals& t)
     if (std::any_of(field_type.begin(), field_type.begin() + static_cast<std::ptrdiff_t>(used),
                     [](std::int32_t type) { return type == kTextField; })) {
       lineio::put(kConsoleOut, Line().lit(" Illegal character in line").i(t.lines, 7));
+      t.rejected.add(kit::GETPAR(kLineCount));
       continue;
     }
     if (npar < 4) {
       lineio::put(kConsoleOut,
                   Line().lit(" Too few parameters, (").i(npar, 2).lit(" ), on line").i(t.lines, 7));
+      t.rejected.add(kit::GETPAR(kLineCount));
       continue;
     }
+    log.check_line(npar, field_type, field_value);
 
     const double mass = s.unit_factor * field_value[0];
     const double x = field_value[1];

@@ -1,5 +1,8 @@
 // One run: dialogue, processing, report, and the close of the output file.
+#include <string>
+
 #include "kit/kit.h"
+#include "kit/surprises.h"
 #include "lineio/lineio.h"
 #include "tool/kel2fram.h"
 
@@ -14,10 +17,25 @@ MassTable& mass_table() {
   return table;
 }
 
+// Ends the run early: the output file keeps what it had (or is not made), and the last line on
+// standard error says why, with the rejected lines and the warnings.
+int end_early(std::string_view why, int status) {
+  lineio::discard_unit(kOutputUnit);
+  surprise_log().finish();
+  lineio::notice(run_summary(why, totals));
+  return status;
+}
+
 }  // namespace
+
+kit::SurpriseLog& surprise_log() {
+  static kit::SurpriseLog log;
+  return log;
+}
 
 int run_steps(const CommandLine& command) {
   settings = command.settings;
+  surprise_log().start(kNoticePrefix);
   write_banner();
   run_dialogue(settings, command.answers);
   MassTable& table = mass_table();
@@ -26,29 +44,34 @@ int run_steps(const CommandLine& command) {
   // not exist is not made.
   switch (process_weight_data(settings, table, totals)) {
     case Processed::reader_failed:
-      lineio::discard_unit(kOutputUnit);
-      lineio::notice(std::string(kNoticePrefix) +
-                     "the weight list could not be read to its end; the output file is left "
-                     "as it was");
-      return kFailed;
+      return end_early(std::string(kNoticePrefix) +
+                           "the weight list could not be read to its end; the output file is left "
+                           "as it was",
+                       kFailed);
     case Processed::nothing_kept:
-      lineio::discard_unit(kOutputUnit);
-      lineio::notice(why_nothing_kept(settings, totals));
-      return kNothingWritten;
+      return end_early(why_nothing_kept(settings, totals), kNothingWritten);
     case Processed::kept:
       break;
   }
+  if (totals.total_mass == 0.0) {
+    surprise_log().tell(
+        "the kept masses sum to exactly 0 kg: their centre of gravity is undefined and is shown "
+        "as 0, 0, 0");
+  }
+  if (settings.strict && (surprise_log().count() > 0 || totals.rejected.count() > 0)) {
+    return end_early(std::string(kNoticePrefix) + std::string(kStrictRefusal), kNothingWritten);
+  }
   if (const std::string problem = first_unwritable(settings, table, totals); !problem.empty()) {
-    lineio::discard_unit(kOutputUnit);
     write_report(settings, table, totals, false);
-    lineio::notice(problem);
-    return kNothingWritten;
+    return end_early(problem, kNothingWritten);
   }
   write_report(settings, table, totals);
   // The console is written before the file takes its new contents: a console that cannot
   // be written fails the run with the file as it was.
   lineio::flush_console();
   lineio::close_unit(kOutputUnit);
+  surprise_log().finish();
+  lineio::notice(run_summary(records_written(settings, totals), totals));
   return kWritten;
 }
 

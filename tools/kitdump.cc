@@ -4,7 +4,8 @@
 // call reports a failure. Stops after the line "-1" at the end of the data.
 // "kitdump --help" prints the usage on standard output, "kitdump --version" its version; a file
 // that cannot be opened gives one line on standard error naming the file and the reason, and
-// status 1.
+// status 1. Readings that differ from what a line looks like are told on standard error, as
+// kel2fram tells them.
 #include <array>
 #include <cstdint>
 #include <cstdio>
@@ -16,6 +17,7 @@
 #include <vector>
 
 #include "kit/kit.h"
+#include "kit/surprises.h"
 #include "lineio/arguments.h"
 #include "lineio/lineio.h"
 #include "lineio/version.h"
@@ -33,7 +35,10 @@ constexpr const char* kUsage =
     "Reads the weight list FILE as kel2fram does and prints, for each line read (comment\n"
     "and blank lines are skipped), the number of fields and then each field as\n"
     "TYPE:VALUE:TEXT, where TYPE is 1 (whole number), 2 (real number or expression) or\n"
-    "3 (word, which rejects the line). A last line -1 marks the end of the list.\n";
+    "3 (word, which rejects the line). A last line -1 marks the end of the list.\n"
+    "Fields that read otherwise than they look (an expression read left to right, a\n"
+    "division by zero, a decimal comma, characters beyond column 132, more than four\n"
+    "numbers) are told on standard error, as kel2fram tells them.\n";
 
 std::string_view trim_right(std::string_view text) {
   const std::size_t end = text.find_last_not_of(' ');
@@ -65,6 +70,8 @@ int dump(const std::string& file_name) {
   static std::array<double, kFields> value{};
   static std::array<char, kFields * kTextLength> text_chars{};
   const kit::TextArray text(text_chars, kTextLength);
+  static kit::SurpriseLog surprises;
+  surprises.start("kitdump: ", file_name);
   std::string line;
   line.reserve(kFields * (kTextLength + 32));
   std::int32_t npar = 0;
@@ -90,7 +97,9 @@ int dump(const std::string& file_name) {
     }
     lineio::put_line(kConsole, line);
     if (npar == -1) break;
+    if (npar > 0) surprises.check_line(npar, itype, value);
   }
+  surprises.finish();
   return 0;
 }
 

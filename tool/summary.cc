@@ -1,0 +1,32 @@
+// The last line of a run on standard error: what was written, or why nothing was, the lines
+// left out and the count of warnings, so that a run that wrote 200,000 records never looks
+// like one that wrote none.
+#include <string>
+#include <string_view>
+
+#include "tool/kel2fram.h"
+
+namespace kel2fram {
+
+std::string records_written(const RunSettings& s, const Totals& t) {
+  const std::string_view name(s.output_name.data(), s.output_name.size());
+  std::string line(kNoticePrefix);
+  line += std::to_string(t.kept);
+  line += t.kept == 1 ? " record written to " : " records written to ";
+  line += name.substr(0, static_cast<std::size_t>(LENTRM(name)));
+  return line;
+}
+
+std::string run_summary(std::string_view outcome, const Totals& t) {
+  std::string line(outcome);
+  if (t.rejected.count() > 0) {
+    line += "; " + std::to_string(t.rejected.count());
+    line += t.rejected.count() == 1 ? " line rejected (" : " lines rejected (";
+    line += t.rejected.listed() + ")";
+  }
+  const std::int64_t warnings = surprise_log().count();
+  line += "; " + std::to_string(warnings) + (warnings == 1 ? " warning" : " warnings");
+  return line;
+}
+
+}  // namespace kel2fram
