@@ -1,7 +1,8 @@
 // The command-line arguments on Windows: the wide command line, split by the system's own
 // rules and turned into UTF-8 once, so that no name passes through the ANSI code page.
-#include <shellapi.h>
 #include <windows.h>
+// After windows.h, whose declarations it uses.
+#include <shellapi.h>
 
 #include <climits>
 #include <span>
