@@ -1,11 +1,13 @@
 // The console dialogue: banner, the seven questions, and the opening of both files.
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <string>
 #include <string_view>
 
 #include "kit/kit.h"
 #include "lineio/lineio.h"
+#include "lineio/text_encoding.h"
 #include "tool/kel2fram.h"
 
 namespace kel2fram {
@@ -51,31 +53,57 @@ bool blank_only(const Text& text) {
   return std::all_of(text.begin(), text.end(), [](char c) { return c == ' '; });
 }
 
+// A file name as the dialogue holds it: 256 characters (not bytes: a letter beyond ASCII
+// takes two to four), padded with blanks.
+std::string_view view(const NameText& name) {
+  const std::string_view all(name.data(), name.size());
+  return all.substr(0, lineio::bytes_of_characters(all, kTextLength));
+}
+
 // Opens a named file on a unit silently; answers the error flag.
-std::int32_t open_named(const Text& name, std::int32_t unit, std::int32_t status) {
+std::int32_t open_named(std::string_view name, std::int32_t unit, std::int32_t status) {
   std::int32_t flag = 0;
-  kit::OPNFIL(view(name), unit, status, 10, 1, 0, 0, -1, -kConsoleOut, flag);
+  kit::OPNFIL(name, unit, status, 10, 1, 0, 0, -1, -kConsoleOut, flag);
   return flag;
+}
+
+// Why a named file did not open, on standard error beside the console's message; nothing
+// for a missing input file, which the message itself says.
+void explain_refusal(std::string_view name, std::int32_t flag, bool must_exist) {
+  const int code = -flag;
+  if (must_exist && code == ENOENT) return;
+  const std::size_t end = name.find_last_not_of(' ');
+  if (end == std::string_view::npos) {
+    lineio::notice(std::string(kNoticePrefix) + "the answer names no file");
+    return;
+  }
+  lineio::notice(std::string(kNoticePrefix) + std::string(name.substr(0, end + 1)) + ": " +
+                 lineio::describe_error(code));
 }
 
 // Asks for a file until one opens; a failure shows the message and the whole name as read.
 // A name longer than the answer holds is refused rather than opened under its first part,
 // which would be another file.
-void ask_file(std::string_view question, Text& name, std::int32_t unit, std::int32_t status,
+void ask_file(std::string_view question, NameText& name, std::int32_t unit, std::int32_t status,
               std::string_view failure_message) {
+  std::string line;
   for (;;) {
     PROMPT(kConsoleOut, question);
-    std::size_t length = 0;
-    lineio::read_text(kConsoleIn, name, &length);
-    if (length > name.size()) {
+    lineio::read_whole_line(kConsoleIn, line);
+    name.fill(' ');
+    std::copy_n(line.begin(), lineio::bytes_of_characters(line, kTextLength), name.begin());
+    const std::size_t characters = lineio::character_count(line);
+    if (characters > kTextLength) {
       lineio::put(kConsoleOut, Line().lit(failure_message).lit(view(name)));
-      lineio::notice(std::string(kNoticePrefix) + "a file name of " + std::to_string(length) +
-                     " characters is longer than the " + std::to_string(name.size()) +
+      lineio::notice(std::string(kNoticePrefix) + "a file name of " + std::to_string(characters) +
+                     " characters is longer than the " + std::to_string(kTextLength) +
                      " an answer holds");
       continue;
     }
-    if (open_named(name, unit, status) == 0) return;
+    const std::int32_t flag = open_named(view(name), unit, status);
+    if (flag == 0) return;
     lineio::put(kConsoleOut, Line().lit(failure_message).lit(view(name)));
+    explain_refusal(view(name), flag, status == 2);
   }
 }
 

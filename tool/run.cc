@@ -19,18 +19,28 @@ MassTable& mass_table() {
 int run_steps() {
   settings = RunSettings{};
   write_banner();
-  run_dialogue(settings);
+  try {
+    run_dialogue(settings);
+  } catch (const lineio::TransferFailure&) {
+    // Answers in an encoding that cannot be read: said once more, where scripts look.
+    if (const std::string problem = lineio::text_problem(kConsoleIn); !problem.empty()) {
+      lineio::notice(std::string(kNoticePrefix) + problem);
+    }
+    throw;
+  }
   MassTable& table = mass_table();
   // An early end writes nothing into the output file: an existing one keeps its former
   // contents, also when the reader's failure report was addressed to it, and one that did
   // not exist is not made.
   switch (process_weight_data(settings, table, totals)) {
-    case Processed::reader_failed:
+    case Processed::reader_failed: {
       lineio::discard_unit(kOutputUnit);
+      const std::string problem = lineio::text_problem(kInputUnit);
       lineio::notice(std::string(kNoticePrefix) +
-                     "the weight list could not be read to its end; the output file is left "
-                     "as it was");
+                     (problem.empty() ? "the weight list could not be read to its end" : problem) +
+                     "; the output file is left as it was");
       return kFailed;
+    }
     case Processed::nothing_kept:
       lineio::discard_unit(kOutputUnit);
       lineio::notice(why_nothing_kept(settings, totals));
