@@ -80,6 +80,7 @@ struct Output {
   std::string target;           // the file a commit replaces (links resolved)
   std::string temp;             // the named temporary file; empty for an unnamed one
   int slot = -1;                // registration of the pending file for interrupt clean-up
+  Handle folder = kNoHandle;    // the target's folder, held open from the open to the commit
 };
 
 // Prepares output to `name`, classified by what the name opens (not by how it is spelled):

@@ -13,6 +13,7 @@
 #include <ctime>
 #include <string>
 
+#include "lineio/arguments.h"
 #include "lineio/platform.h"
 
 namespace lineio::platform {
@@ -84,7 +85,7 @@ std::string temp_stem(const std::string& target) {
   std::string folder = folder_of(target);
   if (folder.back() != '/') folder += '/';
   constexpr std::size_t kKeptNameLength = 200;
-  return folder + "." + base.substr(0, kKeptNameLength) + ".kel2fram-";
+  return folder + "." + base.substr(0, kKeptNameLength) + "." + std::string(program_name()) + "-";
 }
 
 bool valid_name(std::string_view name, int& code) {

@@ -38,7 +38,7 @@ for exe in "$top"/*.exe; do
   dlls=$("$objdump" -p "$exe" | awk '/DLL Name:/ {print tolower($3)}')
   for dll in $dlls; do
     case $dll in
-      kernel32.dll | msvcrt.dll | user32.dll | advapi32.dll | ws2_32.dll | shell32.dll) ;;
+      kernel32.dll | msvcrt.dll | user32.dll | advapi32.dll | ws2_32.dll | shell32.dll | ntdll.dll | bcrypt.dll) ;;
       *) fail "$(basename "$exe") needs $dll" ;;
     esac
   done

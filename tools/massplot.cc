@@ -83,8 +83,13 @@ int write_picture(const std::string& input, const std::string& svg) {
   if (list.records == 0) return fail(input, "no Map_Mass record");
   if (list.masses.empty()) return fail(input, "no Map_Mass record that can be drawn");
 
+  // Names are UTF-8 on every system; a plain std::string path would be taken in the ANSI
+  // code page on Windows and miss a name with letters beyond it.
+  const auto path_of = [](const std::string& name) {
+    return std::filesystem::path(std::u8string(name.begin(), name.end()));
+  };
   std::error_code ec;
-  if (std::filesystem::equivalent(input, svg, ec) && !ec) {
+  if (std::filesystem::equivalent(path_of(input), path_of(svg), ec) && !ec) {
     return fail(svg, "is the file being drawn; it is not overwritten");
   }
   const plot::Summary summary = plot::summarize(list.masses);
