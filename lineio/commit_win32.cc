@@ -57,6 +57,8 @@ constexpr ULONG kRenamePosixSemantics = 0x2;
 constexpr NTSTATUS kNameCollision = static_cast<NTSTATUS>(0xC0000035);
 constexpr NTSTATUS kAccessDenied = static_cast<NTSTATUS>(0xC0000022);
 constexpr NTSTATUS kSharingViolation = static_cast<NTSTATUS>(0xC0000043);
+constexpr NTSTATUS kInvalidParameter = static_cast<NTSTATUS>(0xC000000D);
+constexpr NTSTATUS kNotSupported = static_cast<NTSTATUS>(0xC00000BB);
 
 int code_of_status(NTSTATUS status) {
   return code_of(RtlNtStatusToDosError(status));
@@ -78,10 +80,10 @@ NTSTATUS open_in(HANDLE folder, const std::wstring& name, ACCESS_MASK access, UL
                       0);
 }
 
-// Gives the open file `file` the name `name` in `folder`. `flags` are those of the extended
-// rename (replace, POSIX semantics); with `extended` false the plain rename is used, which
-// only knows whether to replace.
-NTSTATUS rename_in(HANDLE file, HANDLE folder, const std::wstring& name, ULONG flags,
+// Gives the open file `file` the name `name` in `folder` (or, with no folder, the full name
+// `name`). `flags` are those of the extended rename (replace, POSIX semantics); with
+// `extended` false the plain rename is used, which only knows whether to replace.
+NTSTATUS rename_to(HANDLE file, HANDLE folder, const std::wstring& name, ULONG flags,
                    bool extended) {
   struct RenameInformation {
     ULONG flags;  // the plain rename reads its first byte as "replace if exists"
@@ -99,6 +101,35 @@ NTSTATUS rename_in(HANDLE file, HANDLE folder, const std::wstring& name, ULONG f
   IO_STATUS_BLOCK io{};
   return NtSetInformationFile(file, &io, info, static_cast<ULONG>(buffer.size()),
                               extended ? kRenameInformationEx : kRenameInformation);
+}
+
+// The path of an open file or folder, links followed: with VOLUME_NAME_DOS in the \\?\ form,
+// with VOLUME_NAME_NT as the native calls take it ("\Device\..."); empty when unknown.
+std::wstring final_path(HANDLE h, DWORD volume) {
+  std::wstring path(MAX_PATH, L'\0');
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    const DWORD n = GetFinalPathNameByHandleW(h, path.data(), static_cast<DWORD>(path.size()),
+                                              FILE_NAME_NORMALIZED | volume);
+    if (n == 0) return {};
+    if (n < path.size()) {
+      path.resize(n);
+      return path;
+    }
+    path.assign(n + 1, L'\0');
+  }
+  return {};
+}
+
+// The same, relative to the held folder; where the file system takes no name relative to a
+// folder (some network redirectors), by the full name of the same place.
+NTSTATUS rename_in(HANDLE file, HANDLE folder, const std::wstring& name, ULONG flags,
+                   bool extended) {
+  const NTSTATUS status = rename_to(file, folder, name, flags, extended);
+  if (status != kInvalidParameter && status != kNotSupported) return status;
+  std::wstring full = final_path(folder, VOLUME_NAME_NT);
+  if (full.empty()) return status;
+  if (!full.ends_with(L'\\')) full += L'\\';
+  return rename_to(file, nullptr, full + name, flags, extended);
 }
 
 bool set_delete_disposition(HANDLE file, bool remove) {
@@ -302,8 +333,13 @@ int commit_replacement(Output& out) {
   }
   HANDLE renamed = nullptr;
   if (code == 0) {
-    const NTSTATUS status = open_in(folder_of(out), widen(out.temp), GENERIC_WRITE | DELETE,
-                                    FILE_SHARE_READ | FILE_SHARE_DELETE, FILE_OPEN, 0, renamed);
+    // A virus scanner may be looking at the closed file for a moment.
+    NTSTATUS status = kSharingViolation;
+    for (int attempt = 0; attempt < 20 && status == kSharingViolation; ++attempt) {
+      if (attempt > 0) Sleep(50);
+      status = open_in(folder_of(out), widen(out.temp), GENERIC_WRITE | DELETE,
+                       FILE_SHARE_READ | FILE_SHARE_DELETE, FILE_OPEN, 0, renamed);
+    }
     if (!NT_SUCCESS(status)) code = code_of_status(status);
   }
   // 4. Over the target in one step.
@@ -407,19 +443,9 @@ int open_output(std::string_view name, bool exclusive, Output& out) {
   BY_HANDLE_FILE_INFORMATION info{};
   const bool read_only = GetFileInformationByHandle(probe, &info) != 0 &&
                          (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
-  std::wstring target = full_path(wide);
-  {
-    // The file's own path once links are followed: a link stays a link.
-    std::wstring path(MAX_PATH, L'\0');
-    DWORD n = GetFinalPathNameByHandleW(probe, path.data(), static_cast<DWORD>(path.size()),
-                                        FILE_NAME_NORMALIZED);
-    if (n >= path.size()) {
-      path.assign(n + 1, L'\0');
-      n = GetFinalPathNameByHandleW(probe, path.data(), static_cast<DWORD>(path.size()),
-                                    FILE_NAME_NORMALIZED);
-    }
-    if (n > 0 && n < path.size()) target.assign(path.data(), n);
-  }
+  // The file's own path once links are followed: a link stays a link.
+  std::wstring target = final_path(probe, VOLUME_NAME_DOS);
+  if (target.empty()) target = full_path(wide);
   CloseHandle(probe);
   // A file that cannot be replaced is refused now rather than after the run: read-only, or
   // held open by another program that does not share its deletion.

@@ -100,7 +100,9 @@ int dump(const std::string& file_name) {
 int main(int argc, char** argv) {
   lineio::bind_standard_console();
   const std::vector<std::string> arguments = lineio::program_arguments(argc, argv);
-  const std::string_view argument = arguments.size() == 1 ? arguments[0] : "";
+  // A view of the argument itself, not of a temporary copy that the ?: would make.
+  const std::string_view argument =
+      arguments.size() == 1 ? std::string_view(arguments[0]) : std::string_view();
   if (argument == "--help" || argument == "-h") {
     std::fputs(kUsage, stdout);
     return 0;
