@@ -1,12 +1,15 @@
 #!/usr/bin/env python3
-"""Times the conversion of a generated weight list against a plain C conversion.
+"""Times the conversion of a generated weight list against a plain C conversion and the I/O floor.
 
-Usage: bench/run_conversion.py [--build DIR] [--runs N] [--lines N] [--dir DIR]
+Usage: bench/run_conversion.py [--build DIR] [--runs N] [--lines N] [--dir DIR] [--mixed]
 
-Builds kel2fram in the build folder (default: build) and bench/plain_convert.c beside it,
-writes a weight list of 1,000,000 lines (bench/make_weight_list.py) into a memory file system
-(/dev/shm, or --dir for a disk), then runs the tool and the plain conversion one after the
-other, N times each (default 11), and prints the medians of their wall times, the ratio and
+Builds kel2fram in the build folder (default: build), and bench/plain_convert.c and
+bench/io_floor.c beside it, writes a weight list of 1,000,000 lines (bench/make_weight_list.py;
+with --mixed one that looks hand-edited: tabs and remarks, expressions and commas) into a
+memory file system (/dev/shm, or --dir for a disk), then runs the tool, the plain conversion
+and the I/O floor (a program that only reads the list and writes as many bytes as the tool's
+output to a temporary file beside it, synced and renamed as the tool does) one after the
+other, N times each (default 11), and prints the medians of their wall times, both ratios and
 the tool's peak memory. The files are removed at the end.
 """
 import argparse
@@ -40,6 +43,8 @@ def main() -> None:
     parser.add_argument("--runs", type=int, default=11)
     parser.add_argument("--lines", type=int, default=1_000_000)
     parser.add_argument("--dir", default="/dev/shm" if os.path.isdir("/dev/shm") else None)
+    parser.add_argument("--mixed", action="store_true",
+                        help="a hand-edited list: tabs and remarks, expressions and commas")
     args = parser.parse_args()
 
     build = os.path.abspath(args.build)
@@ -50,41 +55,52 @@ def main() -> None:
                    stdout=subprocess.DEVNULL)
     tool = os.path.join(build, "kel2fram")
     plain = os.path.join(build, "plain_convert")
-    subprocess.run([os.environ.get("CC", "cc"), "-O2", "-o", plain,
-                    os.path.join(SOURCE, "bench", "plain_convert.c")], check=True)
+    floor = os.path.join(build, "io_floor")
+    for program, source in ((plain, "plain_convert.c"), (floor, "io_floor.c")):
+        subprocess.run([os.environ.get("CC", "cc"), "-O2", "-o", program,
+                        os.path.join(SOURCE, "bench", source)], check=True)
 
     work = tempfile.mkdtemp(prefix="kel2fram-bench-", dir=args.dir)
     try:
         weights = os.path.join(work, "weights.txt")
-        subprocess.run([sys.executable, os.path.join(SOURCE, "bench", "make_weight_list.py"),
-                        weights, str(args.lines)], check=True)
+        subprocess.run([sys.executable, os.path.join(SOURCE, "bench", "make_weight_list.py")]
+                       + (["--mixed"] if args.mixed else []) + [weights, str(args.lines)],
+                       check=True)
         answers = os.path.join(work, "answers")
         with open(answers, "w", encoding="ascii") as f:
             f.write("%s\n%s\n\n\n\n\n\n" % (weights, os.path.join(work, "tool.out")))
         plain_command = [plain, weights, os.path.join(work, "plain.out")]
         subprocess.run(plain_command, check=True, stderr=subprocess.DEVNULL)  # warm the cache
+        timed([tool], answers)  # the tool's output size is the floor's
+        floor_command = [floor, weights, os.path.join(work, "floor.out"),
+                         str(os.path.getsize(os.path.join(work, "tool.out")))]
 
-        tool_times, plain_times, tool_cpu, plain_cpu, peaks = [], [], [], [], []
+        programs = (("kel2fram", [tool], answers), ("plain C", plain_command, None),
+                    ("I/O floor", floor_command, None))
+        walls = {name: [] for name, _, _ in programs}
+        cpus = {name: [] for name, _, _ in programs}
+        peaks = []
         for _ in range(args.runs):
-            wall, cpu, peak = timed([tool], answers)
-            tool_times.append(wall)
-            tool_cpu.append(cpu)
-            peaks.append(peak)
-            wall, cpu, _ = timed(plain_command)
-            plain_times.append(wall)
-            plain_cpu.append(cpu)
-        tool_median = statistics.median(tool_times)
-        plain_median = statistics.median(plain_times)
+            for name, command, stdin_path in programs:
+                wall, cpu, peak = timed(command, stdin_path)
+                walls[name].append(wall)
+                cpus[name].append(cpu)
+                if name == "kel2fram":
+                    peaks.append(peak)
         size_in = os.path.getsize(weights) / 1e6
         size_out = os.path.getsize(os.path.join(work, "tool.out")) / 1e6
-        print("%d lines (%.1f MB in, %.1f MB out) in %s, %d runs each, alternating"
-              % (args.lines, size_in, size_out, args.dir or tempfile.gettempdir(), args.runs))
-        print("kel2fram        median %.3f s wall (min %.3f, max %.3f), %.3f s processor"
-              % (tool_median, min(tool_times), max(tool_times), statistics.median(tool_cpu)))
-        print("plain C         median %.3f s wall (min %.3f, max %.3f), %.3f s processor"
-              % (plain_median, min(plain_times), max(plain_times), statistics.median(plain_cpu)))
+        print("%d %s lines (%.1f MB in, %.1f MB out) in %s, %d runs each, alternating"
+              % (args.lines, "mixed" if args.mixed else "plain", size_in, size_out,
+                 args.dir or tempfile.gettempdir(), args.runs))
+        median = {name: statistics.median(walls[name]) for name in walls}
+        for name, _, _ in programs:
+            print("%-15s median %.3f s wall (min %.3f, max %.3f), %.3f s processor"
+                  % (name, median[name], min(walls[name]), max(walls[name]),
+                     statistics.median(cpus[name])))
         print("ratio           kel2fram / plain C = %.3f (plain C is %.2f times the time)"
-              % (tool_median / plain_median, plain_median / tool_median))
+              % (median["kel2fram"] / median["plain C"], median["plain C"] / median["kel2fram"]))
+        print("ratio           kel2fram / I/O floor = %.2f"
+              % (median["kel2fram"] / median["I/O floor"]))
         print("peak memory     kel2fram %.1f MB" % max(peaks))
     finally:
         shutil.rmtree(work, ignore_errors=True)

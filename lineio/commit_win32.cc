@@ -322,14 +322,16 @@ int commit_replacement(Output& out) {
     code = last_code();
   }
   if (code == 0 && FlushFileBuffers(h) == 0) code = last_code();
-  // 2. The file stays when its handle closes.
-  if (code == 0) code = step_begins(Step::name);
-  if (code == 0 && !set_delete_disposition(h, false)) code = last_code();
-  // 3. Closed; it is opened again by its name in the held folder for the rename.
+  // 2. The file has its name from the start: nothing to give it.
+  // 3. Closed so that it stays (its deletion on close cleared first); it is opened again by
+  //    its name in the held folder for the rename.
   if (code == 0) {
     code = step_begins(Step::close);
-    if (CloseHandle(h) == 0 && code == 0) code = last_code();
-    out.handle = kNoHandle;
+    if (code == 0 && !set_delete_disposition(h, false)) code = last_code();
+    if (code == 0) {
+      if (CloseHandle(h) == 0) code = last_code();
+      out.handle = kNoHandle;  // gone either way; a failure removes the file by its name
+    }
   }
   HANDLE renamed = nullptr;
   if (code == 0) {

@@ -235,6 +235,11 @@ void finish_all();
 // Failed end: drops every pending replacement (files keep their former contents), flushes
 // what can be flushed, disconnects everything.
 void abandon_all();
+// A run that cannot go on (out of memory): the pending console output is written where it
+// can be, then every pending replacement is dropped as by abandon_all. Allocates nothing;
+// the program then writes its one line on standard error and ends with
+// kFailedTransferStatus.
+void abandon_run() noexcept;
 // Writes the pending console output.
 void flush_console();
 // Writes the failure's console line (on standard error when the console itself failed).

@@ -19,10 +19,11 @@ inline constexpr Handle kNoHandle = -1;
 
 // ---- The process and its console ------------------------------------------------------
 
-// Once, before the first transfer: console streams in binary mode; a closed console reader
-// and a file-size limit become write failures instead of ending the process; interrupts,
-// terminations and hang-ups remove the pending temporary files first. A signal that the
-// caller set to be ignored stays ignored.
+// Once, before the first transfer: console streams in binary mode; console streams that the
+// caller left closed are opened on the null device (no file the run opens takes their
+// place); a closed console reader and a file-size limit become write failures instead of
+// ending the process; every other signal that would end the process removes the pending
+// temporary files first. A signal that the caller set to be ignored stays ignored.
 void prepare_process();
 Handle standard_input();
 Handle standard_output();
@@ -78,27 +79,35 @@ struct Output {
   Route route = Route::direct;
   bool target_existed = false;  // the target was there when the output was opened
   std::string target;           // the file a commit replaces (links resolved)
-  std::string temp;             // the named temporary file; empty for an unnamed one
+  std::string temp;             // the named temporary file (POSIX: its name in `folder`);
+                                // empty for an unnamed one
   int slot = -1;                // registration of the pending file for interrupt clean-up
-  Handle folder = kNoHandle;    // the target's folder, held open from the open to the commit
+  Handle folder = kNoHandle;    // the target's folder, held from the open to the end
 };
 
 // Prepares output to `name`, classified by what the name opens (not by how it is spelled):
 // a regular file, or a name that does not exist yet, gets a temporary file in the same
-// folder (so that a folder that refuses new files fails here, at the open); standard output
-// and standard error are written through their descriptors; FIFOs, devices and sockets are
-// opened write-only (a FIFO waits for its reader). `exclusive` refuses an existing target
-// (EEXIST). Answers 0 or a code; on a failure nothing is left behind.
+// folder (so that a folder that refuses new files fails here, at the open); a link whose
+// target is missing makes that target; standard output and standard error are written
+// through their descriptors; FIFOs, devices and sockets are opened write-only (a FIFO waits
+// for its reader). The file or pipe that standard input reads is refused (EBUSY), and so is
+// a file or folder that allows no replacement (append-only or immutable: EPERM). On POSIX
+// the folder is held open from here on, and every later step works in it, wherever it
+// moves. `exclusive` refuses an existing target (EEXIST). Answers 0 or a code; on a failure
+// nothing is left behind.
 int open_output(std::string_view name, bool exclusive, Output& out);
 
 // Makes what was written the target's contents, durably. For Route::replace:
-//   1. sync the temporary file's data to the disk;
-//   2. give an unnamed temporary file a name in the target's folder;
-//   3. close the temporary file;
-//   4. rename it over the target (atomic: the target is old or new, never partial);
-//   5. sync the folder, so that the new name survives a power cut.
-// A failure in steps 1 to 4 removes the temporary file and leaves the target untouched. A
-// failure in step 5 is reported although the target already holds the new contents. For
+//   1. (POSIX) give the temporary file the owner and group (where allowed), the ACL, the
+//      extended attributes and the mode of the file now under the target's name;
+//   2. sync the temporary file to the disk;
+//   3. give an unnamed temporary file a name in the target's folder, one nobody can foresee;
+//   4. close the temporary file;
+//   5. rename it over the target (atomic: the target is old or new, never partial);
+//   6. sync the folder, so that the new name survives a power cut (the whole file system
+//      when the folder may be searched and written but not read).
+// A failure in steps 1 to 5 removes the temporary file and leaves the target untouched. A
+// failure in step 6 is reported although the target already holds the new contents. For
 // Route::direct the file is closed; for Route::standard_stream nothing is left to do.
 // Answers 0 or the code of the failed step.
 int commit(Output& out);
@@ -107,7 +116,7 @@ void discard(Output& out);
 
 // ---- Fault injection for the tests of the commit sequence -----------------------------
 
-enum class Step { sync, name, close, rename, sync_folder };
+enum class Step { sync, name, close, rename, sync_folder, attributes };
 
 // The next time `step` runs, it fails with `code` instead (0 clears).
 void fail_step_once(Step step, int code);

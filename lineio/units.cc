@@ -599,6 +599,15 @@ void abandon_all() {
   }
 }
 
+void abandon_run() noexcept {
+  try {
+    flush_console();
+  } catch (const TransferFailure&) {
+    // A console that cannot be written any more is not reported on top.
+  }
+  abandon_all();
+}
+
 void report_failure(const TransferFailure& failure) {
   std::string line = failure.what();
   line += "\r\n";

@@ -20,7 +20,7 @@ using testing_support::ScratchDir;
 const std::string kRecords =
     "# report\r\n Map_Mass     1      10.000      20.000      30.000   1.5000E+03\r\n"
     " Map_Mass     1      -5.000       0.000       4.500   2.0000E+03\r\n";
-const std::string kFormer = "former contents\n";
+const std::string kFormer = "<svg xmlns=\"http://www.w3.org/2000/svg\"/>\n";  // a former picture
 
 class PlotRun : public ::testing::Test {
  protected:
@@ -77,6 +77,11 @@ TEST_F(PlotRun, FailuresEndWithTheirStatusAndOneLineAndWriteNothing) {
        {"m.txt", "./m.txt"},
        2,
        "massplot: ./m.txt: is the file being drawn; it is not overwritten\n"},
+      // As "massplot out*.txt" names two files of records.
+      {"picture onto a file that is not one",
+       {"m.txt", "w.txt"},
+       1,
+       "massplot: w.txt: is not an SVG picture; it is not overwritten\n"},
       {"picture onto a full device",
        {"m.txt", "/dev/full"},
        2,
@@ -100,7 +105,39 @@ TEST_F(PlotRun, FailuresEndWithTheirStatusAndOneLineAndWriteNothing) {
     }
     EXPECT_EQ(files(), before);
     EXPECT_EQ(dir.read("m.txt"), kRecords);
+    EXPECT_EQ(dir.read("w.txt"), "1.5 10 20 30\n");
   }
+}
+
+TEST_F(PlotRun, APictureReplacesOnlyAPictureAndADashIsStandardOutput) {
+  dir.write("m.txt", kRecords);
+  dir.write("empty.svg", "");
+  for (int n = 0; n < 2; ++n) {  // made, then replaced
+    const RunResult r = run({"m.txt", "pic.svg"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+  }
+  EXPECT_EQ(run({"m.txt", "empty.svg"}).status, 0);
+  EXPECT_EQ(dir.read("empty.svg"), dir.read("pic.svg"));
+  const RunResult dash = run({"m.txt", "-"});
+  EXPECT_EQ(dash.status, 0);
+  EXPECT_EQ(dash.out, dir.read("pic.svg"));
+  EXPECT_FALSE(dir.exists("-"));
+}
+
+TEST_F(PlotRun, TooLittleMemoryFailsWithOneLineAndWritesNothing) {
+  SKIP_ON_WINDOWS("ulimit");
+#ifdef __SANITIZE_ADDRESS__
+  GTEST_SKIP() << "the sanitizer's shadow memory needs more than any limit would leave";
+#endif
+  std::string text;
+  for (int n = 0; n < 300000; ++n) text += " Map_Mass 1 " + std::to_string(n % 300) + " 2 3 4\n";
+  dir.write("m.txt", text);
+  const RunResult r = run_program(
+      "/bin/sh", {"-c", "ulimit -v 20000; exec \"$0\" m.txt", MASSPLOT_EXE}, "", dir.path());
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err, "massplot: m.txt: not enough memory\n");
+  EXPECT_EQ(files(), std::vector<std::string>{"m.txt"});
 }
 
 TEST_F(PlotRun, HelpPrintsTheUsage) {

@@ -387,6 +387,45 @@ TEST_F(HostileRun, OutputOnAFullFileSystemKeepsTheFormerFile) {
 #endif
 }
 
+TEST_F(HostileRun, AFileOrFolderThatAllowsNoReplacementIsRefusedAtTheQuestion) {
+#ifdef _WIN32
+  GTEST_SKIP() << "needs append-only and immutable files (Linux chattr)";
+#else
+  // chattr where the scratch folder's file system has it, else on a small ext4 image.
+  auto sh = [&](const std::string& script) {
+    return run_program("/bin/sh", {"-c", script}, "", dir.path()).status;
+  };
+  std::filesystem::create_directory(dir.file("fixed"));
+  bool mounted = false;
+  if (sh("chattr +a fixed && chattr -a fixed") != 0) {
+    mounted = sh("truncate -s 8M ext4.img && mkfs.ext4 -q ext4.img && "
+                 "mount -o loop ext4.img fixed && rmdir fixed/lost+found") == 0;
+    if (!mounted) GTEST_SKIP() << "no file system with append-only files here";
+  }
+  const std::string name = "fixed/out.txt";
+  const std::string refused =
+      " Cannot write file :" + name + std::string(256 - name.size(), ' ') + "\r\n";
+  dir.write("w.txt", "1 2 3 4\n");
+  for (const char* flag :
+       {"chattr +a fixed", "chattr +a fixed/out.txt", "chattr +i fixed/out.txt"}) {
+    SCOPED_TRACE(flag);
+    dir.write("fixed/out.txt", kFormer);
+    ASSERT_EQ(sh(flag), 0);
+    const RunResult r = run("w.txt\n" + name + "\n");
+    sh("chattr -a -i fixed fixed/out.txt");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(after_banner(r.out), kAskInput + kAskOutput + refused + kAskOutput + kEndOfInput);
+    EXPECT_EQ(dir.read(name), kFormer);
+    std::vector<std::string> left;
+    for (const auto& e : std::filesystem::directory_iterator(dir.file("fixed"))) {
+      left.push_back(e.path().filename().string());
+    }
+    EXPECT_EQ(left, std::vector<std::string>{"out.txt"});
+  }
+  if (mounted) ::umount2(dir.file("fixed").c_str(), MNT_DETACH);
+#endif
+}
+
 TEST_F(HostileRun, OutputWithTheLongestFileNameIsReplacedWhole) {
   // A name of 250 characters: its temporary file beside it must still have a valid name.
   const std::string name(250, 'o');

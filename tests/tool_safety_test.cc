@@ -1,9 +1,14 @@
 // What the output file is, and what becomes of it when the run is interrupted, limited or
 // run by a user who may not write its folder: the result is whole or the file is as it was.
 #include <gtest/gtest.h>
+#ifndef _WIN32
+#include <sys/mount.h>
+#endif
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <csignal>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -18,10 +23,36 @@ using testing_support::ScratchDir;
 
 const std::string kFormer = "former contents, longer than any result of one mass would be\n";
 const std::string kRecord = " Map_Mass     1       2.000       3.000       4.000   1.0000E+03\r\n";
+// The weight list "slow" is a FIFO fed slowly, so that something can happen in the middle of
+// the run, after the output question.
+const std::string kSlowList =
+    "mkfifo slow; (printf '1 2 3 4\\n'; sleep 0.6; printf '1 2 3 4\\n') > slow 2>&- & ";
+// Too little memory for the mass table, enough to start.
+const std::string kLittleMemory = "ulimit -v 20000; ";
+const std::string kNoMemory = "kel2fram: not enough memory; the output file is left as it was\r\n";
+#ifdef __SANITIZE_ADDRESS__
+constexpr bool kMemoryCanBeLimited = false;  // the sanitizer's shadow memory needs far more
+#else
+constexpr bool kMemoryCanBeLimited = true;
+#endif
 
 std::string answers(const std::string& input, const std::string& output) {
   return input + "\n" + output + "\n\n\n\n\n\n";
 }
+
+std::string refused(const std::string& output) {
+  return " Cannot write file :" + output + std::string(256 - output.size(), ' ') + "\r\n";
+}
+
+// Runs the tool as another user; the tests that do need root (to give files to others).
+const std::string kAs = "exec /usr/bin/setpriv ";
+const std::string kAsNobody = kAs + "--reuid=65534 --regid=65534 --clear-groups ";
+#ifndef _WIN32
+bool may_act_for_others() {
+  return ::geteuid() == 0 && ::access("/usr/bin/setpriv", X_OK) == 0;
+}
+constexpr const char* kNeedsRoot = "needs root and setpriv to act as other users";
+#endif
 
 class SafeOutput : public ::testing::Test {
  protected:
@@ -30,9 +61,9 @@ class SafeOutput : public ::testing::Test {
   RunResult shell(const std::string& script, const std::string& stdin_bytes) {
     return run_program("/bin/sh", {"-c", script, KEL2FRAM_EXE}, stdin_bytes, dir.path());
   }
-  std::vector<std::string> entries() const {
+  std::vector<std::string> entries(const std::string& folder = ".") const {
     std::vector<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(dir.path())) {
+    for (const auto& e : std::filesystem::directory_iterator(dir.file(folder))) {
       names.push_back(e.path().filename().string());
     }
     std::sort(names.begin(), names.end());
@@ -101,28 +132,31 @@ TEST_F(SafeOutput, TargetsAreWrittenAsWhatTheyAre) {
 
 TEST_F(SafeOutput, SignalsAndLimitsLeaveTheFormerFile) {
   SKIP_ON_WINDOWS("signals, FIFOs and file-size limits");
-  // The weight list is a FIFO fed slowly, so that the signal comes in the middle of the run.
-  const std::string slow_list =
-      "mkfifo slow; (printf '1 2 3 4\\n'; sleep 0.6; printf '1 2 3 4\\n') > slow & ";
+  const std::string& slow_list = kSlowList;
   struct Case {
     const char* what;
     std::string script;
     int status;
     bool replaced;
+    std::string err;
   };
   const Case cases[] = {
       {"an ignored hang-up stays ignored",
-       "trap '' HUP; " + slow_list + "(sleep 0.3; kill -HUP $$) & exec \"$0\"", 0, true},
+       "trap '' HUP; " + slow_list + "(sleep 0.3; kill -HUP $$) & exec \"$0\"", 0, true, ""},
       {"a hang-up ends the run", slow_list + "(sleep 0.3; kill -HUP $$) & exec \"$0\"", 128 + 1,
-       false},
+       false, ""},
       {"a kill leaves no file behind", slow_list + "(sleep 0.3; kill -KILL $$) & exec \"$0\"",
-       128 + 9, false},
+       128 + 9, false, ""},
+      {"too little memory is a failed run", slow_list + kLittleMemory + "exec \"$0\"", 2, false,
+       kNoMemory},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
+    if (!c.err.empty() && !kMemoryCanBeLimited) continue;
     dir.write("out.txt", kFormer);
     const RunResult r = shell(c.script, answers("slow", "out.txt"));
     EXPECT_EQ(r.status, c.status);
+    EXPECT_EQ(r.err, c.err);
     const std::string out = dir.read("out.txt");
     if (c.replaced) {
       EXPECT_NE(out.find(kRecord + kRecord), std::string::npos);
@@ -163,23 +197,219 @@ TEST_F(SafeOutput, AFolderTheUserMayNotWriteIsRefusedAtTheQuestion) {
   // end. Also when the output file is the weight list.
   for (const std::string output : {"out.txt", "w.txt"}) {
     SCOPED_TRACE(output);
-    const std::string refused =
-        " Cannot write file :" + output + std::string(256 - output.size(), ' ') + "\r\n";
     const RunResult r = shell(script, "w.txt\n" + output + "\n");
     if (r.status == 0) {
       ::chmod(dir.path().c_str(), 0755);
       GTEST_SKIP() << "this user may write the folder after all";
     }
     EXPECT_EQ(r.status, 2);
-    EXPECT_NE(
-        r.out.find(refused + " File to write the processed data  :   *** ERROR: END OF INPUT"),
-        std::string::npos)
+    EXPECT_NE(r.out.find(refused(output) +
+                         " File to write the processed data  :   *** ERROR: END OF INPUT"),
+              std::string::npos)
         << r.out;
     EXPECT_EQ(dir.read("w.txt"), "1 2 3 4\n");
     EXPECT_EQ(dir.read("out.txt"), kFormer);
     EXPECT_EQ(entries(), (std::vector<std::string>{"out.txt", "w.txt"}));
   }
   ::chmod(dir.path().c_str(), 0755);
+#endif
+}
+
+TEST_F(SafeOutput, OddTargetsAreWrittenThroughOrRefused) {
+  SKIP_ON_WINDOWS("links, /dev paths and shell redirections");
+  const std::string expected = plain_result();
+  struct Case {
+    const char* what;
+    std::string setup;   // shell commands that make the target
+    std::string script;  // runs the tool
+    std::string answers;
+    const char* result;  // the file that then holds the result; nullptr: refused
+    std::vector<std::string> entries;
+  };
+  const Case cases[] = {
+      {"a link whose target is missing makes the target",
+       "ln -s target2.txt dl.txt",
+       "exec \"$0\"",
+       answers("w.txt", "dl.txt"),
+       "target2.txt",
+       {"dl.txt", "target2.txt", "w.txt"}},
+      {"also through a chain of links",
+       "mkdir sub; ln -s sub/t3.txt c1; ln -s c1 c0",
+       "exec \"$0\"",
+       answers("w.txt", "c0"),
+       "sub/t3.txt",
+       {"c0", "c1", "sub", "w.txt"}},
+      {"the pipe that standard input reads",
+       "",
+       "exec \"$0\"",
+       answers("w.txt", "/dev/stdin"),
+       nullptr,
+       {"w.txt"}},
+      {"the answers file that standard input reads",
+       "printf 'w.txt\\n/dev/fd/0\\n\\n\\n\\n\\n\\n' > a.txt",
+       "exec \"$0\" < a.txt",
+       "",
+       nullptr,
+       {"a.txt", "w.txt"}},
+      {"standard error closed and the weight list as output",
+       "",
+       "exec \"$0\" 2>&-",
+       answers("w.txt", "w.txt"),
+       "w.txt",
+       {"w.txt"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_EQ(shell(c.setup, "").status, 0);
+    const RunResult r = shell(c.script, c.answers);
+    EXPECT_EQ(r.status, c.result != nullptr ? 0 : 2);
+    if (c.result != nullptr) {
+      EXPECT_EQ(dir.read(c.result), expected);
+    } else {
+      EXPECT_NE(r.out.find(refused(c.answers.empty() ? "/dev/fd/0" : "/dev/stdin")),
+                std::string::npos);
+      EXPECT_EQ(dir.read("w.txt"), "1 2 3 4\n");
+      if (c.answers.empty()) {
+        EXPECT_EQ(dir.read("a.txt"), "w.txt\n/dev/fd/0\n\n\n\n\n\n");
+      }
+    }
+    EXPECT_EQ(entries(), c.entries);
+    EXPECT_TRUE(c.entries[0] != "dl.txt" || std::filesystem::is_symlink(dir.file("dl.txt")));
+    for (const std::string& name : c.entries) std::filesystem::remove_all(dir.file(name));
+    dir.write("w.txt", "1 2 3 4\n");
+  }
+}
+
+// A folder its owner may search and write but not read (a drop box): the new name is made
+// durable all the same, and the status says so; for the tool and for massplot.
+TEST_F(SafeOutput, ADropBoxFolderIsWrittenDurablyWithStatusZero) {
+  SKIP_ON_WINDOWS("folder permission bits and a change of user");
+#ifndef _WIN32
+  if (!may_act_for_others()) GTEST_SKIP() << kNeedsRoot;
+  const std::string expected = plain_result();
+  dir.write("m.txt", expected);
+  ::chmod(dir.path().c_str(), 0755);
+  std::filesystem::create_directory(dir.file("drop"));
+  ASSERT_EQ(::chown(dir.file("drop").c_str(), 65534, 65534), 0);
+  ::chmod(dir.file("drop").c_str(), 0300);
+  for (int n = 0; n < 2; ++n) {  // made, then replaced
+    const RunResult tool = shell(kAsNobody + "\"$0\"", answers("w.txt", "drop/out.txt"));
+    const RunResult plot = shell(kAsNobody + MASSPLOT_EXE " m.txt drop/m.svg", "");
+    EXPECT_EQ(tool.status + plot.status, 0);
+    EXPECT_EQ(tool.err + plot.err, "");
+  }
+  EXPECT_EQ(dir.read("drop/out.txt"), expected);
+  EXPECT_TRUE(dir.read("drop/m.svg").ends_with("</svg>\r\n"));
+  EXPECT_EQ(entries("drop"), (std::vector<std::string>{"m.svg", "out.txt"}));
+#endif
+}
+
+TEST_F(SafeOutput, AReplacedFileKeepsWhatItHad) {
+  SKIP_ON_WINDOWS("POSIX owners, ACLs and extended attributes");
+#ifndef _WIN32
+  if (!may_act_for_others()) GTEST_SKIP() << kNeedsRoot;
+  if (::access("/usr/bin/setfacl", X_OK) != 0 || ::access("/usr/bin/setfattr", X_OK) != 0) {
+    GTEST_SKIP() << "needs setfacl and setfattr (Debian: acl, attr)";
+  }
+  const std::string expected = plain_result();
+  ::chmod(dir.path().c_str(), 0777);  // other users make their files here too
+  struct Case {
+    const char* what;
+    const char* setup;  // gives out.txt what it has
+    const char* user;   // setpriv's options for the run; "" runs as root
+    const char* kept;   // a shell command whose output the run does not change
+  };
+  const Case cases[] = {
+      {"an ACL and an extended attribute",
+       "setfacl -m u:nobody:rw,g::r,m::rw out.txt && setfattr -n user.note -v kept out.txt", "",
+       "stat -c '%u:%g %a' out.txt; getfacl -cp out.txt; getfattr -d out.txt"},
+      {"another user's owner, group and mode", "chown 12345:50 out.txt && chmod 0604 out.txt", "",
+       "stat -c '%u:%g %a' out.txt"},
+      {"the group, for a user who belongs to it", "chown 65534:50 out.txt && chmod 0660 out.txt",
+       "--reuid=12345 --regid=12345 --groups=50 ", "stat -c '%g %a' out.txt"},
+      {"no ACL, in a folder whose default ACL a new file would take",
+       "setfacl -d -m u:nobody:rwx . && chmod 0600 out.txt", "", "getfacl -cp out.txt"},
+      {"a hard link keeps the former contents", "ln out.txt link.txt", "", "cat link.txt"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    dir.write("out.txt", kFormer);
+    ASSERT_EQ(shell(c.setup, "").status, 0);
+    const std::string before = shell(c.kept, "").out;
+    const RunResult r = shell(kAs + c.user + "\"$0\"", answers("w.txt", "out.txt"));
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(dir.read("out.txt"), expected);
+    EXPECT_EQ(shell(c.kept, "").out, before);
+    shell("rm -f out.txt link.txt; setfacl -k .", "");
+  }
+#endif
+}
+
+// Things that happen to the output's folder in the middle of a run, as root. The weight
+// list is a FIFO fed slowly, so that they happen after the output question.
+TEST_F(SafeOutput, EveryStepWorksInTheFolderOpenedAtTheQuestion) {
+  SKIP_ON_WINDOWS("folders moved while the run goes on, signals, a FUSE mount");
+#ifndef _WIN32
+  if (!may_act_for_others()) GTEST_SKIP() << kNeedsRoot;
+  // Swapped by its owner for a link to a root-only folder: the result goes where the
+  // question pointed, with the former file's owner and mode.
+  std::filesystem::create_directory(dir.file("d"));
+  std::filesystem::create_directory(dir.file("secret"));
+  ::chmod(dir.file("secret").c_str(), 0700);
+  dir.write("d/out.txt", kFormer);
+  for (const char* name : {"d", "d/out.txt"}) ::chown(dir.file(name).c_str(), 12345, 12345);
+  ::chmod(dir.file("d/out.txt").c_str(), 0666);
+  RunResult r = shell(kSlowList + "(sleep 0.3; mv d d.old; ln -s secret d) & exec \"$0\"",
+                      answers("slow", "d/out.txt"));
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(dir.read("d.old/out.txt").find(kRecord + kRecord), std::string::npos);
+  EXPECT_TRUE(std::filesystem::is_empty(dir.file("secret")));
+  EXPECT_EQ(shell("stat -c '%u %a' d.old/out.txt", "").out, "12345 666\n");
+  std::filesystem::remove(dir.file("slow"));
+
+  // On a file system without unnamed files (a FUSE mount) the temporary file has a name:
+  // every signal that ends the run removes it, also after the folder has moved, and so does
+  // a run without memory enough. (hard_remove: a file removed while open goes at once, not
+  // behind a hidden name of FUSE's.)
+  if (::access("/usr/bin/bindfs", X_OK) != 0) GTEST_SKIP() << "bindfs is not installed";
+  std::filesystem::create_directories(dir.file("src/out"));
+  std::filesystem::create_directory(dir.file("mnt"));
+  if (shell("bindfs -o hard_remove src mnt", "").status != 0) {
+    GTEST_SKIP() << "no FUSE file system can be mounted here";
+  }
+  const struct Unmount {
+    std::string path;
+    ~Unmount() { ::umount2(path.c_str(), MNT_DETACH); }
+  } unmount{dir.file("mnt")};
+  std::vector<std::pair<std::string, int>> cases;
+  for (const auto& [name, number] : {std::pair{"USR1", SIGUSR1},
+                                     {"USR2", SIGUSR2},
+                                     {"ALRM", SIGALRM},
+                                     {"XCPU", SIGXCPU},
+                                     {"VTALRM", SIGVTALRM},
+                                     {"PROF", SIGPROF},
+                                     {"TERM", SIGTERM},
+                                     {"RTMIN", SIGRTMIN}}) {
+    cases.emplace_back(kSlowList + "(sleep 0.2; mv mnt/out mnt/moved; sleep 0.1; kill -" + name +
+                           " $$) & exec \"$0\"",
+                       128 + number);
+  }
+  if (kMemoryCanBeLimited) {
+    cases.emplace_back(kSlowList + "mv mnt/out mnt/moved; " + kLittleMemory + "exec \"$0\"", 2);
+  }
+  for (const auto& [script, status] : cases) {
+    SCOPED_TRACE(script);
+    dir.write("src/out/out.txt", kFormer);
+    EXPECT_EQ(shell(script, answers("slow", "mnt/out/out.txt")).status, status);
+    EXPECT_EQ(entries("src/moved"), std::vector<std::string>{"out.txt"});
+    EXPECT_EQ(dir.read("src/moved/out.txt"), kFormer);
+    std::filesystem::rename(dir.file("src/moved"), dir.file("src/out"));
+    std::filesystem::remove(dir.file("slow"));
+  }
+  r = shell("exec \"$0\"", answers("w.txt", "mnt/out/out.txt"));
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(dir.read("src/out/out.txt").find(kRecord), std::string::npos);
+  EXPECT_EQ(entries("src/out"), std::vector<std::string>{"out.txt"});
 #endif
 }
 

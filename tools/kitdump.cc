@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <span>
 #include <string>
 #include <string_view>
@@ -100,7 +101,7 @@ int dump(const std::string& file_name) {
 int main(int argc, char** argv) {
   lineio::bind_standard_console();
   const std::vector<std::string> arguments = lineio::program_arguments(argc, argv);
-  // A view of the argument itself, not of a temporary copy that the ?: would make.
+  // A view of the argument itself, not of a temporary copy the conditional would make.
   const std::string_view argument =
       arguments.size() == 1 ? std::string_view(arguments[0]) : std::string_view();
   if (argument == "--help" || argument == "-h") {
@@ -112,6 +113,12 @@ int main(int argc, char** argv) {
     return 1;
   }
   int status = 0;
-  const int run_status = lineio::guarded_run([&] { status = dump(arguments[0]); });
-  return run_status != 0 ? run_status : status;
+  try {
+    const int run_status = lineio::guarded_run([&] { status = dump(arguments[0]); });
+    return run_status != 0 ? run_status : status;
+  } catch (const std::bad_alloc&) {
+    lineio::abandon_run();
+    std::fprintf(stderr, "kitdump: %s: not enough memory\n", arguments[0].c_str());
+    return lineio::kFailedTransferStatus;
+  }
 }

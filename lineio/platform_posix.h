@@ -1,0 +1,42 @@
+// Internal to the POSIX platform layer: what platform_posix.cc and commit_posix.cc share.
+#pragma once
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <string_view>
+
+#include "lineio/platform.h"
+
+namespace lineio::platform {
+
+inline int fd_of(Handle handle) {
+  return static_cast<int>(handle);
+}
+
+// A name the system can be given: not empty (ENOENT), no NUL byte in it (EINVAL).
+inline bool valid_name(std::string_view name, int& code) {
+  if (name.empty()) {
+    code = ENOENT;
+    return false;
+  }
+  if (name.find('\0') != std::string_view::npos) {
+    code = EINVAL;
+    return false;
+  }
+  return true;
+}
+
+inline Kind kind_of(const struct stat& st) {
+  if (S_ISREG(st.st_mode)) return Kind::regular;
+  if (S_ISDIR(st.st_mode)) return Kind::directory;
+  if (S_ISFIFO(st.st_mode)) return Kind::fifo;
+  if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode)) return Kind::device;
+  return Kind::other;
+}
+
+// Makes every signal whose default action ends the process remove the pending temporary
+// files first; a signal that is ignored or handled already stays as it is.
+void remove_pending_files_on_signals();
+
+}  // namespace lineio::platform
