@@ -105,31 +105,4 @@ TEST(Utf16, ConvertsWhateverPiecesTheBytesArriveIn) {
   }
 }
 
-TEST(Utf16, BrokenTextNamesItsLineAndCause) {
-  struct Case {
-    std::string bytes;  // after the mark, little-endian
-    std::string problem;
-  };
-  const Case cases[] = {
-      {utf16("1\n2\n", true) + std::string("\x3d\xd8\x0d\x00", 4),
-       "line 3: not valid UTF-16 LE text: an unpaired surrogate 0xD83D"},
-      {std::string("\x00\xdc", 2),
-       "line 1: not valid UTF-16 LE text: an unpaired surrogate 0xDC00"},
-      {utf16("1\n", true) + std::string("\x3d\xd8", 2),
-       "line 2: not valid UTF-16 LE text: an unpaired surrogate 0xD83D"},
-      {utf16("1\n2", true) + "3",
-       "line 2: not valid UTF-16 LE text: it ends inside a character "
-       "(an odd byte)"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.problem);
-    TextDecoder decoder;
-    decoder.start("\xff\xfe");
-    std::array<char, 64> out{};
-    std::string_view raw = c.bytes;
-    decoder.convert(raw, out, true);
-    EXPECT_EQ(decoder.problem(), c.problem);
-  }
-}
-
 }  // namespace

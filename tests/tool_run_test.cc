@@ -270,6 +270,8 @@ TEST_F(FullRun, Utf16TextThatCannotBeReadIsRefusedNamingItsEncoding) {
       {utf16(list, false), typed, false, "line 1: UTF-16 BE text without a byte-order mark" + save},
       {utf16(list, true, true) + std::string("\x00\xdc\r\0", 4), typed, false,
        "line 4: not valid UTF-16 LE text: an unpaired surrogate 0xDC00"},
+      {utf16(list, true, true) + "3", typed, false,
+       "line 4: not valid UTF-16 LE text: it ends inside a character (an odd byte)"},
       {list, utf16(typed, true), true, "line 1: UTF-16 LE text without a byte-order mark" + save},
       {list, utf16("w.txt\nout", false, true) + "\xd8\x3d" + utf16(".txt\n\n\n\n\n\n", false), true,
        "line 2: not valid UTF-16 BE text: an unpaired surrogate 0xD83D"},
