@@ -220,7 +220,10 @@ int open_temporary(const std::wstring& target, Output& out) {
   if (held == INVALID_HANDLE_VALUE) return last_code();
   for (int attempt = 0; attempt < kNameTries; ++attempt) {
     const std::wstring name = temporary_name(base);
-    if (name.empty()) break;
+    if (name.empty()) {
+      CloseHandle(held);
+      return EIO;  // the system's random source failed
+    }
     HANDLE h = nullptr;
     const NTSTATUS status =
         open_in(held, name, GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_READ, FILE_CREATE,
