@@ -27,6 +27,7 @@ void MassReader::take_line(std::string_view line) {
       return;
     case RecordKind::mass:
       ++list_.records;
+      mass.line = line_number_;
       list_.masses.push_back(mass);
       return;
     case RecordKind::malformed:
@@ -46,10 +47,22 @@ void MassReader::take_line(std::string_view line) {
 
 void MassReader::feed(std::span<const char> bytes) {
   std::string_view rest(bytes.data(), bytes.size());
+  // The LF of a CR LF whose CR ended the previous block.
+  if (after_cr_ && !rest.empty()) {
+    if (rest.front() == '\n') rest.remove_prefix(1);
+    after_cr_ = false;
+  }
   while (!rest.empty()) {
-    const std::size_t feed_at = rest.find('\n');
-    const std::string_view piece = rest.substr(0, feed_at);
-    if (feed_at == std::string_view::npos) {
+    // A line ends at LF, at CR LF, or at a lone CR (as an editor shows it).
+    const std::size_t lf = rest.find('\n');
+    const std::size_t before_lf = lf == std::string_view::npos ? rest.size() : lf;
+    const void* const cr_at = std::memchr(rest.data(), '\r', before_lf);
+    const std::size_t cr =
+        cr_at == nullptr ? std::string_view::npos
+                         : static_cast<std::size_t>(static_cast<const char*>(cr_at) - rest.data());
+    const std::size_t end = cr != std::string_view::npos ? cr : lf;
+    const std::string_view piece = rest.substr(0, end);
+    if (end == std::string_view::npos) {
       // The line goes on in the next block: keep what fits of its start.
       const std::size_t take = std::min(piece.size(), kKeptLength - pending_length_);
       std::copy_n(piece.data(), take, pending_.data() + pending_length_);
@@ -61,15 +74,18 @@ void MassReader::feed(std::span<const char> bytes) {
       const std::size_t take = std::min(piece.size(), kKeptLength - pending_length_);
       std::copy_n(piece.data(), take, pending_.data() + pending_length_);
       pending_length_ += take;
-      // A CR LF line end split between blocks leaves the CR as the last kept character,
-      // which parse_record ignores; a line longer than the buffer has lost it already.
       take_line({pending_.data(), pending_length_});
       pending_length_ = 0;
       pending_started_ = false;
     } else {
       take_line(piece);
     }
-    rest.remove_prefix(feed_at + 1);
+    std::size_t used = end + 1;
+    if (end == cr) {
+      if (used == rest.size()) after_cr_ = true;
+      if (used < rest.size() && rest[used] == '\n') ++used;
+    }
+    rest.remove_prefix(used);
   }
 }
 
@@ -77,6 +93,7 @@ void MassReader::finish() {
   if (pending_started_) take_line({pending_.data(), pending_length_});
   pending_length_ = 0;
   pending_started_ = false;
+  after_cr_ = false;
 }
 
 int read_mass_file(const std::string& path, MassList& list, RecordNotice& notice) {

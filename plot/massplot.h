@@ -23,6 +23,7 @@ struct Mass {
   double y = 0;
   double z = 0;
   double kg = 0;
+  std::int64_t line = 0;  // line number of the record in its file (from 1), 0 if none
 };
 
 // Coordinates and masses beyond this magnitude are not drawn (no page can show them beside
@@ -60,10 +61,10 @@ class RecordNotice {
   virtual void skipped(std::int64_t line_number, std::string_view reason) = 0;
 };
 
-// Splits bytes into lines (LF or CR LF; a last line without LF counts) and gathers their
-// records. Only the first kKeptLength characters of a line are looked at. No allocation
-// per line: lines are parsed where they lie, or from one fixed buffer when they straddle
-// two blocks.
+// Splits bytes into lines (LF, CR LF or a lone CR; a last line without one counts) and
+// gathers their records. Only the first kKeptLength characters of a line are looked at. No
+// allocation per line: lines are parsed where they lie, or from one fixed buffer when they
+// straddle two blocks.
 class MassReader {
  public:
   static constexpr std::size_t kKeptLength = 4096;
@@ -79,6 +80,7 @@ class MassReader {
   std::array<char, kKeptLength> pending_{};  // start of a line that straddles blocks
   std::size_t pending_length_ = 0;
   bool pending_started_ = false;
+  bool after_cr_ = false;  // the last block ended in CR: an LF that follows belongs to it
 };
 
 // Reads the file named `path` through a MassReader. Answers 0 or an errno value.
@@ -92,19 +94,49 @@ struct Range {
   double hi = 0;
 };
 
+// Lists of the title block and the tables are this long at most.
+inline constexpr std::size_t kHeaviestListed = 15;
+inline constexpr std::size_t kNegativesListed = 20;
+inline constexpr std::size_t kOutsideListed = 10;
+
 struct Summary {
   std::size_t count = 0;          // masses drawn
   std::size_t negative = 0;       // of them with a mass below 0
   double total_kg = 0;            // may be infinite for absurd masses
+  double negative_kg = 0;         // the sum of the negative masses
+  double absolute_kg = 0;         // the sum of |mass|
   bool cog_defined = false;       // false when the total is 0 or not finite
   std::array<double, 3> cog{};    // centre of gravity x, y, z
   std::array<Range, 3> extent{};  // of the masses' coordinates x, y, z
   double largest_kg = 0;          // largest |mass|
+
+  // The part of the model the views show. Per axis, a coordinate beyond `fence` lies far
+  // from the rest (a few masses typed in millimetres among metres, say): such a mass is drawn
+  // as a marker at the frame's edge instead. `body` is the extent of the coordinates within
+  // the fence, `spacing` the usual gap between neighbouring distinct coordinates (0 for one).
+  std::array<Range, 3> fence{};
+  std::array<Range, 3> body{};
+  std::array<double, 3> spacing{};
+  bool cog_inside = false;            // the views take in the centre of gravity: it lies within the
+                                      // fences, or no mass lies beyond them
+  std::size_t outside_count = 0;      // masses with a coordinate beyond its fence
+  double inside_largest_kg = 0;       // largest |mass| of the others
+  std::vector<std::size_t> outside;   // the first kOutsideListed of them, in file order
+  std::vector<std::size_t> heaviest;  // the kHeaviestListed largest masses, largest first
+  double listed_least_kg = 0;         // the mass of the last of them
+  std::vector<std::size_t> most_negative;  // up to kNegativesListed, most negative first
+
+  bool within(std::size_t axis, double value) const {
+    return value >= fence[axis].lo && value <= fence[axis].hi;
+  }
 };
 
 // Sums the masses and their moments (in long double, so that absurd values do not
-// overflow on the way) and finds the extents. Needs at least one mass for extents.
+// overflow on the way), finds the extents, the fences and the lists. Needs at least one
+// mass for extents. Indices in the lists are positions in `masses`.
 Summary summarize(std::span<const Mass> masses);
+// The fences, body, spacing and outside list of `s` (part of summarize).
+void find_body(std::span<const Mass> masses, Summary& s);
 
 // ---------------------------------------------------------------------------------------
 // Scale and ticks.
@@ -122,6 +154,8 @@ struct Ticks {
 
 // The smallest round step (1, 2 or 5 times a power of ten) of at least `least`.
 Ticks round_step(double least);
+// The round step after `step`: 1 -> 2 -> 5 -> 10.
+Ticks next_round_step(Ticks step);
 // The ticks of `step` that lie within [lo, hi]; none when there would be more than 1000.
 Ticks ticks_within(Ticks step, double lo, double hi);
 // Writes the label of tick k (for instance "-2.5", "1500", "1.5e+12") into `out`.
@@ -140,15 +174,50 @@ struct View {
   double page_x(double across_value) const;  // page pixel of a model coordinate
   double page_y(double up_value) const;
   double scale = 0;  // page pixels per model unit, the same for all views
+  // The weight curve's panel is a view too, whose up axis is not a coordinate: its name and
+  // pixels per unit upwards.
+  std::string_view up_name;
+  double up_scale = 0;  // 0: the same as scale
 };
+
+// Equal cells along one axis: `count` cells of `width` from `lo`, laid over the coordinates
+// within the fence so that the first and last cells hold as much of the data as the others.
+// A mass is spread over the cells its `footprint` (centred on it) overlaps, in proportion to
+// the overlap, the parts beyond the ends going to the end cells.
+struct Tiling {
+  double lo = 0;
+  double width = 1;
+  int count = 1;
+  double footprint = 1;
+};
+
+// Cells of `tiling` that a mass at `at` is spread over, and its share of each (summing to 1).
+struct CellShare {
+  int cell = 0;
+  double share = 0;
+};
+std::span<const CellShare> spread(const Tiling& tiling, double at, std::array<CellShare, 4>& out);
+
+// Cells along one axis about `target` wide, for coordinates `body` with the usual gap
+// `spacing`: on a regular spacing the footprint is a whole number of gaps, so that evenly
+// spaced masses give even cells, and the ends lie half a gap beyond the outermost masses.
+Tiling tile_axis(Range body, double spacing, double target);
 
 struct Page {
   double width = 0, height = 0;
-  double scale = 0;           // page pixels per model unit
-  double largest_radius = 0;  // circle radius of the largest |mass|, pixels
-  bool grid = false;          // too many masses for circles: shaded cells instead
-  double cell = 0;            // grid cell size, pixels
-  std::array<View, 3> views;  // plan, elevation, section
+  double scale = 0;             // page pixels per model unit
+  double largest_radius = 0;    // circle radius of `largest_kg`, pixels
+  double largest_kg = 0;        // the largest |mass| within the fences, drawn at largest_radius
+  double least_full_kg = 0;     // masses below this |kg| are drawn at kSmallestRadius
+  bool grid = false;            // too many masses for circles: shaded cells instead
+  double cell = 0;              // grid cell size, pixels (about; see `cells`)
+  std::array<View, 3> views;    // plan, elevation, section
+  std::array<Tiling, 3> cells;  // grid cells along X, Y and Z
+  Tiling bins;                  // the weight curve's bins along X
+  View curve;  // the weight curve's frame under the elevation, at its X scale (drawn with
+               // the up axis it needs)
+  double title_height = 0;  // of the title block
+  double tables_top = 0;    // the tables of heaviest and negative masses
 };
 
 // Masses drawn one by one up to this count; above it each view becomes a grid.
@@ -157,11 +226,13 @@ inline constexpr std::size_t kMostCircles = 20000;
 inline constexpr int kGridCellsAcross = 200;
 
 // Lays out the three views side by side at one common scale that fits the page, with ticks
-// at round values. Every number of the page is finite, whatever the summary holds.
+// at round values whose labels do not overlap, the weight curve under the elevation and the
+// tables under it all. Every number of the page is finite, whatever the summary holds.
 Page plan_page(const Summary& summary);
 
-// Circle radius in pixels for a mass: area proportional to |kg|, never below kSmallestRadius.
-inline constexpr double kSmallestRadius = 2.0;
+// Circle radius in pixels for a mass: area proportional to |kg|, never below kSmallestRadius
+// (nor above largest_radius, which only a mass far from the rest could reach).
+inline constexpr double kSmallestRadius = 1.5;
 double circle_radius(const Page& page, const Summary& summary, double kg);
 
 // ---------------------------------------------------------------------------------------
@@ -181,8 +252,9 @@ struct PictureInput {
   const Page* page = nullptr;
 };
 
-// Writes the whole SVG document: title block, legend, the three views with frames, ticks,
-// axis names, masses (circles or shaded cells) and the centre-of-gravity cross-hairs.
+// Writes the whole SVG document: title block with legend, the three views with frames,
+// ticks, axis names, masses (circles or shaded cells), negative masses and masses outside
+// the views as markers, the centre-of-gravity cross-hairs, the weight curve and the tables.
 void write_svg(const PictureInput& input, LineSink& sink);
 
 }  // namespace plot

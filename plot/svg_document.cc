@@ -1,4 +1,4 @@
-// The whole SVG document: head, title block, the three views, end.
+// The whole SVG document: head, title block, the three views, the weight curve, the tables.
 #include "plot/picture.h"
 
 namespace plot {
@@ -25,27 +25,31 @@ void write_svg(const PictureInput& input, LineSink& sink) {
   out.raw("<rect class=\"page\" width=\"100%\" height=\"100%\" fill=\"#fff\"/>");
   out.end();
 
-  std::array<CellGrid, 3> grids;
-  if (page.grid) {
-    for (std::size_t v = 0; v < grids.size(); ++v)
-      grids[v] = accumulate_cells(page.views[v], input);
-  }
-  const double largest_cell = page.grid ? largest_cell_mass(grids) : 0;
-  draw_title(input, largest_cell, out);
+  const std::array<CellGrid, 3> grids =
+      page.grid ? accumulate_cells(input) : std::array<CellGrid, 3>{};
+  const double largest = page.grid ? largest_cell_density(grids) : 0;
+  draw_title(input, largest, out);
   constexpr std::array<std::string_view, 3> ids{"plan", "elevation", "section"};
   for (std::size_t v = 0; v < page.views.size(); ++v) {
     const View& view = page.views[v];
     out.raw("<g class=\"view\" id=\"").raw(ids[v]).raw("\">");
     out.end();
+    // Grid lines under the masses, the frame and its ticks over them, the odd items on top.
+    draw_grid_lines(view, out);
     if (page.grid) {
-      draw_cells(view, grids[v], page.cell, largest_cell, out);
+      draw_cells(view, input, grids[v], largest, out);
+    } else {
+      draw_circles(view, input, out);
     }
     draw_axes(view, out);
-    if (!page.grid) draw_circles(view, input, out);
     draw_cog(view, *input.summary, out);
+    draw_negative_marks(view, input, out);
+    draw_outside_marks(view, input, out);
     out.raw("</g>");
     out.end();
   }
+  draw_curve(input, out);
+  draw_tables(input, out);
   out.raw("</svg>");
   out.end();
 }

@@ -1,4 +1,5 @@
 // Composing SVG lines: escaping of text, numbers for coordinates and for people.
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -10,6 +11,8 @@ namespace {
 
 constexpr std::size_t kLineReserve = std::size_t{1} << 16;
 constexpr double kLargestPageNumber = 1e7;
+constexpr double kLargestGrouped = 1e15;  // beyond, doubles no longer hold every digit
+constexpr double kSmallestTwoDigits = 1e-3;
 
 // Length of the valid UTF-8 sequence at the start of `s` (which XML 1.0 allows), or 0.
 std::size_t utf8_length(std::string_view s) {
@@ -118,12 +121,51 @@ void SvgLine::end() {
   line_.clear();
 }
 
-std::string_view readable(double value, int decimals, std::array<char, 64>& out) {
-  const char* format = std::fabs(value) < 1e9 ? "%.*f" : "%.*e";
-  const int precision = std::fabs(value) < 1e9 ? decimals : 4;
-  const int n = std::snprintf(out.data(), out.size(), format, precision, value);
-  if (n < 0) return "?";
-  return {out.data(), std::min(static_cast<std::size_t>(n), out.size() - 1)};
+std::string_view grouped(double value, int decimals, std::array<char, 64>& out) {
+  if (!std::isfinite(value)) return "?";
+  if (std::fabs(value) >= kLargestGrouped) {
+    const int n = std::snprintf(out.data(), out.size(), "%.4e", value);
+    return n < 0 ? "?" : std::string_view(out.data(), std::min<std::size_t>(n, out.size() - 1));
+  }
+  std::array<char, 64> plain{};
+  const auto r = std::to_chars(plain.data(), plain.data() + plain.size(), value,
+                               std::chars_format::fixed, std::clamp(decimals, 0, 20));
+  std::string_view digits(plain.data(), static_cast<std::size_t>(r.ptr - plain.data()));
+  // No minus sign before a value that rounds to zero.
+  if (digits.front() == '-' && digits.find_first_not_of("-0.") == std::string_view::npos) {
+    digits.remove_prefix(1);
+  }
+  std::size_t len = 0;
+  const auto put = [&](char c) {
+    if (len < out.size()) out[len++] = c;
+  };
+  std::size_t k = 0;
+  if (digits.front() == '-') put(digits[k++]);
+  const std::size_t point = std::min(digits.find('.'), digits.size());
+  for (; k < point; ++k) {
+    put(digits[k]);
+    if (k + 1 < point && (point - k - 1) % 3 == 0) put(',');
+  }
+  for (; k < digits.size(); ++k) put(digits[k]);
+  return {out.data(), len};
+}
+
+std::string_view two_digits(double value, std::array<char, 64>& out) {
+  if (!(value > 0) || !std::isfinite(value)) return grouped(value, 0, out);
+  if (value < kSmallestTwoDigits || value >= kLargestGrouped) {
+    const int n = std::snprintf(out.data(), out.size(), "%.1e", value);
+    return n < 0 ? "?" : std::string_view(out.data(), std::min<std::size_t>(n, out.size() - 1));
+  }
+  const int e = static_cast<int>(std::floor(std::log10(value)));
+  const double unit = std::pow(10.0, e - 1);
+  return grouped(std::round(value / unit) * unit, std::max(0, 1 - e), out);
+}
+
+void describe(const Mass& m, SvgLine& out) {
+  std::array<char, 64> a{};
+  if (m.line > 0) out.raw("line ").integer(m.line).raw(": ");
+  out.raw(grouped(m.kg, 1, a)).raw(" kg at X ").raw(grouped(m.x, 3, a));
+  out.raw(", Y ").raw(grouped(m.y, 3, a)).raw(", Z ").raw(grouped(m.z, 3, a));
 }
 
 }  // namespace plot

@@ -1,16 +1,25 @@
 #!/usr/bin/env python3
-"""massplot's pictures, checked as a reader would: parsed as XML and, rendered to PNG.
+"""massplot's pictures, checked as a reader would: parsed as XML, and rendered to PNG.
 
-Usage: plot_picture_test.py structure|render MASSPLOT DATA_DIR
+Usage: plot_picture_test.py structure|render|chromium MASSPLOT DATA_DIR [timed]
   structure  the worked example's SVG is well-formed, has three views, one circle per mass at
-             the position its tick labels give, and the centre-of-gravity cross-hair; the grid
-             of a large file, and hostile files, give sound pictures too.
-  render     rsvg-convert turns the worked example into an image that is not blank, whose
-             circles and centre-of-gravity symbol sit where the scale puts them; exit 77
-             (skipped) where rsvg-convert is missing.
+             the position its tick labels give with its details on hover, the centre-of-gravity
+             cross-hair, a weight curve whose area is the mass, and the tables; large, hostile
+             and odd models give sound pictures and lists too.
+  render     rsvg-convert's PNG of the worked example has its circles and centre-of-gravity
+             symbol where the scale puts them; evenly spread masses give evenly shaded cells up
+             to the edges; circle radii go as the square roots of the masses; a negative mass in
+             a heavy cell shows; one mass in millimetres leaves the model filling the views with
+             tick labels apart. With `timed` (an optimised build) the random masses are
+             1,000,000, drawn in under 1 s of processor time; else 250,000.
+  chromium   the same checks on headless Chromium's screenshots, and the two renderers agree.
+  A renderer that cannot be had ends the test with status 77 (skipped).
 """
+import math
 import os
 import random
+import re
+import resource
 import shutil
 import struct
 import subprocess
@@ -35,19 +44,105 @@ def check(condition, message):
     return condition
 
 
+# ---- Models, generated here rather than kept as megabytes of data -------------------------
+
+def record(x, y, z, kg):
+    return " Map_Mass     1%12.3f%12.3f%12.3f%13.4E\n" % (x, y, z, kg)
+
+
+def hull():
+    """3,003 masses of a hull (plates of 0.1 to 0.5 t) among which 18 heavy items; answers
+    the text and the heavy items as (kg, x, y, z, line)."""
+    heavy = [(850e3, 22, 0, 3), (210e3, 10, 0, 18), (180e3, 40, -6, 2), (180e3, 40, 6, 2),
+             (120e3, 70, 6, 16), (95e3, 30, 0, 2.5), (60e3, 100, 0, 1), (45e3, 15, -5, 4),
+             (45e3, 15, 0, 4), (45e3, 15, 5, 4), (35e3, 50, 0, 12.5), (35e3, 62, 0, 12.5),
+             (35e3, 74, 0, 12.5), (35e3, 86, 0, 12.5), (28e3, 112, 0, 13), (22e3, 1, 0, 2.5),
+             (18e3, -2, 0, 3), (12e3, 116, 0, 8)]
+    rng = random.Random(3)
+    at = sorted(rng.sample(range(3003), len(heavy)))
+    lines, items = ["# hull\n"], []
+    for n in range(3003):
+        if at and n == at[0]:
+            at.pop(0)
+            kg, x, y, z = heavy[len(items)]
+            items.append((kg, x, y, z, len(lines) + 1))
+        else:
+            x, side = rng.uniform(0, 120), rng.random()
+            y, z = ((rng.uniform(-10, 10), 0.0) if side < 0.35 else
+                    (rng.choice((-10.0, 10.0)), rng.uniform(0, 12)) if side < 0.7 else
+                    (rng.uniform(-10, 10), 12.0))
+            kg = rng.uniform(100, 500)
+        lines.append(record(x, y, z, kg))
+    return "".join(lines), items
+
+
+def deck():
+    """A uniform deck: 1 t every 0.5 m, 204 by 100 masses at Z = 20."""
+    return "".join(record(i * 0.5, -24.75 + j * 0.5, 20.0, 1000.0)
+                   for i in range(204) for j in range(100))
+
+
+def uniform(count):
+    """`count` masses of 1 t spread uniformly over a box."""
+    rng = random.Random(5)
+    u = rng.uniform
+    return "".join([record(u(0, 200), u(-15, 15), u(0, 30), 1000.0) for _ in range(count)])
+
+
+# The ship's hatch cover taken off (a negative mass among the heavy masses of its coaming) and
+# its one coordinate in millimetres: x, y, z, kg and line number.
+SHIP_NEGATIVE = (80.0, 0.0, 25.0, -35000.0, 100001)
+SHIP_OUTLIER = (45000.0, 3.0, 12.0, 1000.0, 66667)
+
+
+def ship():
+    """200,000 masses in a ship's shape, with the negative mass and the outlier above."""
+    rng = random.Random(7)
+    out = []
+    for _ in range(200_000 - 52):
+        x = rng.uniform(0, 200)
+        out.append(record(x, rng.uniform(-15, 15) * (1 - (x / 200) ** 4), rng.uniform(0, 25),
+                          rng.uniform(50, 2000)))
+    for _ in range(50):
+        out.append(record(80 + rng.uniform(-0.3, 0.3), rng.uniform(-0.3, 0.3), 25.0, 5000.0))
+    for x, y, z, kg, line in sorted((SHIP_OUTLIER, SHIP_NEGATIVE), key=lambda m: m[4]):
+        out.insert(line - 1, record(x, y, z, kg))
+    return "".join(out)
+
+
+# ---- Reading the SVG -----------------------------------------------------------------------
+
 def run(massplot, folder, *args):
     return subprocess.run([massplot, *args], cwd=folder, capture_output=True)
+
+
+def draw(massplot, folder, name, text):
+    """Writes `text` as the file `name`, draws it; answers the SVG's root, its path and size."""
+    path = os.path.join(folder, name)
+    with open(path, "wb") as f:
+        f.write(text if isinstance(text, bytes) else text.encode())
+    svg = os.path.join(folder, os.path.splitext(os.path.basename(name))[0] + ".svg")
+    r = run(massplot, folder, name, svg)
+    check(r.returncode == 0, f"{name!r}: status {r.returncode}, {r.stderr!r}")
+    try:
+        return ET.parse(svg).getroot(), svg, os.path.getsize(svg)
+    except (ET.ParseError, OSError) as e:
+        check(False, f"{name!r}: no well-formed picture: {e}")
+        return ET.Element("svg"), svg, 0
 
 
 def views(root):
     return {g.get("id"): g for g in root.iter(SVG + "g") if g.get("class") == "view"}
 
 
+def of_class(root, tag, cls):
+    return [e for e in root.iter(SVG + tag) if e.get("class") == cls]
+
+
 def scale_of(view, cls, coordinate):
     """(px per unit, offset) fitted through the view's tick labels of one class; every label
     must lie on that line."""
-    ticks = [(float(t.text), float(t.get(coordinate))) for t in view.iter(SVG + "text")
-             if t.get("class") == cls]
+    ticks = [(float(t.text), float(t.get(coordinate))) for t in of_class(view, "text", cls)]
     if not check(len(ticks) >= 2, f"{view.get('id')}: fewer than two {cls} labels"):
         return 1.0, 0.0
     (v0, p0), (v1, p1) = ticks[0], ticks[-1]
@@ -65,41 +160,59 @@ def mappings(view):
     return (lambda v: ax * v + bx), (lambda v: ay * v + by - 4), ax, ay
 
 
-def circles(view):
-    return [(float(c.get("cx")), float(c.get("cy")), float(c.get("r")))
-            for c in view.iter(SVG + "circle")]
+def frame(view):
+    r = of_class(view, "rect", "frame")[0]
+    return tuple(float(r.get(k)) for k in ("x", "y", "width", "height"))
 
 
-def draw(massplot, folder, name, text):
-    path = os.path.join(folder, name)
-    with open(path, "wb") as f:
-        f.write(text)
-    r = run(massplot, folder, name, "picture.svg")
-    check(r.returncode == 0, f"{name!r}: status {r.returncode}, {r.stderr!r}")
-    svg = os.path.join(folder, "picture.svg")
-    try:
-        return ET.parse(svg).getroot(), os.path.getsize(svg)
-    except ET.ParseError as e:
-        check(False, f"{name!r}: not well-formed XML: {e}")
-        return ET.Element("svg"), 0
+def mass_circles(view, groups=("masses", "negative-masses")):
+    return [(float(c.get("cx")), float(c.get("cy")), float(c.get("r")),
+             c.findtext(SVG + "title"))
+            for g in view.iter(SVG + "g") if g.get("class") in groups
+            for c in g.iter(SVG + "circle")]
 
 
 def title_text(root):
-    return " ".join(t.text or "" for g in root.iter(SVG + "g") if g.get("class") == "title-block"
+    return " ".join("".join(t.itertext()) for g in of_class(root, "g", "title-block")
                     for t in g.iter(SVG + "text"))
 
 
-def record(x, y, z, kg):
-    return b" Map_Mass 1 %r %r %r %r\n" % (x, y, z, kg)
+def table(root, cls):
+    return [[s.text for s in t.iter(SVG + "tspan")]
+            for g in of_class(root, "g", cls) for t in of_class(g, "text", "table-row")]
+
+
+def curve_mass(root):
+    """The area under the weight curve in kg, from its path and its panel's tick labels."""
+    panel = [g for g in root.iter(SVG + "g") if g.get("id") == "weight-curve"][0]
+    _, _, ax, ay = mappings(panel)
+    d = of_class(panel, "path", "weight-curve")[0].get("d")
+    points, x, y = [], 0.0, 0.0
+    for op, value in re.findall(r"([MVHZ])([-\d. ]*)", d):
+        if op == "M":
+            x, y = map(float, value.split())
+        elif op == "V":
+            y = float(value)
+        elif op == "H":
+            x = float(value)
+        points.append((x, y))
+    area = sum(x0 * y1 - x1 * y0 for (x0, y0), (x1, y1) in zip(points, points[1:] + points[:1]))
+    return abs(area / 2 / (ax * ay))
+
+
+def near(a, b, tolerance):
+    return abs(a - b) <= tolerance * max(abs(a), abs(b))
 
 
 def structure(massplot, data, folder):
     with open(os.path.join(data, "worked_example.txt"), "rb") as f:
         example = f.read()
-    root, _ = draw(massplot, folder, "out.txt", example)
+    root, _, _ = draw(massplot, folder, "out.txt", example)
     found = views(root)
     check(sorted(found) == ["elevation", "plan", "section"], f"views: {sorted(found)}")
     scales = []
+    hover = {"line 17: 1,500.0 kg at X 10.000, Y 20.000, Z 30.000",
+             "line 18: 2,000.0 kg at X -5.000, Y 0.000, Z 4.500"}
     for name, (across, up) in AXES.items():
         view = found.get(name)
         if view is None:
@@ -108,11 +221,12 @@ def structure(massplot, data, folder):
         # Positions are written to 0.1 px, which bounds how well the scales can agree.
         check(abs(ax + ay) < 1e-3 * abs(ax), f"{name}: across and up scales differ")
         scales.append(ax)
-        drawn = circles(view)
+        drawn = mass_circles(view)
         check(len(drawn) == len(EXAMPLE), f"{name}: {len(drawn)} circles")
+        check({c[3] for c in drawn} == hover, f"{name}: hover details {[c[3] for c in drawn]}")
         for m in EXAMPLE:
             x, y = px(m[across]), py(m[up])
-            check(any(abs(cx - x) < 0.15 and abs(cy - y) < 0.15 for cx, cy, _ in drawn),
+            check(any(abs(cx - x) < 0.15 and abs(cy - y) < 0.15 for cx, cy, _, _ in drawn),
                   f"{name}: no circle at ({x:.1f}, {y:.1f}) for {m}")
         if len(drawn) == 2:
             big, small = sorted(drawn, key=lambda c: -c[2])
@@ -128,28 +242,32 @@ def structure(massplot, data, folder):
     check(len(scales) == 3 and max(scales) < min(scales) * (1 + 1e-3),
           f"views at different scales: {scales}")
     title = title_text(root)
-    for part in ["Masses of out.txt", "2 masses drawn", "Total mass 3500.0 kg = 3.500 t",
+    for part in ["Masses of out.txt", "2 masses drawn", "Total mass 3,500.0 kg = 3.5000 t",
                  "Centre of gravity: X 1.429, Y 8.571, Z 15.429"]:
         check(part in title, f"title block lacks {part!r}: {title!r}")
+    check(near(curve_mass(root), 3500, 0.005), f"weight curve holds {curve_mass(root)} kg")
+    check(table(root, "heaviest") == [["18", "2,000.0", "-5.000", "0.000", "4.500"],
+                                      ["17", "1,500.0", "10.000", "20.000", "30.000"]],
+          f"heaviest masses: {table(root, 'heaviest')}")
 
-    # A large file: shaded cells instead of circles, a legend, and a small file.
+    # A large file: shaded cells instead of circles, a legend, a small file, a weight curve
+    # with all the mass.
     rng = random.Random(13)
-    lines = []
+    masses = []
     for n in range(120_000):
-        deck = n % 3 == 0  # a third of the masses on one deck, the rest spread about
-        lines.append(record(rng.uniform(-80, 80), rng.uniform(-15, 15),
-                            12.0 if deck else rng.uniform(0, 30), 10 ** rng.uniform(0, 4)))
-    root, size = draw(massplot, folder, "large.txt", b"".join(lines))
-    check(size < 5_000_000, f"grid picture of {size} bytes")
+        deck_mass = n % 3 == 0  # a third of the masses on one deck, the rest spread about
+        masses.append((rng.uniform(-80, 80), rng.uniform(-15, 15),
+                       12.0 if deck_mass else rng.uniform(0, 30), 10 ** rng.uniform(0, 4)))
+    root, _, size = draw(massplot, folder, "large.txt", "".join(record(*m) for m in masses))
+    check(size < 3_000_000, f"grid picture of {size} bytes")
     for name, view in views(root).items():
-        check(not circles(view), f"{name}: circles in a grid view")
-        cells = [p for p in view.iter(SVG + "path") if p.get("class") == "cells"]
-        check(len(cells) >= 3, f"{name}: {len(cells)} shades of cells")
-        check(any(ln.get("class") == "cog-up" for ln in view.iter(SVG + "line")),
-              f"{name}: no cross-hair on the grid")
-    swatches = [r for r in root.iter(SVG + "rect") if r.get("class") == "shade-swatch"]
-    check(len(swatches) == 6, f"{len(swatches)} shades in the legend")
+        check(not mass_circles(view), f"{name}: circles in a grid view")
+        check(len(of_class(view, "path", "cells")) >= 3, f"{name}: too few shades of cells")
+        check(of_class(view, "line", "cog-up"), f"{name}: no cross-hair on the grid")
+    check(len(of_class(root, "rect", "shade-swatch")) == 6, "not six shades in the legend")
     check("120000 masses drawn" in title_text(root), "grid title lacks the count")
+    total = sum(float("%.4E" % m[3]) for m in masses)
+    check(near(curve_mass(root), total, 0.005), f"weight curve {curve_mass(root)} of {total} kg")
 
     # Hostile files: each gives a well-formed picture with one circle per mass in each view.
     hostile = [
@@ -157,107 +275,357 @@ def structure(massplot, data, folder):
         ("one point", [(2, 2, 2, 1), (2, 2, 2, 3)], None),
         ("one line", [(0, 5, 1, 1), (10, 5, 1, 2), (40, 5, 1, 3)], None),
         ("absurd", [(-1e300, 0, 0, 1), (1e300, 1, 1, 1e300), (0, 0, 1e-300, 2)], None),
-        ("negative", [(0, 0, 0, 5), (3, 4, 5, -2)], "1 negative (drawn hollow)"),
+        ("negative", [(0, 0, 0, 5), (3, 4, 5, -2)], "1 negative (\u2296)"),
         ("zero total", [(0, 0, 0, 5), (3, 4, 5, -5)], "Centre of gravity: none"),
     ]
-    for what, masses, says in hostile:
-        text = b"".join(record(*m) for m in masses) + b" Map_Mass 1 inf 0 0 1\r\n"
-        root, _ = draw(massplot, folder, what + ".txt", text)
+    for what, hostile_masses, says in hostile:
+        text = "".join(b" Map_Mass 1 %r %r %r %r\n".decode() % m for m in hostile_masses)
+        root, _, _ = draw(massplot, folder, what + ".txt", text + " Map_Mass 1 inf 0 0 1\r\n")
         for name, view in views(root).items():
-            check(len(circles(view)) == len(masses), f"{what}, {name}: circle count")
-            hollow = [c for g in view.iter(SVG + "g") if g.get("class") == "negative-masses"
-                      for c in g.iter(SVG + "circle")]
-            check(len(hollow) == sum(m[3] < 0 for m in masses), f"{what}, {name}: hollow count")
+            check(len(mass_circles(view)) == len(hostile_masses), f"{what}, {name}: circles")
+            negative = sum(m[3] < 0 for m in hostile_masses)
+            check(len(mass_circles(view, ("negative-masses",))) == negative,
+                  f"{what}, {name}: negative rings")
+            check(len(mass_circles(view, ("negative-marks",))) == negative,
+                  f"{what}, {name}: negative marks")
         title = title_text(root)
         check("1 record not drawn" in title, f"{what}: title lacks the skipped record")
         check(says is None or says in title, f"{what}: title lacks {says!r}: {title!r}")
     # A file name with markup characters and bytes that are not UTF-8.
-    root, _ = draw(massplot, folder, os.fsdecode(b"a&b<c>'\"\xff.txt"), record(1, 2, 3, 4))
+    root, _, _ = draw(massplot, folder, os.fsdecode(b"a&b<c>'\"\xff.txt"), record(1, 2, 3, 4))
     check("Masses of a&b<c>'\"?.txt" in title_text(root), "file name not escaped")
 
+    # The hull's heaviest items in the table, with the lines of their records.
+    text, items = hull()
+    root, _, _ = draw(massplot, folder, "hull.txt", text)
+    listed = [(int(row[0]), float(row[1].replace(",", ""))) for row in table(root, "heaviest")]
+    check(listed == [(line, kg) for kg, _, _, _, line in items[:15]], f"heaviest: {listed}")
 
-def read_png(path):
-    """Width, height and rows of (r, g, b) of an 8-bit RGB or RGBA PNG."""
-    with open(path, "rb") as f:
-        data = f.read()
-    pos, idat = 8, b""
-    while pos < len(data):
-        length, kind = struct.unpack(">I4s", data[pos:pos + 8])
-        body = data[pos + 8:pos + 8 + length]
-        if kind == b"IHDR":
-            width, height, depth, colour = struct.unpack(">IIBB", body[:10])
-        elif kind == b"IDAT":
-            idat += body
-        pos += 12 + length
-    assert depth == 8 and colour in (2, 6), (depth, colour)
-    bpp = 4 if colour == 6 else 3
-    raw = zlib.decompress(idat)
-    stride = width * bpp
-    rows, previous = [], bytearray(stride)
-    for y in range(height):
-        kind, line = raw[y * (stride + 1)], bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
-        for i in range(stride):
-            a = line[i - bpp] if i >= bpp else 0
-            b = previous[i]
-            c = previous[i - bpp] if i >= bpp else 0
-            if kind == 1:
-                line[i] = (line[i] + a) & 255
-            elif kind == 2:
-                line[i] = (line[i] + b) & 255
-            elif kind == 3:
-                line[i] = (line[i] + (a + b) // 2) & 255
-            elif kind == 4:
-                p = a + b - c
-                pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
-                line[i] = (line[i] + (a if pa <= pb and pa <= pc else b if pb <= pc else c)) & 255
-        rows.append([tuple(line[x * bpp:x * bpp + 3]) for x in range(width)])
-        previous = line
-    return width, height, rows
+    # The ship: its negative mass and its outlier listed with their lines.
+    root, _, size = draw(massplot, folder, "ship.txt", ship())
+    check(size < 3_000_000, f"grid picture of {size} bytes")
+    title = title_text(root)
+    x, y, z, kg, line = SHIP_OUTLIER
+    for part in ["1 mass lies outside the views",
+                 f"line {line}: 1,000.0 kg at X 45,000.000, Y 3.000, Z 12.000"]:
+        check(part in title, f"title block lacks {part!r}")
+    check(table(root, "negatives") == [[str(SHIP_NEGATIVE[4]), "-35,000.0", "80.000", "0.000",
+                                        "25.000"]], f"negatives: {table(root, 'negatives')}")
+
+
+# ---- Reading the PNG -----------------------------------------------------------------------
+
+class Image:
+    """An 8-bit RGB or RGBA PNG. Rows filtered "up" (most of them) are undone with whole-row
+    integer arithmetic, which keeps pure Python fast enough for page-sized images."""
+
+    def __init__(self, path):
+        with open(path, "rb") as f:
+            data = f.read()
+        pos, idat = 8, []
+        while pos < len(data):
+            length, kind = struct.unpack(">I4s", data[pos:pos + 8])
+            body = data[pos + 8:pos + 8 + length]
+            if kind == b"IHDR":
+                self.width, self.height, depth, colour = struct.unpack(">IIBB", body[:10])
+            elif kind == b"IDAT":
+                idat.append(body)
+            pos += 12 + length
+        assert depth == 8 and colour in (2, 6), (depth, colour)
+        bpp = self.bpp = 4 if colour == 6 else 3
+        raw = zlib.decompress(b"".join(idat))
+        stride = self.width * bpp
+        low7 = int.from_bytes(b"\x7f" * stride, "little")
+        high = int.from_bytes(b"\x80" * stride, "little")
+        self.rows, previous = [], bytes(stride)
+        for y in range(self.height):
+            kind = raw[y * (stride + 1)]
+            line = raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)]
+            if kind == 2:  # bytewise sums without carries between the bytes
+                a, b = int.from_bytes(line, "little"), int.from_bytes(previous, "little")
+                line = (((a & low7) + (b & low7)) ^ ((a ^ b) & high)).to_bytes(stride, "little")
+            elif kind != 0:
+                line = bytearray(line)
+                for i in range(stride):
+                    left = line[i - bpp] if i >= bpp else 0
+                    up, corner = previous[i], previous[i - bpp] if i >= bpp else 0
+                    if kind == 1:
+                        line[i] = (line[i] + left) & 255
+                    elif kind == 3:
+                        line[i] = (line[i] + (left + up) // 2) & 255
+                    else:
+                        p = left + up - corner
+                        pa, pb, pc = abs(p - left), abs(p - up), abs(p - corner)
+                        line[i] = (line[i] + (left if pa <= pb and pa <= pc else
+                                              up if pb <= pc else corner)) & 255
+                line = bytes(line)
+            self.rows.append(line)
+            previous = line
+
+    def pixel(self, x, y):
+        x = min(max(int(round(x)), 0), self.width - 1)
+        at = x * self.bpp
+        return tuple(self.rows[min(max(int(round(y)), 0), self.height - 1)][at:at + 3])
 
 
 def luminance(rgb):
     return 0.299 * rgb[0] + 0.587 * rgb[1] + 0.114 * rgb[2]
 
 
-def render(massplot, data, folder):
-    converter = shutil.which("rsvg-convert")
-    if converter is None:
-        print("rsvg-convert not found: rendering check skipped")
-        sys.exit(77)
-    shutil.copy(os.path.join(data, "worked_example.txt"), os.path.join(folder, "out.txt"))
-    r = run(massplot, folder, "out.txt")
-    check(r.returncode == 0, f"status {r.returncode}")
-    root = ET.parse(os.path.join(folder, "out.svg")).getroot()
-    png = os.path.join(folder, "out.png")
-    subprocess.run([converter, "--background-color=white", "-o", png,
-                    os.path.join(folder, "out.svg")], check=True)
-    width, height, rows = read_png(png)
-    check((width, height) == (round(float(root.get("width"))), round(float(root.get("height")))),
-          f"image of {width}x{height}")
-    pixel = lambda x, y: rows[int(round(y))][int(round(x))]  # noqa: E731
-    dark = sum(luminance(p) < 200 for row in rows for p in row)
-    check(0.005 < dark / (width * height) < 0.5, f"{dark} dark pixels: blank or flooded")
+def is_blue(rgb):
+    return rgb[2] > rgb[0] + 40
+
+
+def with_rsvg(svg):
+    png = svg[:-4] + ".png"
+    subprocess.run(["rsvg-convert", "--background-color=white", "-o", png, svg], check=True)
+    return Image(png)
+
+
+def check_example(image, root, who):
+    """The worked example's circles and centre-of-gravity symbol where the scale puts them."""
+    check((image.width, image.height) ==
+          (round(float(root.get("width"))), round(float(root.get("height")))),
+          f"{who}: image of {image.width}x{image.height}")
     for name, (across, up) in AXES.items():
-        px, py, _, _ = mappings(views(root)[name])
+        view = views(root)[name]
+        px, py, _, _ = mappings(view)
+        radii = {round(c[0]): c[2] for c in mass_circles(view)}
         for m in EXAMPLE:
             x, y = px(m[across]), py(m[up])
-            centre = pixel(x, y)
+            centre = image.pixel(x, y)
             # The fill: blue over white, dark enough to show in black and white.
-            check(centre[2] > centre[0] + 40 and luminance(centre) < 170,
-                  f"{name}: pixel {centre} at the circle of {m} is not its fill")
-            r = 16 * (m[3] / 2000) ** 0.5
-            outside = pixel(x - r - 4, y)
-            check(luminance(outside) > 200, f"{name}: {outside} beyond the circle of {m}")
-        # The centre-of-gravity symbol: upper right quarter black, upper left white.
+            check(is_blue(centre) and luminance(centre) < 170,
+                  f"{who}, {name}: pixel {centre} at the circle of {m} is not its fill")
+            r = radii.get(round(x), 0)
+            inside, outside = image.pixel(x - r + 3, y), image.pixel(x - r - 3, y)
+            check(is_blue(inside) and luminance(outside) > 200,
+                  f"{who}, {name}: circle of {m} not {r:.1f} px: {inside}, {outside}")
+        # The centre-of-gravity symbol: upper right quarter shaded, upper left clear.
         x, y = px(EXAMPLE_COG[across]), py(EXAMPLE_COG[up])
-        check(luminance(pixel(x + 3, y - 3)) < 60, f"{name}: no black quarter at the centre")
-        check(luminance(pixel(x - 3, y - 3)) > 200, f"{name}: no white quarter at the centre")
+        shaded, clear = luminance(image.pixel(x + 3, y - 3)), luminance(image.pixel(x - 3, y - 3))
+        check(shaded < 150 and clear > 200, f"{who}, {name}: symbol {shaded:.0f}, {clear:.0f}")
+        # The cross-hair: dark red dashes on its lines away from the symbol.
+        for dx, dy in [(1, 0), (0, 1)]:
+            red = [image.pixel(x + d * dx + e * dy, y + d * dy + e * dx)
+                   for d in range(16, 30) for e in (-1, 0, 1)]
+            check(any(p[0] > p[1] + 60 for p in red), f"{who}, {name}: no cross-hair {dx}, {dy}")
+
+
+def cell_shades(image, root, overlaid=False):
+    """Per view, the shade (0 darkest .. 5) of each cell measured at its centre, as
+    {(i, j): shade}; the shades' greys are measured on the legend's swatches. With `overlaid`
+    the picture has its cross-hairs, and the cells under them are left out."""
+    swatches = [image.pixel(float(r.get("x")) + 20, float(r.get("y")) + 7)
+                for r in of_class(root, "rect", "shade-swatch")]
+    found = {}
+    for name, view in views(root).items():
+        # Cells under the cross-hair and the symbol drawn over them are left out.
+        up, across = of_class(view, "line", "cog-up"), of_class(view, "line", "cog-across")
+        cog_x = float(up[0].get("x1")) if up and overlaid else -1e9
+        cog_y = float(across[0].get("y1")) if across and overlaid else -1e9
+        shades = found[name] = {}
+        for path in of_class(view, "path", "cells"):
+            tx, ty, sx, sy = map(float, re.findall(r"[-\d.]+", path.get("transform")))
+            for i, j, run in re.findall(r"M(\d+) (\d+)h(\d+)", path.get("d")):
+                for k in range(int(run)):
+                    x, y = tx + (int(i) + k + 0.5) * sx, ty + (int(j) + 0.5) * sy
+                    if min(abs(x - cog_x), abs(y - cog_y)) < 3 or max(
+                            abs(x - cog_x), abs(y - cog_y)) < 12:
+                        continue
+                    rgb = image.pixel(x, y)
+                    shades[(int(i) + k, int(j))] = min(
+                        range(len(swatches)),
+                        key=lambda s: sum((a - b) ** 2 for a, b in zip(rgb, swatches[s])))
+    return found
+
+
+def without_overlays(svg):
+    """A copy of the picture without what is drawn over the masses (cross-hairs, markers)."""
+    tree = ET.parse(svg)
+    for parent in tree.getroot().iter():
+        for child in list(parent):
+            if child.get("class") in ("cog", "cog-symbol", "negative-marks", "negative-bars"):
+                parent.remove(child)
+    alone = svg[:-4] + "-alone.svg"
+    tree.write(alone)
+    return alone
+
+
+def check_even(image, root, what, steps):
+    """Every cell of each view within `steps` shades of every other, the edge cells too."""
+    for name, shades in cell_shades(image, root).items():
+        if not check(len(shades) > 50, f"{what}, {name}: only {len(shades)} cells"):
+            continue
+        columns = max(i for i, _ in shades)
+        rows = max(j for _, j in shades)
+        edge = [s for (i, j), s in shades.items() if i in (0, columns) or j in (0, rows)]
+        spread = max(shades.values()) - min(shades.values())
+        check(spread <= steps and edge, f"{what}, {name}: shades differ by {spread} "
+              f"(edges {min(edge, default=None)} to {max(edge, default=None)})")
+
+
+def check_labels_apart(image, root, what):
+    """Between each two neighbouring tick labels a blank column (across) or row (up)."""
+    for view in list(views(root).values()):
+        for cls, across in (("tick-across", True), ("tick-up", False)):
+            labels = sorted((float(t.get("x")), float(t.get("y")))
+                            for t in of_class(view, "text", cls))
+            if not across:
+                labels.sort(key=lambda p: p[1])
+            for (x0, y0), (x1, y1) in zip(labels, labels[1:]):
+                if across:
+                    gap = any(all(luminance(image.pixel(x, y)) > 200
+                                  for y in range(int(y0) - 11, int(y0) + 4))
+                              for x in range(int(x0) + 1, int(x1)))
+                else:
+                    gap = any(all(luminance(image.pixel(x, y)) > 200
+                                  for x in range(int(x0) - 40, int(x0)))
+                              for y in range(int(y0) + 1, int(y1) - 9))
+                check(gap, f"{what}, {view.get('id')}: {cls} labels at {x0:.0f},{y0:.0f} and "
+                           f"{x1:.0f},{y1:.0f} touch")
+
+
+def check_negative_shows(image, root, who):
+    """The ship's negative mass, inside its heavy cell, shows as a white disc with a bar."""
+    x, y, z = SHIP_NEGATIVE[:3]
+    for name, (across, up) in AXES.items():
+        px, py, _, _ = mappings(views(root)[name])
+        cx, cy = px((x, y, z)[across]), py((x, y, z)[up])
+        bar, disc = luminance(image.pixel(cx, cy)), [luminance(image.pixel(cx, cy + d))
+                                                      for d in (-3, 3)]
+        check(bar < 100 and min(disc) > 200, f"{who}, {name}: no marker: {bar:.0f}, {disc}")
+
+
+def radius_in(image, x, y):
+    """A circle's radius on the image: where the mean luminance over a ring about its centre
+    rises most steeply, from its fill to the background (small circles about it average out)."""
+    rings = []
+    for k in range(241):
+        r = k / 4
+        rings.append(sum(luminance(image.pixel(x + r * math.cos(a / 36 * math.pi),
+                                               y + r * math.sin(a / 36 * math.pi)))
+                         for a in range(72)) / 72)
+    rise = max(range(4, 237), key=lambda k: rings[k + 4] - rings[k - 4])
+    return rise / 4
+
+
+def render(massplot, data, folder, timed):
+    if shutil.which("rsvg-convert") is None:
+        print("rsvg-convert not found: rendering check skipped")
+        sys.exit(77)
+    with open(os.path.join(data, "worked_example.txt"), "rb") as f:
+        root, svg, _ = draw(massplot, folder, "out.txt", f.read())
+    image = with_rsvg(svg)
+    check_example(image, root, "rsvg")
+    check_labels_apart(image, root, "worked example")
+    dark = sum(luminance(image.pixel(x, y)) < 200
+               for y in range(0, image.height, 3) for x in range(0, image.width, 3))
+    check(0.005 < dark / (image.width * image.height / 9) < 0.5, f"{dark} dark pixels")
+
+    # The data under the centre-of-gravity symbol shows through it.
+    root, svg, _ = draw(massplot, folder, "one.txt", record(1, 2, 3, 4))
+    image = with_rsvg(svg)
+    px, py, _, _ = mappings(views(root)["plan"])
+    check(is_blue(image.pixel(px(1) - 3, py(2) - 3)), "the symbol hides the mass under it")
+
+    # Evenly spread masses, evenly shaded: exactly for the regular deck, within one shade for
+    # random masses; the deck's one Z drawn on that Z.
+    root, svg, _ = draw(massplot, folder, "deck.txt", deck())
+    image = with_rsvg(without_overlays(svg))
+    check_even(image, root, "deck", 0)
+    elevation = views(root)["elevation"]
+    _, py, _, _ = mappings(elevation)
+    left, top, width, height = frame(elevation)
+    band = [y for y in range(int(top) + 2, int(top + height) - 2)
+            if luminance(image.pixel(left + width / 4, y)) < 128]
+    check(band and abs((band[0] + band[-1]) / 2 - py(20)) <= 1,
+          f"deck at Z 20 (y {py(20):.1f}) drawn over y {band[:1]} to {band[-1:]}")
+    # A million in an optimised build, where the processor time is measured too; a quarter of
+    # that under the sanitizers, which take ten times as long.
+    count = 1_000_000 if timed else 250_000
+    started = resource.getrusage(resource.RUSAGE_CHILDREN)
+    root, svg, size = draw(massplot, folder, "uniform.txt", uniform(count))
+    ended = resource.getrusage(resource.RUSAGE_CHILDREN)
+    seconds = ended.ru_utime + ended.ru_stime - started.ru_utime - started.ru_stime
+    check(not timed or seconds < 1.0, f"{count} records took {seconds:.2f} s")
+    check(size < 3_000_000, f"grid picture of {size} bytes")
+    check_even(with_rsvg(without_overlays(svg)), root, "uniform", 1)
+
+    # The hull: the radii of its heavy items on the image go as the square roots of their
+    # masses (each to a pixel), none at the least size.
+    text, items = hull()
+    root, svg, _ = draw(massplot, folder, "hull.txt", text)
+    image = with_rsvg(without_overlays(svg))
+    check_labels_apart(image, root, "hull")
+    px, py, _, _ = mappings(views(root)["plan"])
+    largest = radius_in(image, px(items[0][1]), py(items[0][2]))
+    # Items that no other circle of their size touches in the plan.
+    for kg, x, y, _, line in [items[k] for k in (1, 2, 3, 4, 5, 6, 10, 12, 14)]:
+        r = radius_in(image, px(x), py(y))
+        expected = largest * (kg / items[0][0]) ** 0.5
+        check(abs(r - expected) <= 1 and r > 3, f"hull line {line}: radius {r} for {expected:.1f}")
+
+    # The ship: the negative mass shows in its heavy cell; one mass in millimetres leaves the
+    # model filling the views, with a marker at the edge and tick labels apart.
+    root, svg, _ = draw(massplot, folder, "ship.txt", ship())
+    image = with_rsvg(svg)
+    check_negative_shows(image, root, "rsvg")
+    check_labels_apart(image, root, "ship")
+    for name in ("plan", "elevation"):
+        view = views(root)[name]
+        left, top, width, height = frame(view)
+        shaded = [x for x in range(int(left), int(left + width))
+                  if luminance(image.pixel(x, top + height / 2 + 5)) < 200]
+        check(shaded and shaded[-1] - shaded[0] > 0.9 * width, f"ship, {name}: model shrunk")
+        _, py, _, _ = mappings(view)
+        marker = image.pixel(left + width - 3, py(SHIP_OUTLIER[AXES[name][1]]))
+        check(luminance(marker) < 100, f"ship, {name}: no marker for the mass far out")
+
+
+def chromium(massplot, data, folder):
+    browser = shutil.which("chromium-headless-shell") or shutil.which("chromium")
+    if browser is None or shutil.which("rsvg-convert") is None:
+        print("headless Chromium or rsvg-convert not found: check skipped")
+        sys.exit(77)
+
+    def screenshot(svg, root):
+        png = svg[:-4] + "-chromium.png"
+        size = f"{round(float(root.get('width')))},{round(float(root.get('height')))}"
+        # No network, no services, a fresh profile: only the file is loaded.
+        subprocess.run([browser, "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic",
+                        "--no-first-run", "--disable-background-networking",
+                        "--disable-component-update", "--disable-sync", "--hide-scrollbars",
+                        "--force-device-scale-factor=1", f"--user-data-dir={folder}/profile",
+                        f"--window-size={size}", f"--screenshot={png}", "file://" + svg],
+                       check=True, capture_output=True, timeout=120)
+        return Image(png)
+
+    with open(os.path.join(data, "worked_example.txt"), "rb") as f:
+        root, svg, _ = draw(massplot, folder, "out.txt", f.read())
+    seen, drawn = screenshot(svg, root), with_rsvg(svg)
+    check_example(seen, root, "chromium")
+    check_labels_apart(seen, root, "chromium, worked example")
+    differ = sum(abs(luminance(seen.pixel(x, y)) - luminance(drawn.pixel(x, y))) > 80
+                 for y in range(0, seen.height, 2) for x in range(0, seen.width, 2))
+    check(differ < 0.01 * seen.width * seen.height / 4, f"renderers differ in {differ} pixels")
+
+    root, svg, _ = draw(massplot, folder, "ship.txt", ship())
+    seen, drawn = screenshot(svg, root), with_rsvg(svg)
+    check_negative_shows(seen, root, "chromium")
+    ours, theirs = cell_shades(seen, root, True), cell_shades(drawn, root, True)
+    for name in ours:
+        same = sum(ours[name][c] == theirs[name].get(c) for c in ours[name])
+        check(same >= 0.99 * len(ours[name]), f"{name}: {same} of {len(ours[name])} cells alike")
 
 
 def main():
     mode, massplot, data = sys.argv[1], os.path.abspath(sys.argv[2]), sys.argv[3]
     with tempfile.TemporaryDirectory() as folder:
-        {"structure": structure, "render": render}[mode](massplot, data, folder)
+        if mode == "render":
+            render(massplot, data, folder, sys.argv[4:] == ["timed"])
+        else:
+            {"structure": structure, "chromium": chromium}[mode](massplot, data, folder)
     for message in failures:
         print("FAIL:", message)
     sys.exit(1 if failures else 0)

@@ -87,27 +87,35 @@ struct Notices final : plot::RecordNotice {
   }
 };
 
-// A file fed in blocks of every size from 1 byte up gives the same records and line numbers.
+// A file fed in blocks of every size from 1 byte up gives the same records and line numbers,
+// whichever line ends it uses.
 TEST(PlotRecord, BlockBoundariesDoNotChangeWhatIsRead) {
   const std::string long_line(plot::MassReader::kKeptLength + 100, 'x');
-  const std::string file = "# report\r\n Map_Mass 1 1 2 3 4\r\n\r\n" + long_line +
-                           "\n Map_Mass 1 bad 2 3 4\r\nMap_Mass 1 5 6 7 -8\n Map_Mass 1 9 9 9";
-  for (std::size_t block = 1; block <= file.size(); block += block < 40 ? 1 : 97) {
-    SCOPED_TRACE(block);
-    plot::MassList list;
-    Notices notices;
-    plot::MassReader reader(list, notices);
-    for (std::size_t at = 0; at < file.size(); at += block) {
-      const std::string_view piece = std::string_view(file).substr(at, block);
-      reader.feed({piece.data(), piece.size()});
+  const std::vector<std::string> files{
+      "# report\r\n Map_Mass 1 1 2 3 4\r\n\r\n" + long_line +
+          "\n Map_Mass 1 bad 2 3 4\r\nMap_Mass 1 5 6 7 -8\n Map_Mass 1 9 9 9",
+      // Lone CRs end lines too; a CR LF is one line end.
+      "# report\r Map_Mass 1 1 2 3 4\r\r" + long_line +
+          "\r Map_Mass 1 bad 2 3 4\r\nMap_Mass 1 5 6 7 -8\r Map_Mass 1 9 9 9\r",
+  };
+  for (const std::string& file : files) {
+    for (std::size_t block = 1; block <= file.size(); block += block < 40 ? 1 : 97) {
+      SCOPED_TRACE(block);
+      plot::MassList list;
+      Notices notices;
+      plot::MassReader reader(list, notices);
+      for (std::size_t at = 0; at < file.size(); at += block) {
+        const std::string_view piece = std::string_view(file).substr(at, block);
+        reader.feed({piece.data(), piece.size()});
+      }
+      reader.finish();
+      ASSERT_EQ(list.masses.size(), 2U);
+      EXPECT_EQ(list.masses[0].kg, 4);
+      EXPECT_EQ(list.masses[1].kg, -8);
+      EXPECT_EQ(list.records, 4);
+      EXPECT_EQ(list.malformed, 2);  // "bad", and the last line with four numbers
+      EXPECT_EQ(notices.lines, (std::vector<std::int64_t>{5, 7}));
     }
-    reader.finish();
-    ASSERT_EQ(list.masses.size(), 2U);
-    EXPECT_EQ(list.masses[0].kg, 4);
-    EXPECT_EQ(list.masses[1].kg, -8);
-    EXPECT_EQ(list.records, 4);
-    EXPECT_EQ(list.malformed, 2);  // "bad", and the last line with four numbers
-    EXPECT_EQ(notices.lines, (std::vector<std::int64_t>{5, 7}));
   }
 }
 

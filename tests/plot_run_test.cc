@@ -187,7 +187,7 @@ TEST_F(PlotRun, APictureThatDoesNotFitLeavesTheFolderAsItWas) {
 #ifdef _WIN32
   GTEST_SKIP() << "needs a small file system mounted by the test (Linux tmpfs)";
 #else
-  // 20,000 masses give a picture of about 2 MB; the folder is a file system of 64 KB.
+  // 20,000 masses give a picture of about 7 MB; the folder is a file system of 64 KB.
   std::string text;
   for (int n = 0; n < 20000; ++n) {
     text += " Map_Mass 1 " + std::to_string(n % 300) + " " + std::to_string(n / 300) + " 0 1\n";

@@ -45,7 +45,16 @@ std::vector<plot::Mass> many_masses(int n) {
 struct LayoutCase {
   const char* what;
   std::vector<plot::Mass> masses;
+  std::size_t outside = 0;  // masses far from the rest, drawn at the frame's edge
 };
+
+// 199 masses in a box of 20 by 10 by 5, and one with X in millimetres.
+std::vector<plot::Mass> one_slip() {
+  std::vector<plot::Mass> masses;
+  for (int k = 0; k < 199; ++k) masses.push_back({k % 20 * 1.0, k % 10 * 1.0, k % 5 * 1.0, 1.0});
+  masses.push_back({45000, 3, 2, 1});
+  return masses;
+}
 
 const std::vector<LayoutCase>& layout_cases() {
   static const std::vector<LayoutCase> cases{
@@ -61,6 +70,7 @@ const std::vector<LayoutCase>& layout_cases() {
       {"negative total", {{0, 0, 0, 5}, {3, 4, 5, -6}}},
       {"zero masses", {{0, 0, 0, 0}, {1, 1, 1, 0}}},
       {"too many for circles", many_masses(20001)},
+      {"one slip among many", one_slip(), 1},
   };
   return cases;
 }
@@ -72,17 +82,19 @@ double up(const plot::View& v, const plot::Mass& m) {
   return v.up == plot::Axis::y ? m.y : m.z;
 }
 
-// Every mass and the centre of gravity lie inside their frames; frames lie on the page and do
-// not overlap; every axis has at least two ticks, all inside the frame.
+// Every mass and the centre of gravity lie inside their frames, but for masses far from the
+// rest; frames lie on the page and do not overlap; every axis has at least two ticks, all
+// inside the frame.
 TEST(PlotScale, HostileSetsGiveASoundPage) {
   for (const LayoutCase& c : layout_cases()) {
     SCOPED_TRACE(c.what);
     const plot::Summary s = plot::summarize(c.masses);
     const plot::Page page = plot::plan_page(s);
     EXPECT_EQ(page.grid, c.masses.size() > plot::kMostCircles);
+    EXPECT_EQ(s.outside_count, c.outside);
     ASSERT_TRUE(std::isfinite(page.scale) && page.scale > 0);
     EXPECT_TRUE(page.width >= 1000 && page.width < 3000) << page.width;
-    EXPECT_TRUE(page.height > 300 && page.height < 1200) << page.height;
+    EXPECT_TRUE(page.height > 300 && page.height < 2000) << page.height;
     double right_of_previous = 0;
     for (const plot::View& v : page.views) {
       SCOPED_TRACE(v.name);
@@ -95,6 +107,10 @@ TEST(PlotScale, HostileSetsGiveASoundPage) {
       std::vector<plot::Mass> shown = c.masses;
       if (s.cog_defined) shown.push_back({s.cog[0], s.cog[1], s.cog[2], 0});
       for (const plot::Mass& m : shown) {
+        if (!s.within(static_cast<std::size_t>(v.across), across(v, m)) ||
+            !s.within(static_cast<std::size_t>(v.up), up(v, m))) {
+          continue;
+        }
         const double x = v.page_x(across(v, m));
         const double y = v.page_y(up(v, m));
         ASSERT_TRUE(x >= v.left && x <= v.left + v.width) << x;
@@ -111,6 +127,47 @@ TEST(PlotScale, HostileSetsGiveASoundPage) {
           EXPECT_TRUE(at >= lo - 0.01 && at <= lo + size + 0.01) << at;
         }
       }
+    }
+  }
+}
+
+struct TilingCase {
+  double spacing;  // of evenly spaced equal masses
+  int count;
+  double cell;  // the width wanted
+};
+
+// Evenly spaced equal masses give equal cells, the end cells too, whatever the ratio of their
+// spacing to the cells; one coordinate gets one cell centred on it.
+TEST(PlotScale, EvenlySpacedMassesFillTheirCellsAlike) {
+  const TilingCase cases[] = {{0.5, 204, 1.23}, {0.5, 100, 0.526}, {1, 50, 2.9},    {0.7, 41, 1},
+                              {1.3, 60, 1},     {1.9, 33, 1},      {0.1, 999, 7.7}, {3, 1, 1}};
+  for (const TilingCase& c : cases) {
+    SCOPED_TRACE(c.spacing);
+    const double lo = -7.25;
+    const plot::Tiling t =
+        plot::tile_axis({lo, lo + (c.count - 1) * c.spacing}, c.count > 1 ? c.spacing : 0, c.cell);
+    EXPECT_NEAR(t.width, c.cell, 0.5 * c.cell);
+    std::vector<double> cells(static_cast<std::size_t>(t.count), 0.0);
+    std::array<plot::CellShare, 4> shares{};
+    for (int k = 0; k < c.count; ++k) {
+      for (const plot::CellShare& share : plot::spread(t, lo + k * c.spacing, shares)) {
+        ASSERT_TRUE(share.cell >= 0 && share.cell < t.count);
+        cells[static_cast<std::size_t>(share.cell)] += share.share;
+      }
+    }
+    for (const double n : cells) EXPECT_NEAR(n, c.count / static_cast<double>(t.count), 1e-9);
+    if (c.count == 1) {
+      EXPECT_DOUBLE_EQ(t.lo + t.width / 2, lo);
+    }
+    // Whatever the coordinate, a mass is spread wholly over cells that exist.
+    for (const double at : {-1e300, lo - 50, lo, lo + 1e9, 1e300}) {
+      double whole = 0;
+      for (const plot::CellShare& share : plot::spread(t, at, shares)) {
+        EXPECT_TRUE(share.cell >= 0 && share.cell < t.count);
+        whole += share.share;
+      }
+      EXPECT_NEAR(whole, 1, 1e-12);
     }
   }
 }
