@@ -1,14 +1,26 @@
 # The Windows zip, `cpack -G ZIP` in a Windows build folder: kel2fram-<version>-win64.zip with
-# one folder holding every installed program (all linked statically: no DLLs), the README, the
-# licence and USAGE.txt (with CR LF lines, for any Windows editor).
+# one folder holding every installed program (all linked statically: no DLLs), README.txt,
+# LICENSE.txt and USAGE.txt, all three with CR LF lines so that Notepad and every other
+# Windows editor open them (a .md file opens in nothing by default).
+kel2fram_add_windows_resources(${KEL2FRAM_PROGRAMS})
+
 configure_file(${PROJECT_SOURCE_DIR}/doc/USAGE.txt ${PROJECT_BINARY_DIR}/USAGE.txt @ONLY
                NEWLINE_STYLE CRLF)
-install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_BINARY_DIR}/USAGE.txt DESTINATION .)
-if(EXISTS ${PROJECT_SOURCE_DIR}/LICENSE)
-  install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION .)
-else()
-  message(WARNING "No LICENSE file in the source tree: the zip will lack the licence")
-endif()
+# README.md and LICENSE as they are, line ends aside.
+foreach(document README.md LICENSE)
+  if(NOT EXISTS ${PROJECT_SOURCE_DIR}/${document})
+    message(WARNING "No ${document} in the source tree: the zip will lack it")
+    continue()
+  endif()
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/${document})
+  file(READ ${PROJECT_SOURCE_DIR}/${document} text)
+  string(REPLACE "\r\n" "\n" text "${text}")
+  string(REPLACE "\n" "\r\n" text "${text}")
+  string(REGEX REPLACE "\\.md$" "" stem ${document})
+  file(WRITE ${PROJECT_BINARY_DIR}/${stem}.txt "${text}")
+  install(FILES ${PROJECT_BINARY_DIR}/${stem}.txt DESTINATION .)
+endforeach()
+install(FILES ${PROJECT_BINARY_DIR}/USAGE.txt DESTINATION .)
 
 set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_FILE_NAME kel2fram-${PROJECT_VERSION}-win64)

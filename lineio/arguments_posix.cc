@@ -1,4 +1,7 @@
 // The command-line arguments on POSIX systems: argv as given (its bytes are the names).
+#include <unistd.h>
+
+#include <array>
 #include <span>
 
 #include "lineio/arguments.h"
@@ -12,6 +15,17 @@ std::vector<std::string> program_arguments(int argc, char** argv) {
     arguments.emplace_back(argument != nullptr ? argument : "");
   }
   return arguments;
+}
+
+std::string_view program_name() {
+  static const std::string name = [] {
+    std::array<char, 4096> path{};
+    const ssize_t n = ::readlink("/proc/self/exe", path.data(), path.size() - 1);
+    if (n <= 0) return std::string("kel2fram");
+    const std::string_view full(path.data(), static_cast<std::size_t>(n));
+    return std::string(full.substr(full.rfind('/') + 1));  // npos + 1 == 0
+  }();
+  return name;
 }
 
 }  // namespace lineio

@@ -42,4 +42,26 @@ std::vector<std::string> program_arguments(int argc, char** argv) {
   return arguments;
 }
 
+std::string_view program_name() {
+  static const std::string name = [] {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+      const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+      if (n == 0) return std::string("kel2fram");
+      if (n < path.size()) {
+        path.resize(n);
+        break;
+      }
+      path.resize(path.size() * 2);
+    }
+    std::wstring base = path.substr(path.find_last_of(L"\\/") + 1);  // npos + 1 == 0
+    if (base.size() > 4 &&
+        CompareStringOrdinal(base.c_str() + base.size() - 4, 4, L".exe", 4, TRUE) == CSTR_EQUAL) {
+      base.resize(base.size() - 4);
+    }
+    return utf8_of(base.c_str());
+  }();
+  return name;
+}
+
 }  // namespace lineio

@@ -24,6 +24,7 @@
 #include <string_view>
 #include <utility>
 
+#include "lineio/arguments.h"
 #include "lineio/platform.h"
 #include "lineio/platform_posix.h"
 
@@ -159,7 +160,9 @@ int random_name(const std::string& target, std::string& name) {
   }
   name = ".";
   name += base_of(target).substr(0, kKeptNameLength);
-  name += ".kel2fram-";
+  name += '.';
+  name += program_name();  // whose file it is: kel2fram's, massplot's
+  name += '-';
   for (const unsigned char b : bytes) name += kAlphabet[b % kAlphabet.size()];
   return 0;
 }

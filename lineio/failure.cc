@@ -1,5 +1,6 @@
 #include "lineio/failure.h"
 
+#include <cerrno>
 #include <charconv>
 #include <cstring>
 #include <string>
@@ -8,7 +9,26 @@
 
 namespace lineio {
 
-void fail_transfer(std::string_view what, std::int32_t unit, std::string_view file, int error) {
+std::string describe_error(int code) {
+#ifdef _WIN32
+  // Windows' C library has no text for some codes the programs use, and a misleading one for
+  // others; these are what the codes stand for there.
+  switch (code) {
+    case EBUSY:
+      return "in use by another program that does not share it";
+    case EROFS:
+      return "read-only";
+    case ETXTBSY:
+      return "the file that standard input reads";
+    default:
+      break;
+  }
+#endif
+  return std::strerror(code);
+}
+
+void fail_transfer(std::string_view what, std::int32_t unit, std::string_view file,
+                   std::string_view reason) {
   std::string message = " *** ERROR: ";
   message += what;
   message += " ON UNIT ";
@@ -18,11 +38,15 @@ void fail_transfer(std::string_view what, std::int32_t unit, std::string_view fi
   message += " (";
   message += file;
   message += ")";
-  if (error != 0) {
+  if (!reason.empty()) {
     message += ": ";
-    message += std::strerror(error);
+    message += reason;
   }
   throw TransferFailure(std::move(message), unit);
+}
+
+void fail_transfer(std::string_view what, std::int32_t unit, std::string_view file, int error) {
+  fail_transfer(what, unit, file, error != 0 ? describe_error(error) : std::string());
 }
 
 }  // namespace lineio

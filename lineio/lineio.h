@@ -46,6 +46,9 @@ struct StopRun {
 
 inline constexpr int kFailedTransferStatus = 2;
 
+// The reason an error code of this library (an errno value) stands for, as messages show it.
+std::string describe_error(int code);
+
 // ---------------------------------------------------------------------------------------
 // Byte streams behind the console units (files use descriptors of their own).
 
@@ -173,7 +176,9 @@ inline constexpr int kEndOfFile = -1;
 
 // Reads the next line of a unit into text: its first text.size() characters, blank padded;
 // one CR before the line feed (or ending the input) is dropped, a last line without a line
-// feed still counts, and a byte-order mark before a file's first line is skipped.
+// feed still counts, and the UTF-8 byte-order mark before the first line is skipped. Text
+// that starts with the UTF-16 byte-order mark (LE or BE) is read as the same text in UTF-8;
+// UTF-16 without the mark, or with a broken surrogate pair, fails with EILSEQ.
 // full_length, when given, receives the line's whole length, also beyond text.size().
 // Answers 0, kEndOfFile, or a positive error code. Never ends the run (the reader's reads).
 // tail, when given, receives what the line holds beyond text.size() (see RecordTail).
@@ -193,6 +198,10 @@ struct RecordTail {
 // Adds characters of a line beyond what a read takes to its tail: `beyond` starts at
 // `position` of the line; blanks and tabs before the first other character are passed over.
 void keep_tail(RecordTail& tail, std::string_view beyond, std::size_t position);
+
+// Why a unit's text could not be read in its encoding, as "<file>: line <n>: <reason>";
+// empty when it could (or the unit is not connected).
+std::string text_problem(std::int32_t unit);
 
 // The program's own reads: like read_record, but an end of file or an error ends the run.
 void read_text(std::int32_t unit, std::span<char> text, std::size_t* full_length = nullptr);

@@ -82,7 +82,7 @@ struct Output {
   std::string temp;             // the named temporary file (POSIX: its name in `folder`);
                                 // empty for an unnamed one
   int slot = -1;                // registration of the pending file for interrupt clean-up
-  Handle folder = kNoHandle;    // POSIX: the target's folder, held from the open to the end
+  Handle folder = kNoHandle;    // the target's folder, held from the open to the end
 };
 
 // Prepares output to `name`, classified by what the name opens (not by how it is spelled):

@@ -17,6 +17,7 @@
 #include "lineio/line_editor.h"
 #include "lineio/lineio.h"
 #include "lineio/platform.h"
+#include "lineio/text_encoding.h"
 
 namespace lineio {
 namespace {
@@ -50,6 +51,13 @@ struct Connection {
   std::size_t in_end = 0;
   bool in_eof = false;
   bool consumed = false;  // something has been read since the last rewind
+
+  // UTF-16 input: the bytes read but not yet converted into `in`.
+  TextDecoder text;
+  std::unique_ptr<char[]> raw;
+  std::size_t raw_begin = 0;
+  std::size_t raw_end = 0;
+  bool raw_eof = false;
 };
 
 std::array<Connection, kHighestUnit + 1> units;
@@ -154,19 +162,48 @@ void write_to(std::int32_t unit, std::string_view bytes, bool end_line) {
   if (c.kind == Connection::Kind::console_out && console_interactive) flush_connection(unit, c);
 }
 
+// The next bytes of a unit's console stream or file, as read; answers a count as os::read.
+long read_bytes(const Connection& c, std::span<char> into) {
+  if (c.kind == Connection::Kind::console_in) return console_source->read(into);
+  if (c.file.handle == os::kNoHandle) return 0;  // a file that did not exist yet
+  return os::read(c.file.handle, into);
+}
+
+// Refills the input buffer of UTF-16 text with its next bytes converted to UTF-8; answers 0,
+// kEndOfFile or a positive error code (EILSEQ for text that is not valid UTF-16).
+int refill_converted(Connection& c) {
+  if (!c.raw) c.raw = std::make_unique<char[]>(kBufferSize);
+  for (;;) {
+    if (c.raw_begin == c.raw_end && !c.raw_eof) {
+      const long n = read_bytes(c, {c.raw.get(), kBufferSize});
+      if (n < 0) return static_cast<int>(-n);
+      c.raw_begin = 0;
+      c.raw_end = static_cast<std::size_t>(n);
+      c.raw_eof = n == 0;
+    }
+    std::string_view pending(c.raw.get() + c.raw_begin, c.raw_end - c.raw_begin);
+    const std::size_t made = c.text.convert(pending, {c.in.get(), kBufferSize}, c.raw_eof);
+    c.raw_begin = c.raw_end - pending.size();
+    if (made > 0) {
+      c.in_end = made;
+      return 0;  // a broken pair after these bytes is reported at the next refill
+    }
+    if (c.text.failed()) return EILSEQ;
+    if (c.raw_eof) {
+      c.in_eof = true;
+      return kEndOfFile;
+    }
+  }
+}
+
 // Refills the input buffer; answers 0, kEndOfFile or a positive error code.
 int refill(Connection& c) {
   if (!c.in) c.in = std::make_unique<char[]>(kBufferSize);
   c.in_begin = 0;
   c.in_end = 0;
-  long n = 0;
-  if (c.kind == Connection::Kind::console_in) {
-    n = console_source->read({c.in.get(), kBufferSize});
-  } else if (c.file.handle == os::kNoHandle) {
-    n = 0;  // a file that did not exist yet: nothing to read
-  } else {
-    n = os::read(c.file.handle, {c.in.get(), kBufferSize});
-  }
+  if (c.text.failed()) return EILSEQ;
+  if (c.text.converting()) return refill_converted(c);
+  const long n = read_bytes(c, {c.in.get(), kBufferSize});
   if (n < 0) return static_cast<int>(-n);
   if (n == 0) {
     c.in_eof = true;
@@ -259,26 +296,38 @@ void notice(std::string_view line) {
 
 namespace {
 
-// Skips a byte-order mark that some editors put before the first line of a text file.
-// Answers 0 or a code.
-int skip_byte_order_mark(Connection& c) {
-  constexpr std::string_view kMark = "\xEF\xBB\xBF";
-  if (c.in_end - c.in_begin < kMark.size() && !c.in_eof) {
-    // Too few bytes to tell yet: move them to the front and read more.
-    const std::size_t have = c.in_end - c.in_begin;
-    std::memmove(c.in.get(), c.in.get() + c.in_begin, have);
-    const long n = c.file.handle == os::kNoHandle
-                       ? 0
-                       : os::read(c.file.handle, {c.in.get() + have, kBufferSize - have});
+// Settles the encoding of a unit's text from its first bytes (a few more are read while they
+// could still be the start of a byte-order mark): the UTF-8 mark some editors write is
+// skipped, UTF-16 with its mark is converted from here on, UTF-16 without it is refused.
+// Answers 0 or a positive code.
+int start_text(Connection& c) {
+  std::string_view head(c.in.get() + c.in_begin, c.in_end - c.in_begin);
+  while (!TextDecoder::decidable(head) && !c.in_eof) {
+    std::memmove(c.in.get(), head.data(), head.size());
+    const long n = read_bytes(c, {c.in.get() + head.size(), kBufferSize - head.size()});
     if (n < 0) return static_cast<int>(-n);
-    if (n == 0) c.in_eof = true;
+    c.in_eof = n == 0;
     c.in_begin = 0;
-    c.in_end = have + static_cast<std::size_t>(n);
+    c.in_end = head.size() + static_cast<std::size_t>(n);
+    head = std::string_view(c.in.get(), c.in_end);
   }
-  const std::string_view head(c.in.get() + c.in_begin,
-                              std::min(kMark.size(), c.in_end - c.in_begin));
-  if (head == kMark) c.in_begin += kMark.size();
-  return 0;
+  c.in_begin += c.text.start(head);
+  if (c.text.failed()) {
+    c.in_begin = c.in_end = 0;  // none of it is read, now or later
+    c.in_eof = false;
+    return EILSEQ;
+  }
+  if (!c.text.converting()) return 0;
+  // What was read after the mark is UTF-16: it becomes the first bytes to convert.
+  if (!c.raw) c.raw = std::make_unique<char[]>(kBufferSize);
+  c.raw_end = c.in_end - c.in_begin;
+  std::copy_n(c.in.get() + c.in_begin, c.raw_end, c.raw.get());
+  c.raw_begin = 0;
+  c.raw_eof = c.in_eof;
+  c.in_eof = false;
+  c.in_begin = c.in_end = 0;
+  const int status = refill_converted(c);
+  return status == kEndOfFile ? 0 : status;
 }
 
 // Reads the next line of a unit, handing its bytes to store piece by piece (the line feed
@@ -303,11 +352,9 @@ int read_pieces(std::int32_t unit, Store&& store, bool& ends_in_cr) {
     c->consumed = true;
     if (c->at_start) {
       c->at_start = false;
-      if (c->kind == Connection::Kind::file) {
-        const int status = skip_byte_order_mark(*c);
-        if (status != 0) return status;
-        continue;
-      }
+      const int status = start_text(*c);
+      if (status != 0) return status;
+      continue;
     }
     const char* begin = c->in.get() + c->in_begin;
     const std::size_t avail = c->in_end - c->in_begin;
@@ -377,28 +424,37 @@ int read_record(std::int32_t unit, std::span<char> text, std::size_t* full_lengt
   return 0;
 }
 
+namespace {
+
+// Ends the run for a failed read of the program's own.
+[[noreturn]] void fail_read(std::int32_t unit, int status) {
+  const Connection* c = find(unit);
+  const std::string name = c != nullptr ? c->name : std::string("no file");
+  if (status == kEndOfFile) fail_transfer("END OF INPUT", unit, name, 0);
+  if (c != nullptr && c->text.failed()) fail_transfer("READ FAILED", unit, name, c->text.problem());
+  fail_transfer("READ FAILED", unit, name, status);
+}
+
+}  // namespace
+
 void read_whole_line(std::int32_t unit, std::string& line) {
   line.clear();
   bool ends_in_cr = false;
   const int status = read_pieces(
       unit, [&](std::string_view piece) { line += piece; }, ends_in_cr);
-  if (status == 0) {
-    if (ends_in_cr) line.pop_back();
-    return;
-  }
-  const Connection* c = find(unit);
-  const std::string name = c != nullptr ? c->name : std::string("no file");
-  if (status == kEndOfFile) fail_transfer("END OF INPUT", unit, name, 0);
-  fail_transfer("READ FAILED", unit, name, status);
+  if (status != 0) fail_read(unit, status);
+  if (ends_in_cr) line.pop_back();
 }
 
 void read_text(std::int32_t unit, std::span<char> text, std::size_t* full_length) {
   const int status = read_record(unit, text, full_length);
-  if (status == 0) return;
+  if (status != 0) fail_read(unit, status);
+}
+
+std::string text_problem(std::int32_t unit) {
   const Connection* c = find(unit);
-  const std::string name = c != nullptr ? c->name : std::string("no file");
-  if (status == kEndOfFile) fail_transfer("END OF INPUT", unit, name, 0);
-  fail_transfer("READ FAILED", unit, name, status);
+  if (c == nullptr || !c->text.failed()) return {};
+  return c->name + ": " + c->text.problem();
 }
 
 // ---- Connections -----------------------------------------------------------------------------
@@ -511,6 +567,9 @@ int rewind_unit(std::int32_t unit) {
   c->in_eof = false;
   c->consumed = false;
   c->at_start = true;
+  c->text.reset();
+  c->raw_begin = c->raw_end = 0;
+  c->raw_eof = false;
   return 0;
 }
 

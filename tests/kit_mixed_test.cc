@@ -162,7 +162,10 @@ TEST(KitdumpTest, AnswersHelpAndRefusesWhatItCannotRead) {
       {{"a.txt", "b.txt"}, 1, false, "usage"},
       {{"{dir}/none.txt"}, 1, false, "kitdump: {dir}/none.txt: No such file or directory\n"},
       {{"{dir}"}, 1, false, "kitdump: {dir}: Is a directory\n"},
-      {{"{dir}/locked.txt"}, 1, false, "kitdump: {dir}/locked.txt: Permission denied\n"},
+      {{"{dir}/locked.txt"},
+       1,
+       false,
+       "kitdump: {dir}/locked.txt: " + std::string(testing_support::kLockedReason) + "\n"},
   };
   const auto expand = [&](std::string text) {
     for (std::size_t at; (at = text.find("{dir}")) != std::string::npos;) {

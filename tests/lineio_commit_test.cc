@@ -102,7 +102,7 @@ TEST_F(Commit, AFailedStepBeforeTheRenameLeavesTheTargetUntouched) {
     if (std::find(seen.begin(), seen.end(), c.step) == seen.end()) continue;  // named file
     EXPECT_EQ(status, 2);
     EXPECT_EQ(out.bytes(), " *** ERROR: WRITE FAILED ON UNIT 17 (" + file +
-                               "): " + std::strerror(c.code) + "\r\n");
+                               "): " + lineio::describe_error(c.code) + "\r\n");
     EXPECT_EQ(dir.read("out.txt"), "former contents\n");
     EXPECT_EQ(entries(), 1u);  // no temporary file left
     EXPECT_EQ(seen.back(), c.step);

@@ -82,6 +82,7 @@ TEST_F(DialogueRun, UnwritableOutputFileIsAskedForAgain) {
                                " Cannot write file :" + padded("no/such/folder/out.txt") + "\r\n" +
                                kAskOutput + kAskUnit;
   EXPECT_EQ(after_banner(r.out).substr(0, expected.size()), expected);
+  EXPECT_EQ(r.err, "kel2fram: no/such/folder/out.txt: No such file or directory\r\n");
   EXPECT_TRUE(dir.exists("out.txt"));
 }
 
@@ -100,6 +101,22 @@ TEST_F(DialogueRun, FileNamesLongerThanAnAnswerAreRefused) {
   EXPECT_EQ(after_banner(r.out).substr(0, expected.size()), expected);
   EXPECT_EQ(r.err, why + why + "kel2fram: 1 record written to out.txt; 0 warnings\r\n");
   EXPECT_TRUE(std::filesystem::is_empty(dir.file(folder)));
+}
+
+TEST_F(DialogueRun, FileNamesAreCountedInCharacters) {
+  // 256 characters holding three of two bytes each are a name an answer holds; 257 are not.
+  const std::string folder(150, 'f');
+  std::filesystem::create_directory(dir.file(folder));
+  const std::string fits = folder + "/" + std::string(102, 'n') + "\xc3\xa6\xc3\xa6\xc3\xa6";
+  const std::string longer = fits + "\xc3\xa6";
+  const auto r = run(longer + "\nw.txt\n" + fits + "\n\n\n\n\n\n");
+  EXPECT_EQ(r.status, 0);
+  const std::string expected =
+      kAskInput + " Nonexisting file :" + fits + "\r\n" + kAskInput + kAskOutput + kAskUnit;
+  EXPECT_EQ(after_banner(r.out).substr(0, expected.size()), expected);
+  EXPECT_EQ(r.err,
+            "kel2fram: a file name of 257 characters is longer than the 256 an answer holds\r\n");
+  EXPECT_NE(dir.read(fits).find(" Map_Mass     1      10.000"), std::string::npos);
 }
 
 TEST_F(DialogueRun, NonIntegerSpreadEndsTheRunWithStatusTwo) {

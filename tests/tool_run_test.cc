@@ -9,6 +9,7 @@
 
 #include "support/console_text.h"
 #include "support/subprocess.h"
+#include "support/utf16.h"
 #include "tool/kel2fram.h"
 
 namespace {
@@ -211,6 +212,92 @@ TEST_F(FullRun, ZeroTotalMassGivesCentreAtOrigin) {
   EXPECT_NE(file.find("\r\n#  Total Mass (kept):    0.000E+00 [kg]\r\n"), std::string::npos);
   EXPECT_NE(file.find("\r\n#  Center of Gravity:       0.000       0.000       0.000\r\n"),
             std::string::npos);
+}
+
+// ---- Text as Windows editors write it: UTF-16 ------------------------------------------------
+
+TEST_F(FullRun, Utf16TextWithItsMarkReadsAsItsUtf8Twin) {
+  // A list converted in several pieces: comments of three-byte characters that fill more than
+  // one conversion, and a character beyond the BMP whose two halves straddle the first read.
+  std::string list = "' B\xc3\xb8rn \xce\x94\r\n";
+  std::string euros;
+  for (int k = 0; k < 100; ++k) euros += "\xe2\x82\xac";
+  for (int n = 0; n < 300; ++n) list += "' " + euros + "\r\n";
+  std::size_t units = testing_support::utf16(list, true).size() / 2;
+  for (int n = 0; units + 14 < 32766 - 2; ++n, units += 14) list += "1.5 10 20 30\r\n";
+  list += "' " + std::string(32766 - units - 2, 'x') + "\xf0\x9f\x98\x80\r\n";
+  for (int n = 0; n < 2000; ++n) list += std::to_string(n) + " 1 2 3\r\n";
+  const std::string name = "B\xc3\xb8rn \xce\x94.txt";
+  const std::string answers = name + "\r\nout.txt\r\nkg\r\n\r\ny\r\n-100 100\r\n\r\n\r\n";
+  const auto run_with = [&](const std::string& weights, const std::string& typed) {
+    dir.write(name, weights);
+    return run_program(KEL2FRAM_EXE, {}, typed, dir.path());
+  };
+  const RunResult plain = run_with(list, answers);
+  ASSERT_EQ(plain.status, 0);
+  const std::string plain_file = output();
+  const RunResult plain_dump = run_program(KITDUMP_EXE, {name}, "", dir.path());
+  for (const bool little : {true, false}) {
+    SCOPED_TRACE(little ? "LE" : "BE");
+    for (const bool list_in_utf16 : {true, false}) {
+      const RunResult r =
+          run_with(list_in_utf16 ? testing_support::utf16(list, little, true) : list,
+                   list_in_utf16 ? answers : testing_support::utf16(answers, little, true));
+      EXPECT_EQ(r.status, 0);
+      EXPECT_EQ(r.out, plain.out);
+      EXPECT_EQ(output(), plain_file);
+      EXPECT_EQ(r.err, "");
+    }
+    dir.write(name, testing_support::utf16(list, little, true));
+    const RunResult dump = run_program(KITDUMP_EXE, {name}, "", dir.path());
+    EXPECT_EQ(dump.status, 0);
+    EXPECT_EQ(dump.out, plain_dump.out);
+  }
+}
+
+TEST_F(FullRun, Utf16TextThatCannotBeReadIsRefusedNamingItsEncoding) {
+  using testing_support::utf16;
+  const std::string list = "' weights\r\n1.5 10 20 30\r\n2 1 1 1\r\n";
+  const std::string typed = "w.txt\nout.txt\n\n\n\n\n\n";
+  const std::string save = ": save it as UTF-8, or as UTF-16 with the mark";
+  const std::string kept = "; the output file is left as it was";
+  struct Case {
+    std::string weights, answers;
+    bool in_answers;
+    std::string problem;
+  };
+  const Case cases[] = {
+      {utf16(list, true), typed, false, "line 1: UTF-16 LE text without a byte-order mark" + save},
+      {utf16(list, false), typed, false, "line 1: UTF-16 BE text without a byte-order mark" + save},
+      {utf16(list, true, true) + std::string("\x00\xdc\r\0", 4), typed, false,
+       "line 4: not valid UTF-16 LE text: an unpaired surrogate 0xDC00"},
+      {utf16(list, true, true) + "3", typed, false,
+       "line 4: not valid UTF-16 LE text: it ends inside a character (an odd byte)"},
+      {list, utf16(typed, true), true, "line 1: UTF-16 LE text without a byte-order mark" + save},
+      {list, utf16("w.txt\nout", false, true) + "\xd8\x3d" + utf16(".txt\n\n\n\n\n\n", false), true,
+       "line 2: not valid UTF-16 BE text: an unpaired surrogate 0xD83D"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.problem);
+    dir.write("out.txt", "former\n");
+    const RunResult r = run(c.weights, c.answers);
+    EXPECT_EQ(r.status, 2);
+    if (c.in_answers) {
+      EXPECT_EQ(r.err, "kel2fram: standard input: " + c.problem + "\r\n");
+      EXPECT_TRUE(r.out.ends_with(
+          " *** ERROR: READ FAILED ON UNIT 5 (standard input): " + c.problem + "\r\n"))
+          << r.out;
+    } else {
+      EXPECT_EQ(r.err, "kel2fram: w.txt: " + c.problem + kept + "\r\n");
+      const RunResult dump = run_program(KITDUMP_EXE, {"w.txt"}, "", dir.path());
+      EXPECT_EQ(dump.status, 2);
+      EXPECT_EQ(dump.err, "kitdump: w.txt: " + c.problem + "\n");
+    }
+    EXPECT_EQ(output(), "former\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
+                            std::filesystem::directory_iterator()),
+              2);
+  }
 }
 
 TEST_F(FullRun, EarlyEndsLeaveAnExistingOutputFileUntouched) {

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Windows zip check: makes kel2fram-<version>-win64.zip with cpack into a temporary folder,
-# checks that its one folder holds both programs (and any other the install rules list), the
-# README, the licence and USAGE.txt, that no program needs a DLL beyond the system's, and runs the unpacked
-# kel2fram.exe and kitdump.exe (under the emulator) on a small weight list.
+# checks that its one folder holds every program, README.txt, LICENSE.txt and USAGE.txt (all
+# with CR LF lines), that every program carries its manifest (long names, UTF-8 code page),
+# its version information (the package version, as --version prints it) and its icon, that
+# no program needs a DLL beyond the system's, and runs the unpacked kel2fram.exe and
+# kitdump.exe (under the emulator) on a small weight list.
 # Usage: windows_package_test.sh CPACK BUILD_DIR VERSION OBJDUMP [EMULATOR...]
 set -euo pipefail
 cpack=$1
@@ -15,6 +17,7 @@ emulator=("$@")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
+command -v wrestool >/dev/null || fail "wrestool is missing (Debian package icoutils)"
 
 "$cpack" -G ZIP --config "$build/CPackConfig.cmake" -B "$work" >"$work/cpack.log" 2>&1 ||
   { cat "$work/cpack.log"; fail "cpack -G ZIP"; }
@@ -24,21 +27,40 @@ zip=$work/$top.zip
 
 cd "$work"
 cmake -E tar xf "$zip"
-for f in kel2fram.exe kitdump.exe README.md USAGE.txt; do
+for f in kel2fram.exe kitdump.exe massplot.exe README.txt LICENSE.txt USAGE.txt; do
   [[ -f $top/$f ]] || { find "$top"; fail "zip lacks $f"; }
 done
-if [[ -f $(dirname "$0")/../LICENSE ]]; then
-  [[ -f $top/LICENSE ]] || fail "zip lacks LICENSE"
-fi
-grep -q $'\r$' "$top/USAGE.txt" || fail "USAGE.txt lines do not end in CR LF"
+for f in README.txt LICENSE.txt USAGE.txt; do
+  ! grep -q $'[^\r]$\|^$' "$top/$f" || fail "$f has lines that do not end in CR LF"
+done
 grep -q '@' "$top/USAGE.txt" && fail "USAGE.txt has an unreplaced @VARIABLE@"
+
+# What each program says about itself: read back from its resources.
+for exe in "$top"/*.exe; do
+  name=$(basename "$exe")
+  manifest=$(wrestool -x --raw -t 24 "$exe")
+  grep -q '<longPathAware [^>]*>true</longPathAware>' <<<"$manifest" ||
+    fail "$name: no manifest declaring long names"
+  grep -q '<activeCodePage [^>]*>UTF-8</activeCodePage>' <<<"$manifest" ||
+    fail "$name: the manifest does not set the UTF-8 code page"
+  info=$(wrestool -x --raw -t 16 "$exe" | tr -d '\000')
+  for field in "FileVersion$version" "ProductVersion$version" "ProductNameKEL2FRAM" \
+      "OriginalFilename$name" "MIT License"; do
+    grep -qaF "$field" <<<"$info" || fail "$name: version information lacks $field"
+  done
+  wrestool -l "$exe" | grep -q 'type=group_icon' || fail "$name: no icon"
+  # Where the program answers --version, it prints the same version.
+  if said=$(cd "$top" && "${emulator[@]}" "./$name" --version </dev/null 2>/dev/null); then
+    grep -qF "$version" <<<"$said" || fail "$name --version says '$said', not $version"
+  fi
+done
 
 # Linked statically: only DLLs that every Windows has.
 for exe in "$top"/*.exe; do
   dlls=$("$objdump" -p "$exe" | awk '/DLL Name:/ {print tolower($3)}')
   for dll in $dlls; do
     case $dll in
-      kernel32.dll | msvcrt.dll | user32.dll | advapi32.dll | ws2_32.dll | shell32.dll) ;;
+      kernel32.dll | msvcrt.dll | user32.dll | advapi32.dll | ws2_32.dll | shell32.dll | ntdll.dll | bcrypt.dll) ;;
       *) fail "$(basename "$exe") needs $dll" ;;
     esac
   done

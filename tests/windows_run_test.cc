@@ -1,9 +1,13 @@
 // What only Windows has, end to end: device names, files that another program locks, wide
 // file names, and answers as Windows consoles and editors write them.
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,6 +22,15 @@ using testing_support::ScratchDir;
 
 const std::string kFormer = "former contents\r\n";
 const std::string kRecord = " Map_Mass     1       2.000       3.000       4.000   1.0000E+03\r\n";
+
+std::filesystem::path utf8_path(const std::string& name) {
+  return {std::u8string(name.begin(), name.end())};
+}
+
+std::string read(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
 
 std::string answers(const std::string& input, const std::string& output) {
   return input + "\n" + output + "\n\n\n\n\n\n";
@@ -52,19 +65,83 @@ TEST_F(WindowsRun, DeviceNamesAreWrittenDirectly) {
   }
 }
 
-TEST_F(WindowsRun, ATargetLockedByAnotherProgramIsAFailedWrite) {
-  dir.write("out.txt", kFormer);
-  RunResult r;
-  {
-    const testing_support::LockedFile locked(dir.file("out.txt"));
-    r = run(answers("w.txt", "out.txt"));
+TEST_F(WindowsRun, OutputsThatCannotBeReplacedAreRefusedAtTheQuestion) {
+  // Each is refused with the dialogue's message and its reason on standard error; the next
+  // answer is taken, and the file keeps its contents.
+  struct Case {
+    const char* what;
+    std::string reason;
+  };
+  const Case cases[] = {{"locked", testing_support::kLockedReason}, {"read-only", "read-only"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    dir.write("out.txt", kFormer);
+    const std::wstring out = std::filesystem::path(dir.file("out.txt")).wstring();
+    RunResult r;
+    {
+      std::unique_ptr<testing_support::LockedFile> locked;
+      if (c.reason == "read-only") {
+        SetFileAttributesW(out.c_str(), FILE_ATTRIBUTE_READONLY);
+      } else {
+        locked = std::make_unique<testing_support::LockedFile>(dir.file("out.txt"));
+      }
+      r = run(answers("w.txt", "out.txt\nfree.txt"));
+      SetFileAttributesW(out.c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find(" Cannot write file :out.txt" + std::string(249, ' ') + "\r\n"),
+              std::string::npos);
+    EXPECT_EQ(r.err, "kel2fram: out.txt: " + c.reason + "\r\n");
+    EXPECT_EQ(dir.read("out.txt"), kFormer);
+    EXPECT_EQ(entries(), (std::vector<std::string>{"free.txt", "out.txt", "w.txt"}));
+    std::filesystem::remove(std::filesystem::path(dir.file("free.txt")));
   }
-  EXPECT_EQ(r.status, 2);
-  EXPECT_TRUE(
-      r.out.ends_with(" *** ERROR: WRITE FAILED ON UNIT 17 (out.txt): Permission denied\r\n"))
-      << r.out;
-  EXPECT_EQ(dir.read("out.txt"), kFormer);
-  EXPECT_EQ(entries(), (std::vector<std::string>{"out.txt", "w.txt"}));
+}
+
+TEST_F(WindowsRun, NamesInAnyLanguageGoThroughEveryProgram) {
+  // A weight list under each name: kitdump reads it, kel2fram replaces it with its records
+  // (input = output), massplot draws them beside it and will not draw over the list itself.
+  const std::string folder = "C:\\Bj\xc3\xb8rn";
+  const bool made_folder = !std::filesystem::exists(utf8_path(folder));
+  std::filesystem::create_directory(utf8_path(folder));
+  struct Case {
+    std::string name, picture;
+  };
+  const Case cases[] = {
+      {"d\xc3\xa6k \xc3\xb8.txt", "d\xc3\xa6k \xc3\xb8.svg"},
+      {folder + "\\resultat_\xc3\xa6.txt", folder + "\\resultat_\xc3\xa6.svg"},
+      {"\xc5\x81\xc3\xb3"
+       "d\xc5\xba.txt",
+       "\xc5\x81\xc3\xb3"
+       "d\xc5\xba.svg"},
+      {"\xce\x94_out.txt", "\xce\x94_out.svg"},
+  };
+  const auto path = [&](const std::string& name) {
+    return utf8_path(name.find(':') != std::string::npos ? name : dir.path() + "/" + name);
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::ofstream(path(c.name), std::ios::binary) << "2 2 3 4\n";
+    const RunResult dump = run_program(KITDUMP_EXE, {c.name}, "", dir.path());
+    EXPECT_EQ(dump.status, 0) << dump.err;
+    EXPECT_EQ(dump.out, "4 1:2: 1:2: 1:3: 1:4:\r\n-1\r\n");
+    const RunResult r = run(answers(c.name, c.name));
+    EXPECT_EQ(r.status, 0) << r.err;
+    const std::string records = read(path(c.name));
+    EXPECT_NE(records.find(" Map_Mass     1       2.000       3.000       4.000   2.0000E+03"),
+              std::string::npos);
+    const RunResult plot = run_program(MASSPLOT_EXE, {c.name}, "", dir.path());
+    EXPECT_EQ(plot.status, 0) << plot.err;
+    EXPECT_TRUE(std::filesystem::exists(path(c.picture)));
+    const RunResult over = run_program(MASSPLOT_EXE, {c.name, c.name}, "", dir.path());
+    EXPECT_NE(over.status, 0);
+    EXPECT_EQ(read(path(c.name)), records);
+    if (c.name.starts_with(folder)) {
+      std::filesystem::remove(path(c.name));
+      std::filesystem::remove(path(c.picture));
+    }
+  }
+  if (made_folder) std::filesystem::remove(utf8_path(folder));
 }
 
 TEST_F(WindowsRun, NamesWithLettersBeyondAsciiAreFoundAndMade) {

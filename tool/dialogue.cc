@@ -1,13 +1,14 @@
 // The console dialogue: banner, the seven questions, and the opening of both files.
 #include <algorithm>
 #include <array>
-#include <cstring>
+#include <cerrno>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "kit/kit.h"
 #include "lineio/lineio.h"
+#include "lineio/text_encoding.h"
 #include "tool/kel2fram.h"
 
 namespace kel2fram {
@@ -70,6 +71,20 @@ bool blank_only(const Text& text) {
   return std::all_of(text.begin(), text.end(), [](char c) { return c == ' '; });
 }
 
+// A file name as the dialogue holds it: 256 characters (not bytes: a letter beyond ASCII
+// takes two to four), padded with blanks.
+std::string_view view(const NameText& name) {
+  const std::string_view all(name.data(), name.size());
+  return all.substr(0, lineio::bytes_of_characters(all, kTextLength));
+}
+
+// The name as typed, without the blanks that pad it.
+std::string_view typed_name(const NameText& name) {
+  const std::string_view all = view(name);
+  const std::size_t end = all.find_last_not_of(' ');
+  return end == std::string_view::npos ? std::string_view() : all.substr(0, end + 1);
+}
+
 // The answer to a question whose prompt stands on the console: the one given beforehand,
 // shown after the prompt as a typed answer would be, or the console's next line, into text as
 // lineio::read_text takes it. Answers whether it was given.
@@ -88,22 +103,22 @@ bool take_answer(const Answers& answers, Question q, std::span<char> text,
   return false;
 }
 
-// As take_answer, for an answer of any length (a range).
+// As take_answer, for an answer of any length (a file name, a range).
 bool take_line(const Answers& answers, Question q, std::string& line) {
   if (const std::optional<std::string>& given = answers[q]) {
     lineio::put_line(kConsoleOut, *given);
     line = *given;
     return true;
   }
-  lineio::next_line_answers(name_of(q), false);
+  lineio::next_line_answers(name_of(q), q == Question::input || q == Question::output);
   lineio::read_whole_line(kConsoleIn, line);
   return false;
 }
 
 // Opens a named file on a unit silently; answers the error flag.
-std::int32_t open_named(const Text& name, std::int32_t unit, std::int32_t status) {
+std::int32_t open_named(std::string_view name, std::int32_t unit, std::int32_t status) {
   std::int32_t flag = 0;
-  kit::OPNFIL(view(name), unit, status, 10, 1, 0, 0, -1, -kConsoleOut, flag);
+  kit::OPNFIL(name, unit, status, 10, 1, 0, 0, -1, -kConsoleOut, flag);
   return flag;
 }
 
@@ -111,30 +126,50 @@ std::int32_t open_named(const Text& name, std::int32_t unit, std::int32_t status
 // gives it) that cannot be opened as typed is tried once more without them, and then holds
 // the name opened; a file whose name really holds the quotes comes first. An output file is
 // made under the quoted name only when a file of that name exists already.
-std::int32_t open_answer(Text& name, std::int32_t unit, std::int32_t status) {
-  const std::string_view typed = view(name).substr(0, static_cast<std::size_t>(LENTRM(view(name))));
+std::int32_t open_answer(NameText& name, std::int32_t unit, std::int32_t status) {
+  const std::string_view typed = typed_name(name);
   const bool quoted = typed.size() > 2 && (typed.front() == '"' || typed.front() == '\'') &&
                       typed.back() == typed.front();
-  if (!quoted) return open_named(name, unit, status);
+  if (!quoted) return open_named(view(name), unit, status);
   const bool creates = status != 2;
-  if (!creates || open_named(name, unit, 2) == 0) {
-    const std::int32_t flag = open_named(name, unit, status);
+  if (!creates || open_named(view(name), unit, 2) == 0) {
+    const std::int32_t flag = open_named(view(name), unit, status);
     if (flag == 0 || creates) return flag;
   }
-  Text bare;
+  NameText bare;
   bare.fill(' ');
   std::copy(typed.begin() + 1, typed.end() - 1, bare.begin());
-  const std::int32_t flag = open_named(bare, unit, status);
+  const std::int32_t flag = open_named(view(bare), unit, status);
   if (flag == 0) name = bare;
   return flag;
 }
 
+// Why a file did not open, for standard error; empty for a missing input file typed in the
+// dialogue, which the console's message itself says.
+std::string refusal_reason(std::int32_t flag, bool must_exist) {
+  const int code = -flag;
+  if (flag >= 0 || code >= 900) return "cannot be opened";
+  if (must_exist && code == ENOENT) return {};
+  return lineio::describe_error(code);
+}
+
+// A typed name that did not open: its reason on standard error beside the console's message.
+void explain_refusal(const NameText& name, std::int32_t flag, bool must_exist) {
+  const std::string_view shown = typed_name(name);
+  if (shown.empty()) {
+    lineio::notice(std::string(kNoticePrefix) + "the answer names no file");
+    return;
+  }
+  const std::string reason = refusal_reason(flag, must_exist);
+  if (reason.empty()) return;
+  lineio::notice(std::string(kNoticePrefix) + std::string(shown) + ": " + reason);
+}
+
 // A file named on the command line that cannot be opened is not asked for again: the run
 // ends, so that a script is not left at the question.
-[[noreturn]] void end_for_named_file(const Text& name, std::int32_t flag) {
-  const std::string_view shown = view(name).substr(0, static_cast<std::size_t>(LENTRM(view(name))));
-  const std::string reason = flag < 0 && flag > -900 ? std::strerror(-flag) : "cannot be opened";
-  lineio::notice(std::string(kNoticePrefix) + std::string(shown) + ": " + reason +
+[[noreturn]] void end_for_named_file(const NameText& name, std::int32_t flag) {
+  std::string reason = refusal_reason(flag, false);
+  lineio::notice(std::string(kNoticePrefix) + std::string(typed_name(name)) + ": " + reason +
                  " (named on the command line, so not asked for again)");
   throw lineio::StopRun{kFailed};
 }
@@ -142,16 +177,19 @@ std::int32_t open_answer(Text& name, std::int32_t unit, std::int32_t status) {
 // Asks for a file until one opens; a failure shows the message and the whole name as read.
 // A name longer than the answer holds is refused rather than opened under its first part,
 // which would be another file.
-void ask_file(const Answers& answers, Question q, std::string_view question, Text& name,
+void ask_file(const Answers& answers, Question q, std::string_view question, NameText& name,
               std::int32_t unit, std::int32_t status, std::string_view failure_message) {
+  std::string line;
   for (;;) {
     PROMPT(kConsoleOut, question);
-    std::size_t length = 0;
-    const bool given = take_answer(answers, q, name, &length);
-    if (length > name.size()) {
+    const bool given = take_line(answers, q, line);
+    name.fill(' ');
+    std::copy_n(line.begin(), lineio::bytes_of_characters(line, kTextLength), name.begin());
+    const std::size_t characters = lineio::character_count(line);
+    if (characters > kTextLength) {
       lineio::put(kConsoleOut, Line().lit(failure_message).lit(view(name)));
-      lineio::notice(std::string(kNoticePrefix) + "a file name of " + std::to_string(length) +
-                     " characters is longer than the " + std::to_string(name.size()) +
+      lineio::notice(std::string(kNoticePrefix) + "a file name of " + std::to_string(characters) +
+                     " characters is longer than the " + std::to_string(kTextLength) +
                      " an answer holds");
       if (given) throw lineio::StopRun{kFailed};
       continue;
@@ -160,6 +198,7 @@ void ask_file(const Answers& answers, Question q, std::string_view question, Tex
     if (flag == 0) return;
     lineio::put(kConsoleOut, Line().lit(failure_message).lit(view(name)));
     if (given) end_for_named_file(name, flag);
+    explain_refusal(name, flag, status == 2);
   }
 }
 

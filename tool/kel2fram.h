@@ -29,13 +29,16 @@ inline const double kDefaultMax = std::bit_cast<double>(std::uint64_t{0x47334261
 inline const double kDefaultMin = std::bit_cast<double>(std::uint64_t{0xC733426180000000});
 
 using Text = std::array<char, kTextLength>;
+// A file name: 256 characters, each up to four bytes of UTF-8, padded with blanks.
+inline constexpr std::size_t kNameBytes = 4 * kTextLength;
+using NameText = std::array<char, kNameBytes>;
 
 enum class MassUnit { tonnes, kg };
 
 // Everything the dialogue settles.
 struct RunSettings {
-  Text input_name{};
-  Text output_name{};
+  NameText input_name{};
+  NameText output_name{};
   Text answer{};
   MassUnit unit = MassUnit::tonnes;
   double unit_factor = 1000.0;

@@ -37,17 +37,28 @@ int run_steps(const CommandLine& command) {
   settings = command.settings;
   surprise_log().start(kNoticePrefix);
   write_banner();
-  run_dialogue(settings, command.answers);
+  try {
+    run_dialogue(settings, command.answers);
+  } catch (const lineio::TransferFailure&) {
+    // Answers in an encoding that cannot be read: said once more, where scripts look.
+    if (const std::string problem = lineio::text_problem(kConsoleIn); !problem.empty()) {
+      lineio::notice(std::string(kNoticePrefix) + problem);
+    }
+    throw;
+  }
   MassTable& table = mass_table();
   // An early end writes nothing into the output file: an existing one keeps its former
   // contents, also when the reader's failure report was addressed to it, and one that did
   // not exist is not made.
   switch (process_weight_data(settings, table, totals)) {
-    case Processed::reader_failed:
-      return end_early(std::string(kNoticePrefix) +
-                           "the weight list could not be read to its end; the output file is left "
-                           "as it was",
-                       kFailed);
+    case Processed::reader_failed: {
+      const std::string problem = lineio::text_problem(kInputUnit);
+      return end_early(
+          std::string(kNoticePrefix) +
+              (problem.empty() ? "the weight list could not be read to its end" : problem) +
+              "; the output file is left as it was",
+          kFailed);
+    }
     case Processed::nothing_kept:
       return end_early(why_nothing_kept(settings, totals), kNothingWritten);
     case Processed::kept:

@@ -57,7 +57,7 @@ int dump(const std::string& file_name) {
   kit::OPNFIL(file, kDataUnit, 2, 10, 1, 0, 0, -1, -6, ierr);
   if (ierr != 0) {
     // OPNFIL answers minus the open service's code, an errno value for files.
-    std::fprintf(stderr, "kitdump: %s: %s\n", file, std::strerror(-ierr));
+    std::fprintf(stderr, "kitdump: %s: %s\n", file, lineio::describe_error(-ierr).c_str());
     return 1;
   }
   kit::INIFII(kDataUnit, kConsole, ierr);
@@ -82,6 +82,11 @@ int dump(const std::string& file_name) {
       line = "IERR=";
       append_number(line, "%d", ierr);
       lineio::put_line(kConsole, line);
+      // A list in an encoding that cannot be read is refused, not dumped in part.
+      if (const std::string problem = lineio::text_problem(kDataUnit); !problem.empty()) {
+        std::fprintf(stderr, "kitdump: %s\n", problem.c_str());
+        return lineio::kFailedTransferStatus;
+      }
       break;
     }
     append_number(line, "%d", npar);

@@ -129,14 +129,19 @@ int write_picture(const std::string& input, const std::string& svg) {
   plot::MassList list;
   StderrNotice notice(input);
   const int error = plot::read_mass_file(input, list, notice);
-  if (error != 0) return fail(input, std::string("cannot read: ") + std::strerror(error));
+  if (error != 0) return fail(input, std::string("cannot read: ") + lineio::describe_error(error));
   notice.finish();
   if (list.records == 0) return fail(input, "no Map_Mass record");
   if (list.masses.empty()) return fail(input, "no Map_Mass record that can be drawn");
 
+  // Names are UTF-8 on every system; a plain std::string path would be taken in the ANSI
+  // code page on Windows and miss a name with letters beyond it.
+  const auto path_of = [](const std::string& name) {
+    return std::filesystem::path(std::u8string(name.begin(), name.end()));
+  };
   const bool to_standard_output = svg == "-";
   std::error_code ec;
-  if (!to_standard_output && std::filesystem::equivalent(input, svg, ec) && !ec) {
+  if (!to_standard_output && std::filesystem::equivalent(path_of(input), path_of(svg), ec) && !ec) {
     return fail(svg, "is the file being drawn; it is not overwritten");
   }
   if (const std::string refusal = to_standard_output ? "" : why_not_replaced(svg);
@@ -167,7 +172,8 @@ int write_picture(const std::string& input, const std::string& svg) {
   request.blank = "NULL";
   request.share = "DENYNONE";
   const int open_error = lineio::open_unit(kSvgUnit, request);
-  if (open_error != 0) return fail(svg, std::string("cannot write: ") + std::strerror(open_error));
+  if (open_error != 0)
+    return fail(svg, std::string("cannot write: ") + lineio::describe_error(open_error));
   try {
     UnitSink sink(kSvgUnit);
     plot::write_svg({input, &list, &summary, &page}, sink);

@@ -152,6 +152,8 @@ bool ScratchDir::exists(std::string_view name) const {
   return std::filesystem::exists(file(name));
 }
 
+const char* const kLockedReason = "Permission denied";
+
 LockedFile::LockedFile(std::string path) : path_(std::move(path)) {
   ::chmod(path_.c_str(), 0);
 }

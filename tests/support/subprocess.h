@@ -40,6 +40,8 @@ class ScratchDir {
 
 // A file that the tool cannot open while the object lives: without permission bits on POSIX,
 // held open without sharing on Windows (as a program that locks its file does).
+// kLockedReason is how the programs name the cause.
+extern const char* const kLockedReason;
 class LockedFile {
  public:
   explicit LockedFile(std::string path);

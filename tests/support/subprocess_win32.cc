@@ -199,6 +199,8 @@ bool ScratchDir::exists(std::string_view name) const {
   return std::filesystem::exists(path_of(file(name)));
 }
 
+const char* const kLockedReason = "in use by another program that does not share it";
+
 LockedFile::LockedFile(std::string path) : path_(std::move(path)) {
   HANDLE h = CreateFileW(path_of(path_).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                          FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -1,0 +1,151 @@
+// The replacement of an output file on Windows, in the test's own process: the temporary
+// file and the folder held for it, the names the system takes, and what is refused.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "lineio/arguments.h"
+#include "lineio/platform.h"
+#include "support/subprocess.h"
+
+namespace {
+
+namespace os = lineio::platform;
+using testing_support::ScratchDir;
+
+std::filesystem::path path_of(const std::string& utf8) {
+  return {std::u8string(utf8.begin(), utf8.end())};
+}
+
+// The names in a folder that begin with `prefix`.
+std::vector<std::wstring> entries(const std::string& folder, const std::wstring& prefix) {
+  std::vector<std::wstring> names;
+  for (const auto& e : std::filesystem::directory_iterator(path_of(folder))) {
+    const std::wstring name = e.path().filename().wstring();
+    if (name.starts_with(prefix)) names.push_back(name);
+  }
+  return names;
+}
+
+DWORD attributes(const std::string& folder, const std::wstring& name) {
+  return GetFileAttributesW((path_of(folder) / name).wstring().c_str());
+}
+
+// Writes `text` through an output opened on `name` and commits it; answers the commit's code.
+int replace(const std::string& name, const std::string& text) {
+  os::Output out;
+  const int code = os::open_output(name, false, out);
+  if (code != 0) return code;
+  if (os::write_all(out.handle, {text.data(), text.size()}) != 0) return EIO;
+  return os::commit(out);
+}
+
+// A file's contents, read by its full name in the \\?\ form (any length).
+std::string contents(const std::filesystem::path& file) {
+  const std::wstring name = L"\\\\?\\" + std::filesystem::absolute(file).make_preferred().wstring();
+  HANDLE h = CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return "(cannot be opened)";
+  std::string text(65536, '\0');
+  DWORD got = 0;
+  ReadFile(h, text.data(), static_cast<DWORD>(text.size()), &got, nullptr);
+  CloseHandle(h);
+  text.resize(got);
+  return text;
+}
+
+TEST(WindowsCommit, TheTemporaryFileIsHiddenHoldsItsFolderAndGoesWithItsHandle) {
+  ScratchDir dir;
+  const std::string folder = dir.file("sub");
+  std::filesystem::create_directory(path_of(folder));
+  const std::string target = folder + "/out.txt";
+  dir.write("sub/out.txt", "former\r\n");
+  const std::wstring stem = L".out.txt." + path_of(std::string(lineio::program_name())).wstring();
+  os::Output a;
+  os::Output b;
+  ASSERT_EQ(os::open_output(target, false, a), 0);
+  ASSERT_EQ(os::open_output(target, false, b), 0);
+  const std::vector<std::wstring> made = entries(folder, L".out.txt.");
+  ASSERT_EQ(made.size(), 2u);
+  EXPECT_NE(made[0], made[1]);  // random names, not a counter
+  for (const std::wstring& name : made) {
+    EXPECT_TRUE(name.starts_with(stem + L"-"));
+    EXPECT_EQ(name.size(), stem.size() + 1 + 10);
+    // (Wine keeps the hidden attribute but not the temporary one.)
+    EXPECT_NE(attributes(folder, name) & FILE_ATTRIBUTE_HIDDEN, DWORD{0});
+  }
+  // Held: the folder cannot be moved away while the output is pending.
+  const std::wstring moved = path_of(dir.file("moved")).wstring();
+  EXPECT_EQ(MoveFileW(path_of(folder).wstring().c_str(), moved.c_str()), FALSE);
+  os::discard(b);
+  EXPECT_EQ(entries(folder, L".out.txt.").size(), 1u);
+  const std::string text = "new\r\n";
+  ASSERT_EQ(os::write_all(a.handle, {text.data(), text.size()}), 0);
+  ASSERT_EQ(os::commit(a), 0);
+  EXPECT_EQ(dir.read("sub/out.txt"), text);
+  EXPECT_EQ(attributes(folder, L"out.txt") & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_TEMPORARY),
+            DWORD{0});
+  EXPECT_TRUE(entries(folder, L".out.txt.").empty());
+  EXPECT_NE(MoveFileW(path_of(folder).wstring().c_str(), moved.c_str()), FALSE);
+}
+
+TEST(WindowsCommit, NamesPastTheClassicLimitAreReplacedLikeShortOnes) {
+  // A new name whose temporary name passes 260 characters, and a relative name whose full
+  // path does.
+  ScratchDir dir;
+  const std::size_t room = dir.path().size() + 1;
+  std::filesystem::create_directory(path_of(dir.file(std::string(150, 'f'))));
+  const std::string names[] = {
+      std::string(245 - room, 'n'),
+      std::string(150, 'f') + "/" + std::string(300 - room - 151, 'n'),
+  };
+  wchar_t saved[MAX_PATH * 4] = {};
+  GetCurrentDirectoryW(MAX_PATH * 4, saved);
+  SetCurrentDirectoryW(path_of(dir.path()).wstring().c_str());
+  for (const std::string& name : names) {
+    SCOPED_TRACE(name.size() + room);
+    EXPECT_EQ(replace(name, "long\r\n"), 0);
+    EXPECT_EQ(contents(path_of(dir.file(name))), "long\r\n");
+    EXPECT_EQ(replace(name, "again\r\n"), 0);  // now over an existing file
+    EXPECT_EQ(contents(path_of(dir.file(name))), "again\r\n");
+  }
+  SetCurrentDirectoryW(saved);
+}
+
+TEST(WindowsCommit, TheFileThatStandardInputReadsIsRefused) {
+  ScratchDir dir;
+  dir.write("answers.txt", "w.txt\r\n");
+  const std::wstring name = path_of(dir.file("answers.txt")).wstring();
+  HANDLE in = CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(in, INVALID_HANDLE_VALUE);
+  HANDLE saved = GetStdHandle(STD_INPUT_HANDLE);
+  SetStdHandle(STD_INPUT_HANDLE, in);
+  os::Output out;
+  const int code = os::open_output(dir.file("answers.txt"), false, out);
+  SetStdHandle(STD_INPUT_HANDLE, saved);
+  CloseHandle(in);
+  EXPECT_EQ(code, ETXTBSY);
+  EXPECT_EQ(dir.read("answers.txt"), "w.txt\r\n");
+}
+
+TEST(WindowsCommit, ALinkWhoseTargetIsMissingIsWrittenThrough) {
+  ScratchDir dir;
+  const std::wstring link = path_of(dir.file("dl.txt")).wstring();
+  constexpr DWORD kUnprivileged = 0x2;  // SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE
+  CreateSymbolicLinkW(link.c_str(), L"target2.txt", kUnprivileged);
+  const DWORD made = GetFileAttributesW(link.c_str());
+  if (made == INVALID_FILE_ATTRIBUTES || (made & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+    GTEST_SKIP() << "this system makes no symbolic links for the test (Wine does not: its "
+                    "CreateSymbolicLinkW does nothing, and it shows programs no dangling link)";
+  }
+  EXPECT_EQ(replace(dir.file("dl.txt"), "through\r\n"), 0);
+  EXPECT_EQ(dir.read("target2.txt"), "through\r\n");
+  EXPECT_NE(GetFileAttributesW(link.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT, DWORD{0});
+}
+
+}  // namespace
