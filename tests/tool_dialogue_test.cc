@@ -82,7 +82,9 @@ TEST_F(DialogueRun, UnwritableOutputFileIsAskedForAgain) {
                                " Cannot write file :" + padded("no/such/folder/out.txt") + "\r\n" +
                                kAskOutput + kAskUnit;
   EXPECT_EQ(after_banner(r.out).substr(0, expected.size()), expected);
-  EXPECT_EQ(r.err, "kel2fram: no/such/folder/out.txt: No such file or directory\r\n");
+  EXPECT_EQ(r.err,
+            "kel2fram: no/such/folder/out.txt: No such file or directory\r\n"
+            "kel2fram: 1 record written to out.txt; 0 warnings\r\n");
   EXPECT_TRUE(dir.exists("out.txt"));
 }
 
@@ -115,7 +117,9 @@ TEST_F(DialogueRun, FileNamesAreCountedInCharacters) {
       kAskInput + " Nonexisting file :" + fits + "\r\n" + kAskInput + kAskOutput + kAskUnit;
   EXPECT_EQ(after_banner(r.out).substr(0, expected.size()), expected);
   EXPECT_EQ(r.err,
-            "kel2fram: a file name of 257 characters is longer than the 256 an answer holds\r\n");
+            "kel2fram: a file name of 257 characters is longer than the 256 an answer holds\r\n"
+            "kel2fram: 1 record written to " +
+                fits + "; 0 warnings\r\n");
   EXPECT_NE(dir.read(fits).find(" Map_Mass     1      10.000"), std::string::npos);
 }
 

@@ -336,7 +336,8 @@ TEST_F(HostileRun, InputThatCannotBeReadAsLinesIsAskedForAgain) {
   const std::string expected = refused("folder.txt") + refused("locked.txt") + kDialogue;
   EXPECT_EQ(after_banner(r.out).substr(0, expected.size()), expected);
   EXPECT_EQ(r.err, "kel2fram: folder.txt: Is a directory\r\nkel2fram: locked.txt: " +
-                       std::string(testing_support::kLockedReason) + "\r\n");
+                       std::string(testing_support::kLockedReason) +
+                       "\r\nkel2fram: 1 record written to out.txt; 0 warnings\r\n");
   EXPECT_EQ(dir.read("out.txt").substr(0, 2), "\r\n");
 }
 

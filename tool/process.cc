@@ -22,7 +22,7 @@ std::array<std::int32_t, kFieldCount> field_type;
 std::array<double, kFieldCount> field_value;
 std::array<char, kFieldCount * kFieldTextLength> field_text;
 
-std::string_view trimmed_name(const Text& name) {
+std::string_view trimmed_name(const NameText& name) {
   const std::string_view text(name.data(), name.size());
   return text.substr(0, static_cast<std::size_t>(LENTRM(text)));
 }
