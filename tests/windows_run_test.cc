@@ -91,7 +91,8 @@ TEST_F(WindowsRun, OutputsThatCannotBeReplacedAreRefusedAtTheQuestion) {
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.out.find(" Cannot write file :out.txt" + std::string(249, ' ') + "\r\n"),
               std::string::npos);
-    EXPECT_EQ(r.err, "kel2fram: out.txt: " + c.reason + "\r\n");
+    EXPECT_EQ(r.err, "kel2fram: out.txt: " + c.reason +
+                         "\r\nkel2fram: 1 record written to free.txt; 0 warnings\r\n");
     EXPECT_EQ(dir.read("out.txt"), kFormer);
     EXPECT_EQ(entries(), (std::vector<std::string>{"free.txt", "out.txt", "w.txt"}));
     std::filesystem::remove(std::filesystem::path(dir.file("free.txt")));
