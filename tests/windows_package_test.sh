@@ -49,10 +49,10 @@ for exe in "$top"/*.exe; do
     grep -qaF "$field" <<<"$info" || fail "$name: version information lacks $field"
   done
   wrestool -l "$exe" | grep -q 'type=group_icon' || fail "$name: no icon"
-  # Where the program answers --version, it prints the same version.
-  if said=$(cd "$top" && "${emulator[@]}" "./$name" --version </dev/null 2>/dev/null); then
-    grep -qF "$version" <<<"$said" || fail "$name --version says '$said', not $version"
-  fi
+  # --version prints the same version, as "<program> <version>".
+  said=$(cd "$top" && "${emulator[@]}" "./$name" --version </dev/null 2>/dev/null) ||
+    fail "$name --version failed"
+  [ "$said" = "${name%.exe} $version" ] || fail "$name --version says '$said', not $version"
 done
 
 # Linked statically: only DLLs that every Windows has.
