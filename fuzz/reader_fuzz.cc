@@ -218,8 +218,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const std::vector<CallResult> first = read_all(set, from_file, past_end, text);
   // Without NUL bytes (which end an in-memory line only) a file and the in-memory text
-  // holding the same bytes read alike.
-  if (both && text.find('\0') == std::string_view::npos) {
+  // holding the same bytes read alike; a file that begins with a UTF-16 byte-order mark is
+  // read as its UTF-8 text, which the in-memory text is not.
+  const bool utf16_mark = text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF");
+  if (both && !utf16_mark && text.find('\0') == std::string_view::npos) {
     check(read_all(set, !from_file, false, text) == first, "file and in-memory text agree");
   }
   return 0;
