@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -27,6 +28,7 @@
 
 #include "kit/kit.h"
 #include "lineio/lineio.h"
+#include "lineio/text_encoding.h"
 
 namespace {
 
@@ -97,6 +99,20 @@ struct CallResult {
 // Sets the reader up on the text (in memory or as a file on unit 88) and calls RDMIX until
 // the end of the data, checking the invariants after every call. With `past_end` it reads
 // once more after the end, which must stop the run quietly.
+// Whether a file holding text can be read to its end: UTF-16 without its mark, or with a
+// broken pair, is refused by the line input.
+bool file_text_readable(std::string_view text) {
+  lineio::TextDecoder decoder;
+  std::string_view raw = text.substr(decoder.start(text));
+  std::array<char, 256> out{};
+  while (decoder.converting() && !decoder.failed() && !raw.empty()) {
+    const std::size_t before = raw.size();
+    decoder.convert(raw, out, true);
+    if (raw.size() == before) break;
+  }
+  return !decoder.failed();
+}
+
 std::vector<CallResult> read_all(const Settings& set, bool from_file, bool past_end,
                                  std::string_view text) {
   static NullSink sink;
@@ -142,7 +158,11 @@ std::vector<CallResult> read_all(const Settings& set, bool from_file, bool past_
     } catch (const lineio::TransferFailure&) {
       check(false, "RDMIX writes its messages");
     }
-    check(ierr == 0, "no read failure");
+    if (ierr != 0) {
+      check(from_file && !file_text_readable(text), "no read failure");
+      results.emplace_back().npar = -2;
+      break;
+    }
     CallResult& result = results.emplace_back();
     result.npar = npar;
     if (npar == -1) {
