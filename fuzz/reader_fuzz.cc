@@ -203,8 +203,9 @@ std::vector<CallResult> read_all(const Settings& set, bool from_file, bool past_
       check(itype[k] == -7 || (itype[k] >= 1 && itype[k] <= 3), "entries after NPAR");
     }
   }
-  check(npar == -1 || results.back().npar == -2, "the data end within one call per record");
-  if (past_end) {
+  const bool read_failed = !results.empty() && results.back().npar == -2;
+  check(npar == -1 || read_failed, "the data end within one call per record");
+  if (past_end && !read_failed) {
     // One end of file is tolerated; reading through it stops the run with status 0.
     bool stopped = false;
     try {
