@@ -43,20 +43,17 @@ Halves halves(Chunk mask) {
   return std::bit_cast<Halves>(mask);
 }
 
+bool any(Chunk mask) {
+  const Halves h = halves(mask);
+  return (h.low | h.high) != 0;
+}
+
 // The first lane set in a mask, kStep when none is.
 std::int32_t first_lane(Chunk mask) {
   const Halves h = halves(mask);
   if (h.low != 0) return std::countr_zero(h.low) / 8;
   if (h.high != 0) return 8 + std::countr_zero(h.high) / 8;
   return kStep;
-}
-
-// The last lane set in a mask, -1 when none is.
-std::int32_t last_lane(Chunk mask) {
-  const Halves h = halves(mask);
-  if (h.high != 0) return 15 - std::countl_zero(h.high) / 8;
-  if (h.low != 0) return 7 - std::countl_zero(h.low) / 8;
-  return -1;
 }
 
 constexpr Chunk kLaneNumbers = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
@@ -73,28 +70,40 @@ bool quick_processed_line(std::int32_t first, std::int32_t last, bool upcase) {
   }
   const Chunk blank = splat(kBlank);
   const Chunk capitals = upcase ? splat('a' - 'A') : Chunk{};
-  std::int32_t ilast = first;
+  char* const prc = s.PRCLIN.data();
+  // `last` is significant: without a "!" on the line, it is the last position taken.
+  std::int32_t ilast = last;
   for (std::int32_t p = first; p <= last; p += kStep) {
     Chunk raw;
-    Chunk old;
     std::memcpy(&raw, s.RAWLIN.data() + p, kStep);
-    std::memcpy(&old, s.PRCLIN.data() + p, kStep);
-    // The positions of the line in this step: before its end and before its first "!".
-    const std::int32_t comment = first_lane(lanes(raw == splat('!')));
-    const std::int32_t count = std::min({last - p + 1, comment, kStep});
-    const Chunk inside = lanes(kLaneNumbers < splat(static_cast<char>(count)));
     const Chunk tab = lanes(raw == splat(kTab));
     const Chunk letter = lanes(raw >= splat('a')) & lanes(raw <= splat('z'));
     const Chunk processed = ((raw & ~tab) | (blank & tab)) - (letter & capitals);
+    const Chunk comment = lanes(raw == splat('!'));
+    const std::int32_t remaining = last - p + 1;
+    if (remaining >= kStep && !any(comment)) {
+      std::memcpy(prc + p, &processed, kStep);  // sixteen positions of the line
+      continue;
+    }
+    // The step where the line ends, at its end or at its first "!": only the positions
+    // before that are written.
+    const std::int32_t comment_lane = first_lane(comment);
+    const std::int32_t count = std::min({remaining, comment_lane, kStep});
+    const Chunk inside = lanes(kLaneNumbers < splat(static_cast<char>(count)));
+    Chunk old;
+    std::memcpy(&old, prc + p, kStep);
     const Chunk written = (processed & inside) | (old & ~inside);
-    std::memcpy(s.PRCLIN.data() + p, &written, kStep);
-    const Chunk significant = ~(lanes(raw == blank) | tab) & inside;
-    const std::int32_t lane = last_lane(significant);
-    if (lane >= 0) ilast = p + lane;
-    if (comment < kStep) break;
+    std::memcpy(prc + p, &written, kStep);
+    if (comment_lane < remaining) {
+      // Ended by a "!": the last position before it that is not a blank (tabs are blanks
+      // by now), `first` at the earliest.
+      ilast = std::max(p + count - 1, first);
+      while (ilast > first && prc[ilast] == kBlank) --ilast;
+    }
+    break;
   }
   s.ILAST = ilast;
-  s.PRCLIN[static_cast<std::size_t>(ilast) + 1] = kEndMark;
+  prc[static_cast<std::size_t>(ilast) + 1] = kEndMark;
   return true;
 }
 
