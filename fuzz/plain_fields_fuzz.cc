@@ -1,5 +1,9 @@
 // Fuzz target: the plain-number scanner of RDMIX against the general recognisers, line by
-// line on the same bytes; and the processed line of every record against its definition. For every
+// line on the same bytes, with the checks of surprising readings finding the same on the line
+// however it was read; the processed line of every record against its definition; and the
+// quick build of the processed line against the character-by-character one, on a PRCLIN filled
+// beforehand with two patterns in turn, so that a position written by one and not the other
+// shows. For every
 // line the general recognisers read it from the same reader state; when the plain scanner takes the
 // line, the field count, types, values (bit for bit), texts and every reader cell must be the same;
 // when it gives the line up, the reader state must be untouched and the general recognisers must
@@ -21,6 +25,8 @@
 
 #include "kit/fields.h"
 #include "kit/kit.h"
+#include "kit/processed_line.h"
+#include "kit/surprises.h"
 #include "lineio/lineio.h"
 
 namespace {
@@ -63,6 +69,31 @@ bool same_state(const kit::ReaderState& a, const kit::ReaderState& b) {
          a.MEMTXT == b.MEMTXT && a.MEMBEG == b.MEMBEG && a.MEMEND == b.MEMEND;
 }
 
+// The checks of surprising readings, once after each way of reading a line.
+kit::SurpriseLog& log_of(bool plain_way) {
+  static kit::SurpriseLog logs[2];
+  static const bool started = [] {
+    for (kit::SurpriseLog& log : logs) log.start("plain_fields fuzz: ", "list");
+    return true;
+  }();
+  static_cast<void>(started);
+  return logs[plain_way ? 1 : 0];
+}
+
+// Checks the line just read as RDMIX would after reading it this way.
+void check_surprises(bool plain_way, bool plain_read, const Fields& f) {
+  kit::RDSTATE.LPLAIN = plain_read;
+  log_of(plain_way).check_line(f.npar, f.type, f.value);
+}
+
+bool same_surprises() {
+  for (std::size_t kind = 0; kind < kit::SurpriseLog::kKinds; ++kind) {
+    const auto k = static_cast<kit::SurpriseLog::Kind>(kind);
+    if (log_of(false).count(k) != log_of(true).count(k)) return false;
+  }
+  return log_of(false).count() == log_of(true).count();
+}
+
 bool same_fields(const Fields& a, const Fields& b) {
   if (a.npar != b.npar || a.type != b.type || a.text != b.text) return false;
   for (std::size_t n = 0; n < kFields; ++n) {
@@ -91,6 +122,34 @@ void check_processed_line(bool upcase) {
     if (s.PRCLIN[static_cast<std::size_t>(p)] != c) fail("processed line");
   }
   if (s.PRCLIN[static_cast<std::size_t>(last) + 1] != 'S') fail("end mark");
+}
+
+// Builds the current record's processed line both ways over the same PRCLIN and compares them;
+// the reader state is then as it was.
+void check_quick_processed_line(bool upcase) {
+  kit::ReaderState& s = kit::RDSTATE;
+  const std::int32_t nch = std::clamp(s.NCHLIN, 1, kit::kMaxLine);
+  std::int32_t last = nch;
+  while (last >= 1 && (s.RAWLIN[static_cast<std::size_t>(last)] == ' ' ||
+                       s.RAWLIN[static_cast<std::size_t>(last)] == '\t')) {
+    --last;
+  }
+  const std::int32_t first = s.ICUR;
+  static kit::ReaderState read;
+  static kit::ReaderState by_general;
+  read = s;
+  for (const char pattern : {'\0', '\xff'}) {
+    s.PRCLIN.fill(pattern);
+    kit::detail::general_processed_line(first, last, upcase);
+    by_general = s;
+    s.PRCLIN.fill(pattern);
+    s.ILAST = read.ILAST + 1;
+    if (kit::detail::quick_processed_line(first, last, upcase) &&
+        (s.PRCLIN != by_general.PRCLIN || s.ILAST != by_general.ILAST)) {
+      fail("quick processed line");
+    }
+    s = read;
+  }
 }
 
 void general(Fields& f, std::size_t capacity) {
@@ -133,14 +192,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     kit::RDLINE();
     if (kit::GETSTS() != 0 || kit::ATEOF()) break;
     check_processed_line(upcase);
+    check_quick_processed_line(upcase);
     before = kit::RDSTATE;
     Fields by_general;
     general(by_general, capacity);
     after_general = kit::RDSTATE;
+    check_surprises(false, false, by_general);
 
     kit::RDSTATE = before;
     Fields by_plain;
-    if (plain(by_plain, capacity)) {
+    const bool plain_read = plain(by_plain, capacity);
+    if (plain_read) {
       if (!same_fields(by_plain, by_general)) fail("fields");
       if (!same_state(kit::RDSTATE, after_general)) fail("reader state after the line");
     } else {
@@ -149,6 +211,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       if (!same_fields(by_plain, by_general)) fail("fields after a line given up");
       if (!same_state(kit::RDSTATE, after_general)) fail("reader state after a line given up");
     }
+    check_surprises(true, plain_read, by_plain);
+    if (!same_surprises()) fail("surprising readings");
   }
   return 0;
 }

@@ -62,8 +62,8 @@ struct ReaderState {
   std::int32_t IDEND = 0;  // one past its last position
 
   // How RDMIX read the last line, for the checks of surprising readings: LPLAIN the
-  // plain-number scanner read it; LCOMMA (set by that scanner) a comma stood right after a
-  // number.
+  // plain-number scanner read it (numbers, and products of two numbers, which read alike under
+  // any precedence); LCOMMA (set by that scanner) a comma stood right after a number.
   bool LPLAIN = false;
   bool LCOMMA = false;
 

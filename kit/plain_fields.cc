@@ -1,7 +1,10 @@
-// The plain-number scanner of RDMIX. Most weight lines hold nothing but decimal numbers
-// between blanks or commas; this reads such a line in one pass, with the same arithmetic as
-// UNSINT, UNSNUM, RDINT and RDREAL, and leaves the reader state as they would. At the first
-// field of any other shape it gives up, and the general recognisers read the line.
+// The plain-number scanner of RDMIX: must give exactly the fields, values and reader cells
+// that general_fields (mixed.cc) gives; the fuzz target plain_fields reads every line both
+// ways and compares them bit for bit. Most weight lines hold nothing but decimal numbers
+// between blanks or commas, and a hand-edited one now and then the product of two of them
+// ("12.5*2"); this reads such a line in one pass, with the same arithmetic as UNSINT, UNSNUM,
+// RDINT and RDREAL, and leaves the reader state as they would. At the first field of any other
+// shape it gives up, and the general recognisers read the line.
 #include <algorithm>
 #include <cstdint>
 #include <limits>
@@ -24,6 +27,77 @@ constexpr std::uint64_t kAccumulatorLimit = std::numeric_limits<std::int32_t>::m
 
 bool is_digit(char c) {
   return c >= '0' && c <= '9';
+}
+
+// An unsigned number as UNSNUM takes it: digits, a point and more digits, an exponent.
+struct Number {
+  const char* int_begin = nullptr;  // the digit run before the point
+  const char* int_end = nullptr;
+  std::uint64_t acc = 0;  // its value
+  bool has_point = false;
+  std::size_t fraction_digits = 0;
+  double fraction = 0.0;
+  bool has_exponent = false;
+  std::int32_t exponent = 0;
+
+  bool has_integer() const { return int_end > int_begin; }
+  // UNSNUM's value.
+  double value() const {
+    double v = has_integer() ? static_cast<double>(acc) : fraction + 0.0;
+    if (has_integer() && fraction_digits > 0) v = v + fraction;
+    if (has_exponent) v = v * power_of_ten(exponent);
+    return v;
+  }
+};
+
+// Scans the number at `at`, leaving `at` after it. Answers false for anything the plain
+// scanner does not take there: no digit at all, a digit run too long for 64 bits or beyond the
+// 32-bit range, an E that is no exponent. The end mark after the line stops every loop.
+[[gnu::always_inline]] inline bool scan_number(const char*& at, Number& n) {
+  char c = *at;
+  // Digits before the point, accumulated as UNSINT does (unsigned: a long run wraps
+  // harmlessly and is given up below).
+  n.int_begin = at;
+  std::uint64_t acc = 0;
+  while (is_digit(c)) {
+    acc = acc * 10 + static_cast<std::uint64_t>(c - '0');
+    c = *++at;
+  }
+  n.int_end = at;
+  n.acc = acc;
+  if (n.int_end - n.int_begin > kMaxIntegerDigits || acc > kAccumulatorLimit) return false;
+  // Point and fraction: after digits the point is taken even with no digit following it.
+  if (c == '.') {
+    n.has_point = true;
+    c = *++at;
+    // Three digits at once from the table, then any further ones one by one.
+    if (is_digit(c) && is_digit(at[1]) && is_digit(at[2])) {
+      const int three = (c - '0') * 100 + (at[1] - '0') * 10 + (at[2] - '0');
+      n.fraction = kThreeDigitFractions[static_cast<std::size_t>(three)];
+      n.fraction_digits = 3;
+      at += 3;
+      c = *at;
+    }
+    while (is_digit(c)) {
+      n.fraction = add_fraction_digit(n.fraction, c - '0', ++n.fraction_digits);
+      c = *++at;
+    }
+  }
+  if (!n.has_integer() && n.fraction_digits == 0) return false;  // no number at all
+  // Exponent: E, an optional sign and one to four digits.
+  if (c == 'E') {
+    const char* q = at + 1;
+    const bool exponent_negative = *q == '-';
+    if (*q == '+' || *q == '-') ++q;
+    if (!is_digit(*q)) return false;  // an E that is no exponent
+    for (int k = 0; k < kMaxExponentDigits && is_digit(*q); ++k, ++q) {
+      n.exponent = n.exponent * 10 + (*q - '0');
+    }
+    if (exponent_negative) n.exponent = -n.exponent;
+    n.has_exponent = true;
+    at = q;
+  }
+  return true;
 }
 
 }  // namespace
@@ -62,55 +136,19 @@ bool plain_fields(std::int32_t& NPAR, std::span<std::int32_t> ITYPE, std::span<d
     // Sign.
     char c = *at;
     const bool negative = c == '-';
-    if (c == '+' || c == '-') c = *++at;
-    // Digits before the point, accumulated as UNSINT does (unsigned: a long run wraps
-    // harmlessly and is given up below).
-    const char* const int_begin = at;
-    std::uint64_t acc = 0;
-    while (is_digit(c)) {
-      acc = acc * 10 + static_cast<std::uint64_t>(c - '0');
-      c = *++at;
+    if (c == '+' || c == '-') ++at;
+    Number number;
+    if (!scan_number(at, number)) return false;
+    // A product of two numbers: RDREAL multiplies them and puts the sign on the product. Its
+    // work cells come back as they were, so only the first number's digits leave a trace.
+    const bool product = *at == '*' && at[1] != '*';
+    double factor = 1.0;
+    if (product) {
+      Number second;
+      if (!scan_number(++at, second)) return false;
+      factor = second.value();
     }
-    const char* const int_end = at;
-    const bool has_integer = int_end > int_begin;
-    if (int_end - int_begin > kMaxIntegerDigits || acc > kAccumulatorLimit) return false;
-    // Point and fraction: after digits the point is taken even with no digit following it.
-    bool has_point = false;
-    double fraction = 0.0;
-    std::size_t fraction_digits = 0;
-    if (c == '.') {
-      has_point = true;
-      c = *++at;
-      // Three digits at once from the table, then any further ones one by one.
-      if (is_digit(c) && is_digit(at[1]) && is_digit(at[2])) {
-        const int three = (c - '0') * 100 + (at[1] - '0') * 10 + (at[2] - '0');
-        fraction = kThreeDigitFractions[static_cast<std::size_t>(three)];
-        fraction_digits = 3;
-        at += 3;
-        c = *at;
-      }
-      while (is_digit(c)) {
-        fraction = add_fraction_digit(fraction, c - '0', ++fraction_digits);
-        c = *++at;
-      }
-    }
-    if (!has_integer && fraction_digits == 0) return false;  // no number at all
-    // Exponent: E, an optional sign and one to four digits.
-    bool has_exponent = false;
-    std::int32_t exponent = 0;
-    if (c == 'E') {
-      const char* q = at + 1;
-      const bool exponent_negative = *q == '-';
-      if (*q == '+' || *q == '-') ++q;
-      if (!is_digit(*q)) return false;  // an E that is no exponent
-      for (int k = 0; k < kMaxExponentDigits && is_digit(*q); ++k, ++q) {
-        exponent = exponent * 10 + (*q - '0');
-      }
-      if (exponent_negative) exponent = -exponent;
-      has_exponent = true;
-      at = q;
-      c = *at;
-    }
+    c = *at;
     // The end of the field, as ENDFLD takes it: blanks with at most one comma, a comma with
     // blanks around it, or the end of the line. Anything else makes an expression or a word.
     if (at <= last_at) {
@@ -126,23 +164,22 @@ bool plain_fields(std::int32_t& NPAR, std::span<std::int32_t> ITYPE, std::span<d
       while (*at == kBlank) ++at;
     }
 
-    if (has_integer) {
+    if (number.has_integer()) {
       // The integer scan of RDINT comes first and leaves its digit cells, for a real too.
-      idigit = int_end[-1] - '0';
-      idbeg = position(int_begin);
-      idend = position(int_end);
+      idigit = number.int_end[-1] - '0';
+      idbeg = position(number.int_begin);
+      idend = position(number.int_end);
       iaccum_wide = false;
     }
-    if (has_integer && !has_point && !has_exponent) {
-      iaccum = static_cast<std::int32_t>(acc);
+    if (number.has_integer() && !number.has_point && !number.has_exponent && !product) {
+      iaccum = static_cast<std::int32_t>(number.acc);
       ivalue = negative ? -iaccum : iaccum;
       ITYPE[n] = kInteger;
       VALUE[n] = static_cast<double>(ivalue);
     } else {
-      // UNSNUM's value, then RDREAL's sign on the whole of it.
-      double value = has_integer ? static_cast<double>(acc) : fraction + 0.0;
-      if (has_integer && fraction_digits > 0) value = value + fraction;
-      if (has_exponent) value = value * power_of_ten(exponent);
+      // UNSNUM's value (times the factor's), then RDREAL's sign on the whole of it.
+      double value = number.value();
+      if (product) value = value * factor;
       rvalue = negative ? -value : value;
       ITYPE[n] = kReal;
       VALUE[n] = rvalue;

@@ -3,7 +3,6 @@
 // serves records from the in-memory text.
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -11,6 +10,7 @@
 #include <string_view>
 
 #include "kit/kit.h"
+#include "kit/processed_line.h"
 #include "kit/reader_access.h"
 #include "lineio/lineio.h"
 
@@ -139,90 +139,31 @@ std::int32_t last_significant(std::int32_t filled, std::int32_t nch) {
   return p;
 }
 
-// Eight characters at a step: a word's bytes with their high bits cleared (kLow7), and one in
-// every byte (kOnes).
-constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Fu;
-constexpr std::uint64_t kOnes = 0x0101010101010101u;
-
-// Bytes of a word equal to c: the high bit of each such byte set, no other bit. Exact: no
-// borrow crosses from one byte to the next.
-std::uint64_t bytes_equal(std::uint64_t word, char c) {
-  const std::uint64_t zero_where_equal = word ^ (kOnes * static_cast<unsigned char>(c));
-  return ~(((zero_where_equal & kLow7) + kLow7) | zero_where_equal) & ~kLow7;
-}
-
-// Bytes of a word from 'a' to 'z', marked the same way.
-std::uint64_t small_letters(std::uint64_t word) {
-  const std::uint64_t low = word & kLow7;  // sums below stay inside their byte
-  const std::uint64_t from_a = low + kOnes * (0x80 - 'a');
-  const std::uint64_t beyond_z = low + kOnes * (0x80 - 'z' - 1);
-  return from_a & ~beyond_z & ~word & ~kLow7;  // a byte with its high bit set is no letter
-}
-
-using RawLine = std::array<char, kMaxLine + 2>;
-
-// The bytes of the eight characters of the line at p that processing changes, marked: tabs,
-// "!" and, where `letters` is all ones, small letters.
-std::uint64_t changed_bytes(const RawLine& line, std::size_t p, std::uint64_t letters) {
-  std::uint64_t word;
-  std::memcpy(&word, line.data() + p, sizeof word);
-  return bytes_equal(word, kTab) | bytes_equal(word, kLineComment) |
-         (small_letters(word) & letters);
-}
-
-// True when RAWLIN first..last holds nothing that processing changes: no tab, no "!" and,
-// when letters are turned into capitals, no small letter. Eight characters at a step.
-bool unchanged_by_processing(std::int32_t first, std::int32_t last, bool upcase) {
-  const RawLine& line = RDSTATE.RAWLIN;
-  const std::uint64_t letters = upcase ? ~std::uint64_t{0} : 0;
-  auto p = static_cast<std::size_t>(first);
-  const auto end = static_cast<std::size_t>(last) + 1;
-  std::uint64_t changed = 0;
-  for (; p + 8 <= end; p += 8) changed |= changed_bytes(line, p, letters);
-  if (p < end) {
-    // The last few characters: a whole word read where the buffer has one, the characters
-    // beyond `last` masked off.
-    const std::size_t rest = end - p;
-    if (p + 8 <= line.size() && std::endian::native == std::endian::little) {
-      changed |= changed_bytes(line, p, letters) & ((std::uint64_t{1} << (8 * rest)) - 1);
-    } else {
-      for (; p < end; ++p) {
-        const char c = line[p];
-        changed |= static_cast<std::uint64_t>(c == kTab || c == kLineComment ||
-                                              (upcase && c >= 'a' && c <= 'z'));
-      }
-    }
-  }
-  return changed == 0;
-}
-
 // Builds PRCLIN from RAWLIN, whose first significant position is `first` and whose record
 // filled positions up to `filled`: tabs become blanks, letters capitals (IUPCAS 1), a "!"
 // ends the line; trailing blanks are not part of it. Sets ICUR and ILAST and puts the end
 // mark after ILAST.
 void build_processed_line(std::int32_t first, std::int32_t filled) {
   ReaderState& s = RDSTATE;
-  const std::int32_t nch = line_length();
   const bool upcase = s.IUPCAS == 1;
   s.ICUR = first;
   std::fill(s.PRCLIN.begin() + 1, s.PRCLIN.begin() + first, kBlank);
+  const std::int32_t last = last_significant(filled, line_length());
+  if (!quick_processed_line(first, last, upcase)) general_processed_line(first, last, upcase);
+}
+
+}  // namespace
+
+void detail::general_processed_line(std::int32_t first, std::int32_t last, bool upcase) {
+  ReaderState& s = RDSTATE;
   s.ILAST = first;  // `first` is significant, so the loop sets it here again at once
-  const std::int32_t last = last_significant(filled, nch);
-  if (first <= last && unchanged_by_processing(first, last, upcase)) {
-    // The usual line: copied as it is, in one piece.
-    std::copy(s.RAWLIN.begin() + first, s.RAWLIN.begin() + last + 1, s.PRCLIN.begin() + first);
-    s.ILAST = last;
-    set_prc(s.ILAST + 1, kEndMark);
-    return;
-  }
   std::int32_t p = first;
-  while (p <= nch) {
+  while (p <= last) {
     const char c = raw_at(p);
     if (c >= 'a' && c <= 'z') {
       set_prc(p, upcase ? static_cast<char>(c - ('a' - 'A')) : c);
       s.ILAST = p++;
     } else if (is_blank_or_tab(c)) {
-      if (p > last) break;  // only blanks and tabs remain
       std::int32_t q = p + 1;
       while (is_blank_or_tab(raw_at(q))) ++q;  // stops at `last` at the latest
       std::fill(s.PRCLIN.begin() + s.ILAST + 1, s.PRCLIN.begin() + q, kBlank);
@@ -236,8 +177,6 @@ void build_processed_line(std::int32_t first, std::int32_t filled) {
   }
   set_prc(s.ILAST + 1, kEndMark);
 }
-
-}  // namespace
 
 void RDLINE() {
   ReaderState& s = RDSTATE;

@@ -164,9 +164,10 @@ void put_empty(std::int32_t unit, int n = 1);
 // Writes one line on standard error, after the pending console output: the program's own
 // notices, which the console's fixed texts do not hold.
 void notice(std::string_view line);
-// Room for the next n characters of a file unit's output (at most 64 KB), in the unit's own
-// buffer, for the caller to fill at once: records are composed in place, with no copy. Line
-// ends are the caller's. The room is valid until the next output on the unit.
+// Room for the next n characters of a file unit's output (at most kLargestOutputSpace), in the
+// unit's own buffer, for the caller to fill at once: records are composed in place, with no
+// copy. Line ends are the caller's. The room is valid until the next output on the unit.
+inline constexpr std::size_t kLargestOutputSpace = std::size_t{1} << 16;
 std::span<char> output_space(std::int32_t unit, std::size_t n);
 
 // ---------------------------------------------------------------------------------------

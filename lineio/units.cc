@@ -25,6 +25,7 @@ namespace {
 namespace os = platform;
 
 constexpr std::size_t kBufferSize = std::size_t{1} << 16;
+static_assert(kBufferSize >= kLargestOutputSpace);
 
 struct Connection {
   enum class Kind { none, console_in, console_out, file };

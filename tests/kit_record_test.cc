@@ -1,5 +1,6 @@
 // The record reader: significant records, the processed line, echo, end of file and read
 // errors, from the in-memory text and from files.
+#include <algorithm>
 #include <cstdint>
 #include <string>
 
@@ -76,6 +77,42 @@ TEST_F(ReaderTest, LongRecordIsCutAtTheLineLength) {
   EXPECT_EQ(line.npar, 66);
   EXPECT_EQ(kit::RDSTATE.ILAST, 131);
   EXPECT_EQ(std::string(kit::RDSTATE.RAWLIN.data() + 1, 132), record.substr(0, 132));
+}
+
+// RAWLIN after each record of a file is the record blank padded to the line length, whatever
+// the records before it held: a long one before a short one, a CR before the line feed, a
+// record read with another line length.
+TEST_F(ReaderTest, EveryRecordFromAFileFillsTheWholeLine) {
+  struct Step {
+    std::int32_t nchlin;
+    std::string record;
+  };
+  const Step steps[] = {
+      {132, "1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20"},
+      {132, "7"},
+      {132, "12345678\r"},
+      {132, "x\ty"},
+      {20, "a record longer than its twenty columns"},
+      {132, "9"},
+      {132, std::string(140, '3')},
+      {132, "  5"},
+  };
+  std::string text;
+  for (const Step& step : steps) text += step.record + "\n";
+  ScratchDir dir;
+  dir.write("w.txt", text);
+  open_file(dir.file("w.txt"));
+  std::int32_t ierr = 0;
+  kit::INIFII(kFileUnit, kConsole, ierr);
+  for (const Step& step : steps) {
+    kit::SETPAR(step.nchlin, 21);
+    kit::RDLINE();
+    const auto width = static_cast<std::size_t>(step.nchlin);
+    const std::string line = step.record.substr(0, step.record.find('\r'));
+    EXPECT_EQ(std::string(kit::RDSTATE.RAWLIN.data() + 1, width),
+              padded(line.substr(0, std::min(line.size(), width)), width))
+        << step.record;
+  }
 }
 
 TEST_F(ReaderTest, EchoShowsEveryRecordOnTheConsole) {

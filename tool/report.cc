@@ -107,11 +107,20 @@ void write_report(const RunSettings& s, const MassTable& table, const Totals& t,
   report(Line().lit(kColumnHeader));
   if (!to_file) return;
 
-  // Records are composed straight into the output buffer.
+  // Records are composed straight into the output buffer, as many at a time as it holds, so
+  // that the buffer is asked for room once per piece rather than once per record.
+  constexpr std::size_t kRecordsPerPiece = lineio::kLargestOutputSpace / kRecordSize;
   const RecordComposer composer(s.spread);
   for (std::size_t b = 0; b < table.block_count(); ++b) {
-    for (const MassEntry& m : table.block(b)) {
-      composer.compose(lineio::output_space(kOutputUnit, kRecordSize), m);
+    std::span<const MassEntry> entries = table.block(b);
+    while (!entries.empty()) {
+      const std::size_t n = std::min(entries.size(), kRecordsPerPiece);
+      char* record = lineio::output_space(kOutputUnit, n * kRecordSize).data();
+      for (const MassEntry& m : entries.first(n)) {
+        composer.compose(std::span<char, kRecordSize>(record, kRecordSize), m);
+        record += kRecordSize;
+      }
+      entries = entries.subspan(n);
     }
   }
   lineio::put_line(kOutputUnit, "#");
