@@ -33,8 +33,11 @@ def main() -> None:
     args = sys.argv[1:]
     mixed = "--mixed" in args
     args = [a for a in args if a != "--mixed"]
-    if not args:
-        sys.exit(__doc__)
+    if not args or args[0] in ("-h", "--help"):
+        print(__doc__)
+        sys.exit(0 if args else 1)
+    if args[0].startswith("-"):
+        sys.exit("unknown option %s\n%s" % (args[0], __doc__))
     path = args[0]
     count = int(args[1]) if len(args) > 1 else 1_000_000
     rng = random.Random(20040101)
