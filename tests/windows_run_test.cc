@@ -101,7 +101,8 @@ TEST_F(WindowsRun, OutputsThatCannotBeReplacedAreRefusedAtTheQuestion) {
 
 TEST_F(WindowsRun, NamesInAnyLanguageGoThroughEveryProgram) {
   // A weight list under each name: kitdump reads it, kel2fram replaces it with its records
-  // (input = output), massplot draws them beside it and will not draw over the list itself.
+  // (input = output; the names typed, then on its command line), massplot draws them beside it
+  // and will not draw over the list itself.
   const std::string folder = "C:\\Bj\xc3\xb8rn";
   const bool made_folder = !std::filesystem::exists(utf8_path(folder));
   std::filesystem::create_directory(utf8_path(folder));
@@ -131,6 +132,11 @@ TEST_F(WindowsRun, NamesInAnyLanguageGoThroughEveryProgram) {
     const std::string records = read(path(c.name));
     EXPECT_NE(records.find(" Map_Mass     1       2.000       3.000       4.000   2.0000E+03"),
               std::string::npos);
+    // The same names on kel2fram's command line give the same file.
+    std::ofstream(path(c.name), std::ios::binary) << "2 2 3 4\n";
+    const RunResult named = run_program(KEL2FRAM_EXE, {c.name, c.name}, "", dir.path());
+    EXPECT_EQ(named.status, 0) << named.err;
+    EXPECT_EQ(read(path(c.name)), records);
     const RunResult plot = run_program(MASSPLOT_EXE, {c.name}, "", dir.path());
     EXPECT_EQ(plot.status, 0) << plot.err;
     EXPECT_TRUE(std::filesystem::exists(path(c.picture)));
