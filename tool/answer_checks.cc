@@ -22,8 +22,7 @@ constexpr std::array<std::string_view, 10> kForceUnits = {"N",    "KN",  "MN",  
 
 // The answer as typed, without the blanks that pad it.
 std::string_view as_typed(const Text& answer) {
-  const std::string_view text(answer.data(), answer.size());
-  return text.substr(0, static_cast<std::size_t>(LENTRM(text)));
+  return trimmed({answer.data(), answer.size()});
 }
 
 std::string capitals(std::string_view text) {

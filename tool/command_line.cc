@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "kit/kit.h"
 #include "lineio/console_window.h"
 #include "lineio/lineio.h"
 #include "lineio/version.h"
@@ -36,10 +37,9 @@ std::string ask_version(CommandLine& c, std::string_view /*value*/) {
 }
 
 std::string answer_unit(CommandLine& c, std::string_view value) {
-  std::string lower(value);
-  std::transform(lower.begin(), lower.end(), lower.begin(),
-                 [](char ch) { return ch >= 'A' && ch <= 'Z' ? static_cast<char>(ch + 32) : ch; });
-  if (lower != "kg" && lower != "tonnes" && lower != "t") return "the mass unit is kg or tonnes";
+  std::string word(value);
+  kit::UPCASE(word);
+  if (word != "KG" && word != "TONNES" && word != "T") return "the mass unit is kg or tonnes";
   c.answers[Question::unit] = std::string(value);
   return {};
 }

@@ -80,26 +80,22 @@ std::string_view view(const NameText& name) {
 
 // The name as typed, without the blanks that pad it.
 std::string_view typed_name(const NameText& name) {
-  const std::string_view all = view(name);
-  const std::size_t end = all.find_last_not_of(' ');
-  return end == std::string_view::npos ? std::string_view() : all.substr(0, end + 1);
+  return trimmed(view(name));
 }
 
 // The answer to a question whose prompt stands on the console: the one given beforehand,
 // shown after the prompt as a typed answer would be, or the console's next line, into text as
 // lineio::read_text takes it. Answers whether it was given.
-bool take_answer(const Answers& answers, Question q, std::span<char> text,
-                 std::size_t* full_length = nullptr) {
+bool take_answer(const Answers& answers, Question q, std::span<char> text) {
   if (const std::optional<std::string>& given = answers[q]) {
     lineio::put_line(kConsoleOut, *given);
     const std::size_t n = std::min(given->size(), text.size());
     std::copy_n(given->begin(), n, text.begin());
     std::fill(text.begin() + static_cast<std::ptrdiff_t>(n), text.end(), ' ');
-    if (full_length != nullptr) *full_length = given->size();
     return true;
   }
-  lineio::next_line_answers(name_of(q), q == Question::input || q == Question::output);
-  lineio::read_text(kConsoleIn, text, full_length);
+  lineio::next_line_answers(name_of(q), false);
+  lineio::read_text(kConsoleIn, text);
   return false;
 }
 

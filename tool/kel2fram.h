@@ -206,6 +206,8 @@ class RecordComposer {
 
 // Position of the last character that is not a blank, 0 when all are blanks.
 std::int32_t LENTRM(std::string_view text);
+// The text without the blanks that pad it (a name or an answer as typed).
+std::string_view trimmed(std::string_view text);
 // The centre of gravity of the kept masses; 0 on every axis for a total mass of 0.
 std::array<double, 3> centre_of_gravity(const Totals& totals);
 // Writes the report block on the console and, with to_file, in the output file followed by

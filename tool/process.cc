@@ -22,11 +22,6 @@ std::array<std::int32_t, kFieldCount> field_type;
 std::array<double, kFieldCount> field_value;
 std::array<char, kFieldCount * kFieldTextLength> field_text;
 
-std::string_view trimmed_name(const NameText& name) {
-  const std::string_view text(name.data(), name.size());
-  return text.substr(0, static_cast<std::size_t>(LENTRM(text)));
-}
-
 bool outside(const RunSettings& s, double x, double y, double z) {
   return x < s.min[0] || x > s.max[0] || y < s.min[1] || y > s.max[1] || z < s.min[2] ||
          z > s.max[2];
@@ -54,7 +49,7 @@ Processed process_weight_data(const RunSettings& s, MassTable& table, Totals& t)
   t.ordinary_values = true;
   table.clear();
   kit::SurpriseLog& log = surprise_log();
-  log.name_file(trimmed_name(s.input_name));
+  log.name_file(trimmed({s.input_name.data(), s.input_name.size()}));
   const kit::TextArray texts(field_text, kFieldTextLength);
   std::int32_t npar = 0;
   for (;;) {

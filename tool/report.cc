@@ -22,10 +22,6 @@ constexpr std::string_view kColumnHeader =
     "'          nSpread     X           Y           Z       Mass [kg]";
 constexpr std::string_view kEndMarker = "'  --------------- E O F ----------------";
 
-std::string_view trimmed(std::string_view text) {
-  return text.substr(0, static_cast<std::size_t>(LENTRM(text)));
-}
-
 // Writes a composed report line as its 256-character line text without trailing blanks,
 // first on the console, then (unless only the console is written) on the output file.
 bool report_to_file = true;
@@ -42,6 +38,10 @@ void report(const Line& line) {
 }
 
 }  // namespace
+
+std::string_view trimmed(std::string_view text) {
+  return text.substr(0, static_cast<std::size_t>(LENTRM(text)));
+}
 
 std::int32_t LENTRM(std::string_view text) {
   const auto length = static_cast<std::int32_t>(std::min<std::size_t>(text.size(), INT32_MAX / 2));
