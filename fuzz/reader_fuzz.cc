@@ -10,7 +10,8 @@
 //   byte 4    bits 0-6: capacity of the caller's arrays, 0..100 fields; bit 7: read once
 //             more after the end, which must stop the run
 //   byte 5    bits 0-6: element length of the caller's texts, 1..100; bit 7: read the same
-//             bytes from the other source too and compare every result
+//             bytes from the other source too and compare every result, and read a file
+//             once more without the quick record read and compare every reader cell
 // INIFII sets the reader up, then RDMIX is called until the end of the data. After every
 // call the reader's invariants are checked; a broken one aborts.
 #include <unistd.h>
@@ -27,6 +28,7 @@
 #include <vector>
 
 #include "kit/kit.h"
+#include "kit/quick_record.h"
 #include "lineio/lineio.h"
 #include "lineio/text_encoding.h"
 
@@ -113,8 +115,26 @@ bool file_text_readable(std::string_view text) {
   return !decoder.failed();
 }
 
+// The reader cells after a call, in one string: the line buffers, the cursor cells and
+// what the record held beyond the line.
+std::string reader_cells() {
+  const kit::ReaderState& s = kit::RDSTATE;
+  std::string cells(s.RAWLIN.data(), s.RAWLIN.size());
+  cells.append(s.PRCLIN.data(), s.PRCLIN.size());
+  cells.append(s.RAWTAIL.data(), s.RAWTAIL.size());
+  for (const std::int64_t cell :
+       {std::int64_t{s.ISTAT}, std::int64_t{s.NLINE}, std::int64_t{s.NEOF}, std::int64_t{s.ICUR},
+        std::int64_t{s.ILAST}, s.ITAIL, std::int64_t{s.NTAIL}, std::int64_t{s.IVALUE},
+        std::int64_t{s.IACCUM}, std::int64_t{s.IDIGIT}, std::int64_t{s.IDBEG},
+        std::int64_t{s.IDEND}, std::int64_t{s.LPLAIN}, std::int64_t{s.LCOMMA}}) {
+    cells += std::to_string(cell) + ',';
+  }
+  return cells;
+}
+
+// With `cells`, the reader cells after every call are kept there.
 std::vector<CallResult> read_all(const Settings& set, bool from_file, bool past_end,
-                                 std::string_view text) {
+                                 std::string_view text, std::vector<std::string>* cells = nullptr) {
   static NullSink sink;
   lineio::MemorySource console_in("");
   lineio::bind_console(console_in, sink, false);
@@ -163,6 +183,7 @@ std::vector<CallResult> read_all(const Settings& set, bool from_file, bool past_
       results.emplace_back().npar = -2;
       break;
     }
+    if (cells != nullptr) cells->push_back(reader_cells());
     CallResult& result = results.emplace_back();
     result.npar = npar;
     if (npar == -1) {
@@ -237,7 +258,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view text(reinterpret_cast<const char*>(data) + kSettingBytes,
                               size - kSettingBytes);
 
-  const std::vector<CallResult> first = read_all(set, from_file, past_end, text);
+  std::vector<std::string> cells;
+  const std::vector<CallResult> first = read_all(set, from_file, past_end, text, &cells);
+  if (both && from_file) {
+    // The quick record read must leave every reader cell as the general one does.
+    kit::detail::quick_records = false;
+    std::vector<std::string> general_cells;
+    const std::vector<CallResult> general = read_all(set, true, false, text, &general_cells);
+    kit::detail::quick_records = true;
+    check(general == first && general_cells == cells, "quick and general record reads agree");
+  }
   // Without NUL bytes (which end an in-memory line only) a file and the in-memory text
   // holding the same bytes read alike; a file that begins with a UTF-16 byte-order mark is
   // read as its UTF-8 text, which the in-memory text is not.

@@ -11,6 +11,7 @@
 
 #include "kit/kit.h"
 #include "kit/processed_line.h"
+#include "kit/quick_record.h"
 #include "kit/reader_access.h"
 #include "lineio/lineio.h"
 
@@ -73,6 +74,7 @@ ReadOutcome read_raw_record(std::int32_t& filled, std::int32_t& code) {
     keep_memory_tail();
     return ReadOutcome::kRecord;
   }
+  if (quick_raw_record(filled)) return ReadOutcome::kRecord;
   std::size_t length = 0;
   const int rc =
       lineio::read_record(s.LUNRD == 0 ? kConsoleIn : s.LUNRD, line, &length, &record_tail);

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <exception>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -186,6 +187,15 @@ inline constexpr int kEndOfFile = -1;
 struct RecordTail;
 int read_record(std::int32_t unit, std::span<char> text, std::size_t* full_length = nullptr,
                 RecordTail* tail = nullptr);
+
+// The next line of a file unit when the whole of it, up to its line feed, is already in the
+// unit's input buffer: its bytes before the line feed (a CR there included), valid until the
+// next transfer on the unit. No line (nullopt) when bytes must be read first, the encoding of
+// the text is still to be settled, or the unit is no file read in sequence. Nothing is
+// consumed; pass_buffered_line does that.
+std::optional<std::string_view> buffered_line(std::int32_t unit);
+// Passes over the line buffered_line gave: the next read starts after its line feed.
+void pass_buffered_line(std::int32_t unit, std::string_view line);
 
 // The part of a line beyond the characters a read takes, for telling the reader that they were
 // not read: `first` the 0-based position in the line of the first of them that is neither a

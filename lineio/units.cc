@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "lineio/failure.h"
@@ -423,6 +424,26 @@ int read_record(std::int32_t unit, std::span<char> text, std::size_t* full_lengt
   std::fill(text.begin() + static_cast<std::ptrdiff_t>(copied), text.end(), ' ');
   if (full_length != nullptr) *full_length = line_len;
   return 0;
+}
+
+std::optional<std::string_view> buffered_line(std::int32_t unit) {
+  const Connection* c = find(unit);
+  if (c == nullptr || c->kind != Connection::Kind::file || c->direct || c->at_start) {
+    return std::nullopt;
+  }
+  const char* begin = c->in.get() + c->in_begin;
+  const std::size_t avail = c->in_end - c->in_begin;
+  if (avail == 0) return std::nullopt;
+  const auto* nl = static_cast<const char*>(std::memchr(begin, '\n', avail));
+  if (nl == nullptr) return std::nullopt;
+  return std::string_view(begin, static_cast<std::size_t>(nl - begin));
+}
+
+void pass_buffered_line(std::int32_t unit, std::string_view line) {
+  Connection* c = find(unit);
+  if (c == nullptr) return;
+  c->consumed = true;
+  c->in_begin = std::min(c->in_begin + line.size() + 1, c->in_end);
 }
 
 namespace {
