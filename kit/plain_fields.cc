@@ -119,12 +119,11 @@ bool plain_fields(std::int32_t& NPAR, std::span<std::int32_t> ITYPE, std::span<d
   // whole line was plain. ITYPE and VALUE are written as the fields come: for every field
   // read here the general scanners write the same values, so a line given up is no harm.
   std::int32_t iaccum = s.IACCUM;
-  std::int32_t idigit = s.IDIGIT;
   std::int32_t ivalue = s.IVALUE;
-  std::int32_t idbeg = s.IDBEG;
-  std::int32_t idend = s.IDEND;
-  bool iaccum_wide = s.IACCUM_WIDE;
   double rvalue = s.RVALUE;
+  // The digit cells come from the last digit run before a point; they are set at the end.
+  const char* digits_begin = nullptr;
+  const char* digits_end = nullptr;
 
   // The scan walks a pointer; positions are taken from it where a cell keeps one.
   const char* at = line + s.ICUR;
@@ -166,10 +165,8 @@ bool plain_fields(std::int32_t& NPAR, std::span<std::int32_t> ITYPE, std::span<d
 
     if (number.has_integer()) {
       // The integer scan of RDINT comes first and leaves its digit cells, for a real too.
-      idigit = number.int_end[-1] - '0';
-      idbeg = position(number.int_begin);
-      idend = position(number.int_end);
-      iaccum_wide = false;
+      digits_begin = number.int_begin;
+      digits_end = number.int_end;
     }
     if (number.has_integer() && !number.has_point && !number.has_exponent && !product) {
       iaccum = static_cast<std::int32_t>(number.acc);
@@ -190,11 +187,13 @@ bool plain_fields(std::int32_t& NPAR, std::span<std::int32_t> ITYPE, std::span<d
 
   s.ICUR = position(at);
   s.IACCUM = iaccum;
-  s.IDIGIT = idigit;
   s.IVALUE = ivalue;
-  s.IDBEG = idbeg;
-  s.IDEND = idend;
-  s.IACCUM_WIDE = iaccum_wide;
+  if (digits_end != nullptr) {
+    s.IDIGIT = digits_end[-1] - '0';
+    s.IDBEG = position(digits_begin);
+    s.IDEND = position(digits_end);
+    s.IACCUM_WIDE = false;
+  }
   s.RVALUE = rvalue;
   s.LCOMMA = comma_after_number;
   const std::span<char> texts = TEXT.leading(n);

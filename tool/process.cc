@@ -60,7 +60,9 @@ Processed process_weight_data(const RunSettings& s, MassTable& table, Totals& t)
     ++t.lines;
 
     const auto used = static_cast<std::size_t>(npar);
-    if (std::any_of(field_type.begin(), field_type.begin() + static_cast<std::ptrdiff_t>(used),
+    // A line of plain numbers holds no text field.
+    if (!kit::RDSTATE.LPLAIN &&
+        std::any_of(field_type.begin(), field_type.begin() + static_cast<std::ptrdiff_t>(used),
                     [](std::int32_t type) { return type == kTextField; })) {
       lineio::put(kConsoleOut, Line().lit(" Illegal character in line").i(t.lines, 7));
       t.rejected.add(kit::GETPAR(kLineCount));
