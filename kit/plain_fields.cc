@@ -121,7 +121,8 @@ bool plain_fields(std::int32_t& NPAR, std::span<std::int32_t> ITYPE, std::span<d
   std::int32_t iaccum = s.IACCUM;
   std::int32_t ivalue = s.IVALUE;
   double rvalue = s.RVALUE;
-  // The digit cells come from the last digit run before a point; they are set at the end.
+  // The digit cells come from the integer digits of the last number that has any; they are
+  // set at the end.
   const char* digits_begin = nullptr;
   const char* digits_end = nullptr;
 
