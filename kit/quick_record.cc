@@ -24,11 +24,11 @@ bool quick_raw_record(std::int32_t& filled) {
   const std::optional<std::string_view> buffered = lineio::buffered_line(s.LUNRD);
   if (!buffered) return false;
   std::string_view line = *buffered;
+  const auto nch = static_cast<std::size_t>(line_length());
   // What lies beyond NCHLIN, even a CR before the line feed alone, the general read keeps.
-  if (line.size() > static_cast<std::size_t>(line_length())) return false;
+  if (line.size() > nch) return false;
   // One CR before the line feed is no character of the record.
   if (line.ends_with('\r')) line.remove_suffix(1);
-  const auto nch = static_cast<std::size_t>(line_length());
   char* const raw = s.RAWLIN.data() + 1;
   std::copy_n(line.data(), line.size(), raw);
   std::fill(raw + line.size(), raw + nch, kBlank);
