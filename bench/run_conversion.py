@@ -2,6 +2,7 @@
 """Times the conversion of a generated weight list against a plain C conversion and the I/O floor.
 
 Usage: bench/run_conversion.py [--build DIR] [--runs N] [--lines N] [--dir DIR] [--mixed]
+                               [--against PROGRAM]
 
 Builds kel2fram in the build folder (default: build), and bench/plain_convert.c and
 bench/io_floor.c beside it, writes a weight list of 1,000,000 lines (bench/make_weight_list.py;
@@ -10,9 +11,13 @@ memory file system (/dev/shm, or --dir for a disk), then runs the tool, the plai
 and the I/O floor (a program that only reads the list and writes as many bytes as the tool's
 output to a temporary file beside it, synced and renamed as the tool does) one after the
 other, N times each (default 11), and prints the medians of their wall times, both ratios and
-the tool's peak memory. The files are removed at the end.
+the tool's peak memory. With --against, another kel2fram program (a build of an earlier
+version, say) is run in the same alternation on the same list; its output must be byte for
+byte the tool's, and the ratio of the two medians is printed too. The files are removed at
+the end.
 """
 import argparse
+import filecmp
 import os
 import shutil
 import statistics
@@ -45,6 +50,8 @@ def main() -> None:
     parser.add_argument("--dir", default="/dev/shm" if os.path.isdir("/dev/shm") else None)
     parser.add_argument("--mixed", action="store_true",
                         help="a hand-edited list: tabs and remarks, expressions and commas")
+    parser.add_argument("--against", metavar="PROGRAM",
+                        help="another kel2fram to time alternately and compare with")
     args = parser.parse_args()
 
     build = os.path.abspath(args.build)
@@ -75,8 +82,18 @@ def main() -> None:
         floor_command = [floor, weights, os.path.join(work, "floor.out"),
                          str(os.path.getsize(os.path.join(work, "tool.out")))]
 
-        programs = (("kel2fram", [tool], answers), ("plain C", plain_command, None),
-                    ("I/O floor", floor_command, None))
+        programs = [("kel2fram", [tool], answers), ("plain C", plain_command, None),
+                    ("I/O floor", floor_command, None)]
+        if args.against:
+            against = os.path.abspath(args.against)
+            against_answers = os.path.join(work, "against-answers")
+            with open(against_answers, "w", encoding="ascii") as f:
+                f.write("%s\n%s\n\n\n\n\n\n" % (weights, os.path.join(work, "against.out")))
+            timed([against], against_answers)
+            if not filecmp.cmp(os.path.join(work, "tool.out"), os.path.join(work, "against.out"),
+                               shallow=False):
+                sys.exit("%s writes another output than %s" % (against, tool))
+            programs.append(("against", [against], against_answers))
         walls = {name: [] for name, _, _ in programs}
         cpus = {name: [] for name, _, _ in programs}
         peaks = []
@@ -101,6 +118,9 @@ def main() -> None:
               % (median["kel2fram"] / median["plain C"], median["plain C"] / median["kel2fram"]))
         print("ratio           kel2fram / I/O floor = %.2f"
               % (median["kel2fram"] / median["I/O floor"]))
+        if args.against:
+            print("ratio           kel2fram / against = %.3f (output identical)"
+                  % (median["kel2fram"] / median["against"]))
         print("peak memory     kel2fram %.1f MB" % max(peaks))
     finally:
         shutil.rmtree(work, ignore_errors=True)
