@@ -18,7 +18,7 @@ constexpr int kLines = 100000;
 
 // One line over and over, or lines of varied numbers as an export holds them (a mass with
 // four decimals, coordinates with three, signs and digit counts that change from line to
-// line, as the processor cannot foresee).
+// line, so that the scanner's branches go both ways as they do on a real list).
 std::string write_weight_list(bool varied) {
   const std::filesystem::path path =
       std::filesystem::temp_directory_path() / "kel2fram_bench_rdmix.txt";
