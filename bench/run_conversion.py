@@ -42,6 +42,15 @@ def timed(command, stdin_path=None):
     return wall, usage.ru_utime + usage.ru_stime, usage.ru_maxrss / 1024.0
 
 
+def write_answers(work, name, weights, output):
+    """Writes the dialogue's answers for converting `weights` into `output` (the defaults for
+    the rest) to a file in `work`; answers its path."""
+    path = os.path.join(work, name)
+    with open(path, "w", encoding="ascii") as f:
+        f.write("%s\n%s\n\n\n\n\n\n" % (weights, output))
+    return path
+
+
 def main() -> None:
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--build", default=os.path.join(SOURCE, "build"))
@@ -73,25 +82,22 @@ def main() -> None:
         subprocess.run([sys.executable, os.path.join(SOURCE, "bench", "make_weight_list.py")]
                        + (["--mixed"] if args.mixed else []) + [weights, str(args.lines)],
                        check=True)
-        answers = os.path.join(work, "answers")
-        with open(answers, "w", encoding="ascii") as f:
-            f.write("%s\n%s\n\n\n\n\n\n" % (weights, os.path.join(work, "tool.out")))
+        tool_out = os.path.join(work, "tool.out")
+        answers = write_answers(work, "answers", weights, tool_out)
         plain_command = [plain, weights, os.path.join(work, "plain.out")]
         subprocess.run(plain_command, check=True, stderr=subprocess.DEVNULL)  # warm the cache
         timed([tool], answers)  # the tool's output size is the floor's
         floor_command = [floor, weights, os.path.join(work, "floor.out"),
-                         str(os.path.getsize(os.path.join(work, "tool.out")))]
+                         str(os.path.getsize(tool_out))]
 
         programs = [("kel2fram", [tool], answers), ("plain C", plain_command, None),
                     ("I/O floor", floor_command, None)]
         if args.against:
             against = os.path.abspath(args.against)
-            against_answers = os.path.join(work, "against-answers")
-            with open(against_answers, "w", encoding="ascii") as f:
-                f.write("%s\n%s\n\n\n\n\n\n" % (weights, os.path.join(work, "against.out")))
+            against_out = os.path.join(work, "against.out")
+            against_answers = write_answers(work, "against-answers", weights, against_out)
             timed([against], against_answers)
-            if not filecmp.cmp(os.path.join(work, "tool.out"), os.path.join(work, "against.out"),
-                               shallow=False):
+            if not filecmp.cmp(tool_out, against_out, shallow=False):
                 sys.exit("%s writes another output than %s" % (against, tool))
             programs.append(("against", [against], against_answers))
         walls = {name: [] for name, _, _ in programs}
@@ -105,7 +111,7 @@ def main() -> None:
                 if name == "kel2fram":
                     peaks.append(peak)
         size_in = os.path.getsize(weights) / 1e6
-        size_out = os.path.getsize(os.path.join(work, "tool.out")) / 1e6
+        size_out = os.path.getsize(tool_out) / 1e6
         print("%d %s lines (%.1f MB in, %.1f MB out) in %s, %d runs each, alternating"
               % (args.lines, "mixed" if args.mixed else "plain", size_in, size_out,
                  args.dir or tempfile.gettempdir(), args.runs))
