@@ -10,6 +10,7 @@
 #include "lineio/console_window.h"
 #include "lineio/lineio.h"
 #include "lineio/version.h"
+#include "sheet/sheet.h"
 #include "tool/kel2fram.h"
 
 namespace kel2fram {
@@ -69,6 +70,23 @@ std::string answer_range(CommandLine& c, std::string_view value) {
   return {};
 }
 
+std::string set_table(CommandLine& c, std::string_view /*value*/) {
+  c.settings.table = true;
+  return {};
+}
+
+std::string set_columns(CommandLine& c, std::string_view value) {
+  if (std::string why = sheet::check_columns(value); !why.empty()) return why;
+  c.settings.columns = std::string(value);
+  return {};
+}
+
+std::string set_sheet(CommandLine& c, std::string_view value) {
+  if (value.empty()) return "the sheet is named by its name";
+  c.settings.sheet_name = std::string(value);
+  return {};
+}
+
 std::string set_strict(CommandLine& c, std::string_view /*value*/) {
   c.settings.strict = true;
   return {};
@@ -89,6 +107,18 @@ constexpr std::array kOptions = {
            answer_range<Question::skip_y, Question::range_y>},
     Option{'z', "z-range", "MIN,MAX", "the same for Z",
            answer_range<Question::skip_z, Question::range_z>},
+    Option{'\0', "table", "",
+           "read the weight list as a delimited table (comma, semicolon or tab) with a heading "
+           "row, whatever its name; .csv and .tsv files with headings, .xlsx and .ods workbooks "
+           "are read so without it",
+           set_table},
+    Option{'\0', "columns", "LIST",
+           "the columns of a table's mass, X, Y and Z where the headings do not name them, as "
+           "mass=D,x=E,y=F,z=G (letters, numbers from 1, or heading texts); roles left out are "
+           "found by their headings",
+           set_columns},
+    Option{'\0', "sheet", "NAME", "the sheet of a workbook to read (default: the first)",
+           set_sheet},
     Option{'\0', "strict", "",
            "end early with status 1, writing nothing, when any line is rejected or any warning "
            "is given (for scripts)",
