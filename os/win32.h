@@ -15,9 +15,9 @@
 #include <string>
 #include <string_view>
 
-#include "lineio/platform.h"
+#include "os/platform.h"
 
-namespace lineio::platform::win32 {
+namespace os::win32 {
 
 inline HANDLE as_handle(Handle h) {
   return reinterpret_cast<HANDLE>(h);  // NOLINT(performance-no-int-to-ptr)
@@ -63,4 +63,4 @@ std::wstring random_letters(std::size_t n);
 // so that Ctrl-C never ends the process between its steps.
 void finish_commit_first();
 
-}  // namespace lineio::platform::win32
+}  // namespace os::win32

@@ -9,7 +9,7 @@
 #include <fcntl.h>
 #include <io.h>
 
-#include "lineio/win32.h"
+#include "os/win32.h"
 // After windows.h, whose declarations it uses.
 #include <bcrypt.h>
 
@@ -22,10 +22,10 @@
 #include <string>
 #include <vector>
 
-#include "lineio/arguments.h"
-#include "lineio/platform.h"
+#include "os/arguments.h"
+#include "os/platform.h"
 
-namespace lineio::platform {
+namespace os {
 
 namespace win32 {
 
@@ -488,4 +488,4 @@ int open_scratch(Opened& file) {
   return EEXIST;
 }
 
-}  // namespace lineio::platform
+}  // namespace os
