@@ -34,6 +34,9 @@ inline constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHA
 int code_of(DWORD error);
 int last_code();
 
+// Text in the given code page to UTF-16 (MultiByteToWideChar's flags); false when the system
+// refuses it.
+bool convert(UINT code_page, DWORD flags, std::string_view name, std::wstring& wide);
 // UTF-8 to UTF-16; a name that is not valid UTF-8 is taken in the system's ANSI code page
 // (the one its older programs write, whatever code page this program runs with).
 std::wstring widen(std::string_view name);
