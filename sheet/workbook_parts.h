@@ -30,7 +30,6 @@ class SharedStrings {
   std::string bytes_;
   std::vector<std::size_t> ends_;
   std::vector<bool> cut_;
-  std::size_t start_ = 0;
 };
 
 // Reads the named sheet (empty: the first) of a workbook; `unreadable` as for read_workbook.
