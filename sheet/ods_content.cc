@@ -62,7 +62,13 @@ class ContentHandler final : public XmlHandler {
       cell_repeat_ = repeat_of(attributes, "number-columns-repeated");
       cell_ = OdsCell{};
       const std::string_view type = attribute(attributes, "value-type");
-      const std::string_view formula = attribute(attributes, "formula");
+      // "of:=SUM([.C5:.C8])": the formula without its namespace and its equals sign.
+      std::string_view formula = attribute(attributes, "formula");
+      if (const std::size_t colon = formula.find(":=");
+          colon != std::string_view::npos && colon < formula.find('(')) {
+        formula.remove_prefix(colon + 1);
+      }
+      if (formula.starts_with("=")) formula.remove_prefix(1);
       cell_.formula = formula.substr(0, std::min(formula.size(), kMaxCellBytes));
       has_value_ = !type.empty();
       if (type == "float" || type == "percentage" || type == "currency") {

@@ -185,4 +185,19 @@ INSTANTIATE_TEST_SUITE_P(Forms, SameRecords,
                            return name;
                          });
 
+// kitdump shows a table's heading and rows as kel2fram reads them.
+TEST(KitdumpTable, ShowsRolesCellsAndReasons) {
+  if (!sheet::reads_workbooks()) GTEST_SKIP() << "this build reads no workbooks";
+  const auto r = run_program(KITDUMP_EXE, {std::string(TEST_DATA_DIR) + "/sheet/deck.ods"}, "");
+  ASSERT_EQ(r.status, 0) << r.err;
+  for (const char* line :
+       {"table sheet \"Deck\", headings in row 4: mass C \"Mass [t]\", X D \"LCG [m]\", Y E "
+        "\"TCG [m]\", Z F \"VCG [m]\"; mass in tonnes\r\n",
+        "\r\n5 mass C5=1.5 X D5=10 Y E5=20 Z F5=30\r\n",
+        "\r\n9 subtotal Deck!C9: a subtotal (=SUM([.C5:.C8])); left out\r\n",
+        "\r\n10 hidden mass C10=0.5 X D10=7 Y E10=7 Z F10=7\r\n", "\r\n-1\r\n"}) {
+    EXPECT_NE(r.out.find(line), std::string::npos) << line << "\n" << r.out;
+  }
+}
+
 }  // namespace
