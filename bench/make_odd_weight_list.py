@@ -1,4 +1,4 @@
-#!/ usr / bin / env python3
+#!/usr/bin/env python3
 """Writes a weight list of N lines (default 200,000) in every shape the reader knows.
 
 Usage: make_odd_weight_list.py FILE [N] [SEED]

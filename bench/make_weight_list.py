@@ -1,4 +1,4 @@
-#!/ usr / bin / env python3
+#!/usr/bin/env python3
 """Writes a weight list of N mass lines (default 1,000,000) for timing a conversion.
 
 Usage: make_weight_list.py [--mixed] FILE [N]

@@ -1,4 +1,4 @@
-#!/ usr / bin / env python3
+#!/usr/bin/env python3
 """Writes a weight list of N lines (default 200,000) whose values span many magnitudes.
 
 Usage: make_wide_weight_list.py FILE [N] [SEED]

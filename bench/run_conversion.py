@@ -1,27 +1,18 @@
-#!/ usr / bin / env python3
-""
-    "Times the conversion of a generated weight list against a plain C conversion and the I/O floor.
+#!/usr/bin/env python3
+"""Times the conversion of a generated weight list against a plain C conversion and the I/O floor.
 
-    Usage
-    : bench /
-      run_conversion.py[--build DIR][--runs N][--lines N][--dir DIR][--mixed][--against PROGRAM]
+Usage: bench/run_conversion.py [--build DIR] [--runs N] [--lines N] [--dir DIR] [--mixed]
+                               [--against PROGRAM]
 
-      Builds kel2fram in the build folder(default
-                                          : build),
-    and bench / plain_convert.c and bench / io_floor.c beside it, writes a weight list of 1, 000,
-    000 lines(bench / make_weight_list.py; with-- mixed one that looks hand - edited
-              : tabs and remarks, expressions and commas) into a memory file
-    system(/ dev / shm, or --dir for a disk),
-    then runs the tool,
-    the plain conversion and the I /
-        O floor(a program that only reads the list and
-                    writes as many bytes as the tool's output to a temporary file beside it,
-                synced and renamed as the tool does) one after the other,
-    N times each(default 11), and prints the medians of their wall times,
-    both ratios and the
-        tool's peak memory. With --against, another kel2fram program (a build of an earlier version,
-    say) is run in the same alternation on the same list;
-its output must be byte for
+Builds kel2fram in the build folder (default: build), and bench/plain_convert.c and
+bench/io_floor.c beside it, writes a weight list of 1,000,000 lines (bench/make_weight_list.py;
+with --mixed one that looks hand-edited: tabs and remarks, expressions and commas) into a
+memory file system (/dev/shm, or --dir for a disk), then runs the tool, the plain conversion
+and the I/O floor (a program that only reads the list and writes as many bytes as the tool's
+output to a temporary file beside it, synced and renamed as the tool does) one after the
+other, N times each (default 11), and prints the medians of their wall times, both ratios and
+the tool's peak memory. With --against, another kel2fram program (a build of an earlier
+version, say) is run in the same alternation on the same list; its output must be byte for
 byte the tool's, and the ratio of the two medians is printed too. The files are removed at
 the end.
 """

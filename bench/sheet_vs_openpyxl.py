@@ -1,22 +1,14 @@
-#!/ usr / bin / python3
-""
-    "Times kel2fram reading a workbook against Python's openpyxl reading the same workbook in
-    read -
-    only mode(values only),
-    which is what a script that exports the list would do.
+#!/usr/bin/python3
+"""Times kel2fram reading a workbook against Python's openpyxl reading the same workbook in
+read-only mode (values only), which is what a script that exports the list would do.
 
-            Usage : /
-                    usr / bin / python3 bench /
-                    sheet_vs_openpyxl.py[--build DIR][--rows N][--runs N][--dir DIR]
+Usage: /usr/bin/python3 bench/sheet_vs_openpyxl.py [--build DIR] [--rows N] [--runs N] [--dir DIR]
 
-                    Writes a workbook of N
-                    rows(default 1, 000, 000
-                         : item, description, mass[t], X, Y, Z,
-                           with a title row above the headings) with openpyxl in write
-        - only mode into a memory file system(/ dev / shm, or --dir),
-    then runs kel2fram on it and an openpyxl read - only pass that sums the mass column,
-    alternately, N times each(default 5),
-    and prints the median wall times and their ratio.Needs python3 - openpyxl(Debian); run with the system's Python, which has it.
+Writes a workbook of N rows (default 1,000,000: item, description, mass [t], X, Y, Z, with a
+title row above the headings) with openpyxl in write-only mode into a memory file system
+(/dev/shm, or --dir), then runs kel2fram on it and an openpyxl read-only pass that sums the
+mass column, alternately, N times each (default 5), and prints the median wall times and their
+ratio. Needs python3-openpyxl (Debian); run it with the system's Python, which has it.
 """
 import argparse
 import os
