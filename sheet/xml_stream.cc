@@ -89,7 +89,7 @@ std::string parse_entry(Zip& zip, std::string_view name, XmlHandler& handler) {
   std::string xml_error;
   std::uint64_t fed = 0;
   bool halted = false;
-  const std::string why = zip.read(name, [&](std::string_view block) {
+  std::string why = zip.read(name, [&](std::string_view block) {
     fed += block.size();
     if (XML_Parse(p.parser, block.data(), static_cast<int>(block.size()), XML_FALSE) ==
         XML_STATUS_ERROR) {

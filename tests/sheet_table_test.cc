@@ -185,6 +185,87 @@ INSTANTIATE_TEST_SUITE_P(Forms, SameRecords,
                            return name;
                          });
 
+// Whole runs on tables: the console's messages with the sheet's row numbers, each reason on
+// standard error naming its cell, and the exit statuses.
+struct RunCase {
+  const char* name;
+  const char* file;
+  const char* bytes;
+  std::vector<std::string> options;
+  int status;
+  const char* out;  // a part of standard output
+  const char* err;  // a part of standard error
+};
+
+const RunCase kRuns[] = {
+    {"RejectedRowsByRowNumber",
+     "deck.csv",
+     "Mass [kg];X;Y;Z\n1;2;3;4\n\n2;x;3;4\n3;2;;4\n",
+     {},
+     0,
+     " Illegal character in line      4\r\n Too few parameters, ( 3 ), on line      5\r\n",
+     "kel2fram: deck.csv: B4: the X cell holds \"x\", not a number; the row is left out\r\n"
+     "kel2fram: deck.csv: C5: the Y cell is empty; the row is left out\r\n"},
+    {"StrictRefusesRejectedRows",
+     "deck.csv",
+     "Mass [kg],X,Y,Z\n1,2,3,4\n2,,3,4\n",
+     {"--strict"},
+     1,
+     " Too few parameters, ( 3 ), on line      3",
+     "1 line rejected (line 3)"},
+    {"UnitAnswerAgainstHeading",
+     "deck.csv",
+     "Mass [t],X,Y,Z\n1,2,3,4\n",
+     {"-u", "kg"},
+     1,
+     "",
+     "the mass unit answer is kg but the mass heading \"Mass [t]\" says tonnes"},
+    {"HeadingSetsKg",
+     "deck.csv",
+     "Mass [kg],X,Y,Z\n1,2,3,4\n",
+     {},
+     0,
+     "with input mass unit [kg].",
+     "the mass unit is kg, from the heading \"Mass [kg]\""},
+    {"TableOptionWithoutHeadings",
+     "deck.txt",
+     "1 2 3 4\n",
+     {"--table"},
+     1,
+     "",
+     "no row names the mass and X, Y, Z columns"},
+    {"CsvWithoutHeadingsIsATextList",
+     "deck.csv",
+     "1.5 10 20 30\n",
+     {},
+     0,
+     "#     1 lines with mass data found.",
+     "1 record written"},
+    {"DamagedWorkbook", "deck.xlsx", "PK\x03\x04 cut short", {}, 2, "", "cut short or damaged"},
+};
+
+class Runs : public ::testing::TestWithParam<RunCase> {};
+
+TEST_P(Runs, TellAndEndAsExpected) {
+  const RunCase& c = GetParam();
+  if (std::string(c.file).ends_with(".xlsx") && !sheet::reads_workbooks()) {
+    GTEST_SKIP() << "this build reads no workbooks";
+  }
+  ScratchDir dir;
+  dir.write(c.file, c.bytes);
+  std::vector<std::string> args = c.options;
+  args.emplace_back(c.file);
+  args.emplace_back("out.txt");
+  const auto r = run_program(KEL2FRAM_EXE, args, "", dir.path());
+  EXPECT_EQ(r.status, c.status) << r.err;
+  EXPECT_NE(r.out.find(c.out), std::string::npos) << r.out;
+  EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
+  EXPECT_EQ(dir.exists("out.txt"), c.status == 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Tables, Runs, ::testing::ValuesIn(kRuns),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 // kitdump shows a table's heading and rows as kel2fram reads them.
 TEST(KitdumpTable, ShowsRolesCellsAndReasons) {
   if (!sheet::reads_workbooks()) GTEST_SKIP() << "this build reads no workbooks";
