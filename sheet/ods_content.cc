@@ -13,6 +13,9 @@ namespace sheet::detail {
 namespace {
 
 constexpr std::int64_t kMaxOdsRows = std::int64_t{1} << 24;  // beyond any spreadsheet program
+// Cells handed on in all, repeats included: a few repeated rows of repeated cells must not
+// make a file of kilobytes into billions of cells.
+constexpr std::int64_t kMaxOdsCells = std::int64_t{1} << 27;
 
 std::int64_t repeat_of(const char** attributes, std::string_view name) {
   const std::string_view text = attribute(attributes, name);
@@ -162,6 +165,14 @@ class ContentHandler final : public XmlHandler {
       stop = true;
       return;
     }
+    const auto cells = static_cast<std::int64_t>(cells_.size());
+    if (row_repeat_ > (kMaxOdsCells - handed_) / cells) {
+      failure = "holds more than " + std::to_string(kMaxOdsCells) +
+                " cells with repeats; no weight list is so large";
+      stop = true;
+      return;
+    }
+    handed_ += row_repeat_ * cells;
     for (std::int64_t k = 0; k < row_repeat_; ++k) {
       ++row_;
       rows_->begin_row(row_, row_hidden_);
@@ -184,6 +195,7 @@ class ContentHandler final : public XmlHandler {
   bool in_chosen_ = false;
   bool done_ = false;
   std::int64_t row_ = 0;
+  std::int64_t handed_ = 0;  // cells handed on so far
   std::int64_t row_repeat_ = 1;
   bool row_hidden_ = false;
   std::int64_t column_ = 0;

@@ -99,6 +99,12 @@ std::vector<Hostile> cases() {
            R"(<row r="2"><c r="A2" t="inlineStr"><is><t>)" + wide_cell +
            R"(</t></is></c><c r="B2"><v>2</v></c><c r="C2"><v>3</v></c><c r="D2"><v>4</v></c></row>)"))),
        "", "2 the mass cell holds a text longer than 32767 characters; the row is left out\n"},
+      {"RepeatedRowsOfRepeatedCells",
+       make_zip(
+           {{"mimetype", "application/vnd.oasis.opendocument.spreadsheet"},
+            {"content.xml",
+             R"(<table:table table:name="S"><table:table-row table:number-rows-repeated="16000000"><table:table-cell office:value-type="float" office:value="1" table:number-columns-repeated="16384"/></table:table-row></table:table>)"}}),
+       "cells with repeats", ""},
       {"FormulaWithoutValue",
        make_zip(workbook(sheet_xml(
            R"(<row r="2"><c r="A2"><f>B2*2</f></c><c r="B2"><v>2</v></c><c r="C2"><v>3</v></c><c r="D2"><v>4</v></c></row>)"))),
