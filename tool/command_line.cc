@@ -77,7 +77,9 @@ std::string set_table(CommandLine& c, std::string_view /*value*/) {
 
 std::string set_columns(CommandLine& c, std::string_view value) {
   if (std::string why = sheet::check_columns(value); !why.empty()) return why;
+  // Naming columns says the list is a table, whatever its name.
   c.settings.columns = std::string(value);
+  c.settings.table = true;
   return {};
 }
 
@@ -115,7 +117,7 @@ constexpr std::array kOptions = {
     Option{'\0', "columns", "LIST",
            "the columns of a table's mass, X, Y and Z where the headings do not name them, as "
            "mass=D,x=E,y=F,z=G (letters, numbers from 1, or heading texts); roles left out are "
-           "found by their headings",
+           "found by their headings; implies --table",
            set_columns},
     Option{'\0', "sheet", "NAME", "the sheet of a workbook to read (default: the first)",
            set_sheet},
