@@ -142,7 +142,8 @@ def of_class(root, tag, cls):
 def scale_of(view, cls, coordinate):
     """(px per unit, offset) fitted through the view's tick labels of one class; every label
     must lie on that line."""
-    ticks = [(float(t.text), float(t.get(coordinate))) for t in of_class(view, "text", cls)]
+    ticks = [(float(t.text.replace(",", "")), float(t.get(coordinate)))
+             for t in of_class(view, "text", cls)]
     if not check(len(ticks) >= 2, f"{view.get('id')}: fewer than two {cls} labels"):
         return 1.0, 0.0
     (v0, p0), (v1, p1) = ticks[0], ticks[-1]
@@ -158,6 +159,12 @@ def mappings(view):
     ax, bx = scale_of(view, "tick-across", "x")
     ay, by = scale_of(view, "tick-up", "y")
     return (lambda v: ax * v + bx), (lambda v: ay * v + by - 4), ax, ay
+
+
+def page_size(root):
+    """The page's width and height in pixels: its viewBox (the picture takes its window's width)."""
+    _, _, width, height = map(float, root.get("viewBox").split())
+    return width, height
 
 
 def frame(view):
@@ -211,8 +218,8 @@ def structure(massplot, data, folder):
     found = views(root)
     check(sorted(found) == ["elevation", "plan", "section"], f"views: {sorted(found)}")
     scales = []
-    hover = {"line 17: 1,500.0 kg at X 10.000, Y 20.000, Z 30.000",
-             "line 18: 2,000.0 kg at X -5.000, Y 0.000, Z 4.500"}
+    hover = {"record 1 (line 17 of out.txt): 1,500.0 kg at X 10.000, Y 20.000, Z 30.000",
+             "record 2 (line 18 of out.txt): 2,000.0 kg at X -5.000, Y 0.000, Z 4.500"}
     for name, (across, up) in AXES.items():
         view = found.get(name)
         if view is None:
@@ -246,8 +253,8 @@ def structure(massplot, data, folder):
                  "Centre of gravity: X 1.429, Y 8.571, Z 15.429"]:
         check(part in title, f"title block lacks {part!r}: {title!r}")
     check(near(curve_mass(root), 3500, 0.005), f"weight curve holds {curve_mass(root)} kg")
-    check(table(root, "heaviest") == [["18", "2,000.0", "-5.000", "0.000", "4.500"],
-                                      ["17", "1,500.0", "10.000", "20.000", "30.000"]],
+    check(table(root, "heaviest") == [["2", "18", "2,000.0", "-5.000", "0.000", "4.500"],
+                                      ["1", "17", "1,500.0", "10.000", "20.000", "30.000"]],
           f"heaviest masses: {table(root, 'heaviest')}")
 
     # A large file: shaded cells instead of circles, a legend, a small file, a weight curve
@@ -298,7 +305,7 @@ def structure(massplot, data, folder):
     # The hull's heaviest items in the table, with the lines of their records.
     text, items = hull()
     root, _, _ = draw(massplot, folder, "hull.txt", text)
-    listed = [(int(row[0]), float(row[1].replace(",", ""))) for row in table(root, "heaviest")]
+    listed = [(int(row[1]), float(row[2].replace(",", ""))) for row in table(root, "heaviest")]
     check(listed == [(line, kg) for kg, _, _, _, line in items[:15]], f"heaviest: {listed}")
 
     # The ship: its negative mass and its outlier listed with their lines.
@@ -307,9 +314,10 @@ def structure(massplot, data, folder):
     title = title_text(root)
     x, y, z, kg, line = SHIP_OUTLIER
     for part in ["1 mass lies outside the views",
-                 f"line {line}: 1,000.0 kg at X 45,000.000, Y 3.000, Z 12.000"]:
+                 f"record {line} (line {line} of ship.txt): 1,000.0 kg at X 45,000.000, Y 3.000, "
+                 "Z 12.000"]:
         check(part in title, f"title block lacks {part!r}")
-    check(table(root, "negatives") == [[str(SHIP_NEGATIVE[4]), "-35,000.0", "80.000", "0.000",
+    check(table(root, "negatives") == [[str(SHIP_NEGATIVE[4])] * 2 + ["-35,000.0", "80.000", "0.000",
                                         "25.000"]], f"negatives: {table(root, 'negatives')}")
 
 
@@ -384,8 +392,7 @@ def with_rsvg(svg):
 
 def check_example(image, root, who):
     """The worked example's circles and centre-of-gravity symbol where the scale puts them."""
-    check((image.width, image.height) ==
-          (round(float(root.get("width"))), round(float(root.get("height")))),
+    check((image.width, image.height) == tuple(round(v) for v in page_size(root)),
           f"{who}: image of {image.width}x{image.height}")
     for name, (across, up) in AXES.items():
         view = views(root)[name]
@@ -591,7 +598,7 @@ def chromium(massplot, data, folder):
 
     def screenshot(svg, root):
         png = svg[:-4] + "-chromium.png"
-        size = f"{round(float(root.get('width')))},{round(float(root.get('height')))}"
+        size = ",".join(str(round(v)) for v in page_size(root))
         # No network, no services, a fresh profile: only the file is loaded.
         subprocess.run([browser, "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic",
                         "--no-first-run", "--disable-background-networking",

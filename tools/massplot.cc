@@ -154,7 +154,7 @@ int write_picture(const std::string& input, const std::string& svg) {
   if (to_standard_output) {
     try {
       UnitSink sink(kConsoleOut);
-      plot::write_svg({input, &list, &summary, &page}, sink);
+      plot::write_svg({input, input, {}, &list, &summary, &page}, sink);
       lineio::flush_console();
     } catch (const lineio::TransferFailure& failure) {
       return fail(svg, std::string("not written: ") + trimmed(failure.what()));
@@ -176,7 +176,7 @@ int write_picture(const std::string& input, const std::string& svg) {
     return fail(svg, std::string("cannot write: ") + lineio::describe_error(open_error));
   try {
     UnitSink sink(kSvgUnit);
-    plot::write_svg({input, &list, &summary, &page}, sink);
+    plot::write_svg({input, input, {}, &list, &summary, &page}, sink);
     lineio::close_unit(kSvgUnit);
   } catch (const lineio::TransferFailure& failure) {
     lineio::discard_unit(kSvgUnit);
