@@ -15,15 +15,12 @@
 #include <string>
 
 #include "lineio/failure.h"
-#include "lineio/line_editor.h"
 #include "lineio/lineio.h"
-#include "lineio/platform.h"
 #include "lineio/text_encoding.h"
+#include "os/platform.h"
 
 namespace lineio {
 namespace {
-
-namespace os = platform;
 
 constexpr std::size_t kBufferSize = std::size_t{1} << 16;
 static_assert(kBufferSize >= kLargestOutputSpace);
@@ -239,12 +236,6 @@ void bind_standard_console() {
   os::prepare_process();
   const bool typed = os::is_terminal(os::standard_input());
   const bool shown = os::is_terminal(os::standard_output());
-  if (typed && shown) {
-    if (const line_editor::Console* editor = line_editor::terminal_console()) {
-      bind(editor->in, editor->out, true, true);
-      return;
-    }
-  }
   bind(standard_in, standard_out, shown, typed);
 }
 

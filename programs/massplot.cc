@@ -1,6 +1,6 @@
 // massplot [OPTIONS] FILE [SVGFILE]: draws the masses of a Map_Mass file, or of a weight list
 // read as kel2fram reads it, as an SVG picture. This front only wires arguments, files and
-// exit statuses; the picture is plot/'s, the reading of a weight list tools/weight_list's,
+// exit statuses; the picture is plot/'s, the reading of a weight list weight_list.cc's,
 // the safe replacement of the SVG file (temporary file, renamed when complete) lineio's.
 // An existing SVGFILE is replaced only when it is a picture; "-" is standard output.
 #include "plot/massplot.h"
@@ -19,17 +19,18 @@
 #include <string_view>
 #include <vector>
 
-#include "lineio/arguments.h"
 #include "lineio/lineio.h"
-#include "lineio/platform.h"
-#include "lineio/version.h"
+#include "os/arguments.h"
+#include "os/platform.h"
+#include "os/version.h"
+#include "programs/weight_list.h"
+#include "terminal/console.h"
 #include "tool/kel2fram.h"
-#include "tools/weight_list.h"
 
 namespace {
 
 constexpr std::int32_t kSvgUnit = 20;
-constexpr std::int32_t kConsoleOut = 6;
+using lineio::kConsoleOut;
 constexpr int kDone = 0;
 constexpr int kUsageError = 1;  // nothing written
 constexpr int kRefused = 1;     // SVGFILE is not a picture: nothing written
@@ -115,7 +116,6 @@ int fail(const std::string& file, std::string_view reason) {
 // <svg element within the first 4 KB). A list of records named by mistake (as a shell
 // pattern can name two) is never drawn over.
 std::string why_not_replaced(const std::string& svg) {
-  namespace os = lineio::platform;
   os::Opened file;
   const int code = os::open_existing(svg, false, file);
   if (code == EACCES) {
@@ -237,8 +237,8 @@ int main(int argc, char** argv) {
   // Binding the console first puts its streams in binary mode (the usage text keeps its line
   // ends on Windows) and installs the interrupt handling that removes a pending temporary
   // file; standard output is not used otherwise.
-  lineio::bind_standard_console();
-  const std::vector<std::string> arguments = lineio::program_arguments(argc, argv);
+  terminal::bind_standard_console();
+  const std::vector<std::string> arguments = os::program_arguments(argc, argv);
   // The options and files as kel2fram reads them: the same options, checked alike.
   const kel2fram::CommandLine command = kel2fram::read_command_line(arguments);
   const std::optional<std::string>& file = command.answers[kel2fram::Question::input];

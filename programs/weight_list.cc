@@ -1,5 +1,5 @@
 // A weight list read for massplot through kel2fram's reader and processing.
-#include "tools/weight_list.h"
+#include "programs/weight_list.h"
 
 #include <algorithm>
 #include <array>
@@ -14,6 +14,7 @@
 
 #include "kit/kit.h"
 #include "lineio/lineio.h"
+#include "terminal/console.h"
 
 namespace massplot {
 namespace {
@@ -111,7 +112,7 @@ std::string read_weight_list(const std::string& path, const kel2fram::RunSetting
   std::int32_t flag = 0;
   kit::OPNFIL(path, kel2fram::kInputUnit, 2, 10, 1, 0, 0, -1, -kel2fram::kConsoleOut, flag);
   if (flag != 0) {
-    lineio::bind_standard_console();
+    terminal::bind_standard_console();
     return "cannot be opened";
   }
   kit::SurpriseLog& log = kel2fram::surprise_log();
@@ -132,7 +133,7 @@ std::string read_weight_list(const std::string& path, const kel2fram::RunSetting
   if (result == kel2fram::Processed::reader_failed)
     problem = lineio::text_problem(kel2fram::kInputUnit);
   lineio::discard_unit(kel2fram::kInputUnit);
-  lineio::bind_standard_console();
+  terminal::bind_standard_console();
   log.finish();
   if (totals.rejected.count() > 0) {
     const std::string listed = totals.rejected.listed();
