@@ -199,8 +199,7 @@ void shade_legend(const PictureInput& in, double largest, double x, SvgLine& out
   }
   draw_negative_mark(x + 8, 104, out);
   text_at(out, x + 24, 108, "");
-  out.raw("negative mass: \xE2\x8A\x96 where a cell's net mass is negative, or among the most");
-  out.raw(" negative listed</text>");
+  out.raw("negative mass: \xE2\x8A\x96 where a cell's net is negative, or a listed one</text>");
   out.end();
   out.raw("<rect x=\"")
       .px(x + 1)

@@ -196,7 +196,7 @@ void draw_cog_symbol(double x, double y, SvgLine& out) {
   // let the data under the symbol show.
   out.raw("<g class=\"cog-symbol\">");
   out.end();
-  ring(x, y, "stroke=\"#fff\" stroke-width=\"3\"", out);
+  ring(x, y, "stroke=\"#fff\" stroke-width=\"5\"", out);
   // The upper right and the lower left quarter shaded.
   out.raw("<path fill=\"#000\" fill-opacity=\"0.55\" d=\"M")
       .px(x)

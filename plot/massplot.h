@@ -212,10 +212,12 @@ std::span<const CellShare> spread(const Tiling& tiling, double at, std::array<Ce
 // `spacing`: on a regular spacing the footprint is a whole number of gaps, so that evenly
 // spaced masses give even cells, and the ends lie half a gap beyond the outermost masses.
 Tiling tile_axis(Range body, double spacing, double target);
-// The weight curve's bins along one axis: as tile_axis where the usual gap is at most
-// `target`; where it is wider, one bin per gap, so that evenly spaced masses fill every bin
-// alike at any spacing.
+// The weight curve's bins along one axis: one bin per gap where the usual gap is at least half
+// of `target`, so that evenly spaced masses fill every bin alike; else as tile_axis, whose
+// footprints of whole gaps do the same.
 Tiling bin_axis(Range body, double spacing, double target);
+// Whether bin_axis makes one bin per gap: the usual gap is at least half of `target`.
+bool bins_follow_spacing(double spacing, double target);
 
 struct Page {
   double width = 0, height = 0;

@@ -41,9 +41,13 @@ Tiling tile_axis(Range body, double spacing, double target) {
   return t;
 }
 
+bool bins_follow_spacing(double spacing, double target) {
+  return spacing >= target / 2 && std::isfinite(spacing) && spacing > 0;
+}
+
 Tiling bin_axis(Range body, double spacing, double target) {
-  if (!(spacing > target) || !std::isfinite(spacing)) return tile_axis(body, spacing, target);
-  // Masses further apart than a cell: one bin per gap, centred on the masses of a regular
+  if (!bins_follow_spacing(spacing, target)) return tile_axis(body, spacing, target);
+  // Masses about a cell apart or further: one bin per gap, centred on the masses of a regular
   // spacing, each mass spread over one bin's width. Cells narrower than the gap would hold
   // a mass and then none by turns, a comb the list does not have.
   Tiling t;

@@ -27,6 +27,7 @@ import sys
 import tempfile
 import xml.etree.ElementTree as ET
 import zlib
+from fractions import Fraction
 
 SVG = "{http://www.w3.org/2000/svg}"
 # The worked example: x, y, z, kg of its two records, and its centre of gravity.
@@ -108,6 +109,25 @@ def ship():
     for x, y, z, kg, line in sorted((SHIP_OUTLIER, SHIP_NEGATIVE), key=lambda m: m[4]):
         out.insert(line - 1, record(x, y, z, kg))
     return "".join(out)
+
+
+def slab_floor():
+    """A floor of 674 identical slab strips 1 m wide, two abreast: 15 t per metre along X."""
+    return "".join(record(0.5 + i, y, 3.0, 7500.0) for i in range(337) for y in (-2.0, 2.0))
+
+
+def ten():
+    """10 masses of 1 t, 3 m apart along X."""
+    return "".join(record(3.0 * i, 0.0, 0.0, 1000.0) for i in range(10))
+
+
+def module():
+    """200,000 masses of a module with 1 % negatives (deductions) spread over it."""
+    rng = random.Random(11)
+    u = rng.uniform
+    return "".join(record(u(0, 60), u(-10, 10), u(0, 20),
+                          -u(100, 2000) if n % 100 == 37 else u(100, 2000))
+                   for n in range(200_000))
 
 
 # ---- Reading the SVG -----------------------------------------------------------------------
@@ -320,6 +340,41 @@ def structure(massplot, data, folder):
     check(table(root, "negatives") == [[str(SHIP_NEGATIVE[4])] * 2 + ["-35,000.0", "80.000", "0.000",
                                         "25.000"]], f"negatives: {table(root, 'negatives')}")
 
+    # The moments of inertia and radii of gyration of the hull against exact sums of the
+    # records' decimal numbers.
+    root, _, _ = draw(massplot, folder, "hull.txt", text)
+    masses = [tuple(Fraction(v) for v in line.split()[2:]) for line in text.splitlines()[1:]]
+    total = sum(m[3] for m in masses)
+    centre = [sum(m[a] * m[3] for m in masses) / total for a in range(3)]
+    spread = [sum(m[3] * (m[a] - centre[a]) ** 2 for m in masses) for a in range(3)]
+    shown = [float(v.replace(",", "")) for v in
+             re.findall(r"[IK][xyz]{2} ([-\d,.]+)", title_text(root).replace("k", "K"))]
+    exact = [spread[1] + spread[2], spread[0] + spread[2], spread[0] + spread[1]]
+    exact += [math.sqrt(i / total) for i in exact]
+    check(len(shown) == 6 and all(abs(a - float(b)) <= (0.05 if k < 3 else 0.0005)
+                                  for k, (a, b) in enumerate(zip(shown, exact))),
+          f"inertia {shown}, exactly {[float(v) for v in exact]}")
+
+    # A weight list, read as kel2fram reads it: its own lines named, the lines it leaves out told.
+    listing = "' deck\n\n1.5 10 20 30\n2.0 -5 0 4.5\n3 1 1\n2*3 PI/2 SIN(0.5) 1\n"
+    with open(os.path.join(folder, "w.txt"), "w") as f:
+        f.write(listing)
+    r = run(massplot, folder, "--unit", "kg", "-x", "-9,9", "w.txt", "w.svg")
+    check(r.returncode == 0 and b"w.txt: 1 line left out" in r.stderr and b": line 5" in r.stderr,
+          f"weight list: status {r.returncode}, {r.stderr!r}")
+    root = ET.parse(os.path.join(folder, "w.svg")).getroot()
+    titles = {c[3] for c in mass_circles(views(root)["plan"])}
+    check(titles == {"line 4: 2.0 kg at X -5.000, Y 0.000, Z 4.500",
+                     "line 6: 6.0 kg at X 1.571, Y 0.479, Z 1.000"}, f"weight list: {titles}")
+    check("(weight list, masses in kg, X from -9 to 9; 1 mass outside the ranges left out)"
+          in title_text(root), f"weight list: {title_text(root)!r}")
+    check(table(root, "heaviest")[0][:2] == ["6", "6.0"], f"weight list: {table(root, 'heaviest')}")
+
+    # The module's 2,000 negative masses are counted and the most negative listed.
+    root, _, _ = draw(massplot, folder, "module.txt", module())
+    check("2000 negative" in title_text(root), "module: the negatives not counted")
+    check(len(table(root, "negatives")) == 20, "module: not 20 most negative listed")
+
 
 # ---- Reading the PNG -----------------------------------------------------------------------
 
@@ -504,6 +559,43 @@ def check_negative_shows(image, root, who):
         check(bar < 100 and min(disc) > 200, f"{who}, {name}: no marker: {bar:.0f}, {disc}")
 
 
+def check_flat_curve(image, root, what, width):
+    """The weight curve's bins are `width` wide, as its caption says, and its top on the image
+    stands at one height (within 5 % and a pixel) over the list's extent."""
+    panel = [g for g in root.iter(SVG + "g") if g.get("id") == "weight-curve"][0]
+    caption = "".join(of_class(panel, "text", "curve-caption")[0].itertext())
+    check(f" {width} wide" in caption, f"{what}: caption {caption!r}")
+    d = of_class(panel, "path", "weight-curve")[0].get("d")
+    edges = [float(x) for x in re.findall(r"H([-\d.]+)", d)]
+    zero = float(re.match(r"M[-\d.]+ ([-\d.]+)", d).group(1))
+    left, top, _, height = frame(panel)
+    heights = []
+    for x0, x1 in zip([float(re.match(r"M([-\d.]+)", d).group(1))] + edges, edges):
+        x = (x0 + x1) / 2
+        dark = [y for y in range(int(top) + 1, int(zero)) if luminance(image.pixel(x, y)) < 230]
+        heights.append(zero - dark[0] if dark else 0)
+    check(heights and min(heights) >= 0.95 * max(heights) - 1 and max(heights) > 0.5 * height,
+          f"{what}: curve heights {min(heights, default=0)} to {max(heights, default=0)} px")
+
+
+def check_cog_shows(image, root, what):
+    """The centre-of-gravity symbol in each view: its white halo and black ring unbroken."""
+    for name, view in views(root).items():
+        symbol = [g for g in view.iter(SVG + "g") if g.get("class") == "cog-symbol"]
+        if not check(symbol, f"{what}, {name}: no symbol"):
+            continue
+        ring = symbol[0].find(SVG + "circle")
+        x, y = float(ring.get("cx")), float(ring.get("cy"))
+        angles = [a * math.pi / 8 for a in range(16)]
+        def at(a, radii, pick):
+            return pick(luminance(image.pixel(x + r * math.cos(a), y + r * math.sin(a)))
+                        for r in radii)
+        halo = [at(a, (8.2, 8.6, 9), max) for a in angles]
+        black = [at(a, (6.2, 6.6, 7, 7.4, 7.8), min) for a in angles]
+        check(min(halo) > 180 and max(black) < 110,
+              f"{what}, {name}: symbol covered: halo {min(halo):.0f}, ring {max(black):.0f}")
+
+
 def radius_in(image, x, y):
     """A circle's radius on the image: where the mean luminance over a ring about its centre
     rises most steeply, from its fill to the background (small circles about it average out)."""
@@ -573,6 +665,23 @@ def render(massplot, data, folder, timed):
         expected = largest * (kg / items[0][0]) ** 0.5
         check(abs(r - expected) <= 1 and r > 3, f"hull line {line}: radius {r} for {expected:.1f}")
 
+    # Evenly spaced masses give a flat weight curve, its bins as wide as their spacing.
+    for what, text, width in (("slab floor", slab_floor(), "1.000"), ("ten", ten(), "3.000")):
+        root, svg, _ = draw(massplot, folder, what.replace(" ", "_") + ".txt", text)
+        check_flat_curve(with_rsvg(svg), root, what, width)
+
+    # 1 % negative masses spread over a module leave the grid's shading as it was (markers only
+    # where a cell's net mass is negative, and at the most negative), under the centre of
+    # gravity's symbol.
+    root, svg, _ = draw(massplot, folder, "module.txt", module())
+    image = with_rsvg(svg)
+    check_cog_shows(image, root, "module")
+    marked, alone = cell_shades(image, root, True), cell_shades(with_rsvg(without_overlays(svg)), root)
+    for name in marked:
+        same = sum(marked[name][c] == alone[name].get(c) for c in marked[name])
+        check(same >= 0.97 * len(marked[name]), f"module, {name}: {same} of {len(marked[name])} "
+              "cells keep their shade under the negative markers")
+
     # The ship: the negative mass shows in its heavy cell; one mass in millimetres leaves the
     # model filling the views, with a marker at the edge and tick labels apart.
     root, svg, _ = draw(massplot, folder, "ship.txt", ship())
@@ -624,6 +733,42 @@ def chromium(massplot, data, folder):
     for name in ours:
         same = sum(ours[name][c] == theirs[name].get(c) for c in ours[name])
         check(same >= 0.99 * len(ours[name]), f"{name}: {same} of {len(ours[name])} cells alike")
+
+    # In a browser window 1,280 and 1,920 pixels wide the whole picture shows, scaled to fit
+    # the window and centred across it: the title block's left and right edges and the
+    # section's right edge are where that scale puts them, inside the window.
+    for window in ((1280, 800), (1920, 1080)):
+        png = svg[:-4] + f"-{window[0]}.png"
+        subprocess.run([browser, "--headless", "--no-sandbox", "--disable-gpu", "--no-first-run",
+                        "--disable-background-networking", "--disable-component-update",
+                        "--hide-scrollbars", "--force-device-scale-factor=1",
+                        f"--user-data-dir={folder}/profile", f"--window-size={window[0]},{window[1]}",
+                        f"--screenshot={png}", "file://" + svg], check=True, capture_output=True,
+                       timeout=120)
+        seen = Image(png)
+        page_width, page_height = page_size(root)
+        scale = min(window[0] / page_width, window[1] / page_height)
+        shift = (window[0] - page_width * scale) / 2
+        block = [r for g in of_class(root, "g", "title-block") for r in g.iter(SVG + "rect")][0]
+        left, top, width, height = frame(views(root)["section"])
+        edges = [(float(block.get("x")), float(block.get("y")) + 40),
+                 (float(block.get("x")) + float(block.get("width")), float(block.get("y")) + 40),
+                 (left + width, top + height / 3)]
+        for x, y in edges:
+            x, y = x * scale + shift, y * scale
+            check(2 < x < window[0] - 2 and
+                  min(luminance(seen.pixel(x + d, y)) for d in (-2, -1, 0, 1, 2)) < 180,
+                  f"{window[0]} px window: no edge at {x:.0f}, {y:.0f}")
+
+    # Printed, the picture fills one landscape page.
+    pdf = os.path.join(folder, "ship.pdf")
+    subprocess.run([browser, "--headless", "--no-sandbox", "--disable-gpu", "--no-first-run",
+                    f"--user-data-dir={folder}/profile", "--no-pdf-header-footer",
+                    f"--print-to-pdf={pdf}", "file://" + svg], check=True, capture_output=True,
+                   timeout=120)
+    with open(pdf, "rb") as f:
+        pages = len(re.findall(rb"/Type\s*/Page(?![s\w])", f.read()))
+    check(pages == 1, f"printed on {pages} pages")
 
 
 def main():
