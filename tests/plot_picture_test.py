@@ -5,14 +5,19 @@ Usage: plot_picture_test.py structure|render|chromium MASSPLOT DATA_DIR [timed]
   structure  the worked example's SVG is well-formed, has three views, one circle per mass at
              the position its tick labels give with its details on hover, the centre-of-gravity
              cross-hair, a weight curve whose area is the mass, and the tables; large, hostile
-             and odd models give sound pictures and lists too.
+             and odd models give sound pictures and lists too; the moments of inertia are the
+             exact sums; a weight list is named by its own lines.
   render     rsvg-convert's PNG of the worked example has its circles and centre-of-gravity
              symbol where the scale puts them; evenly spread masses give evenly shaded cells up
              to the edges; circle radii go as the square roots of the masses; a negative mass in
              a heavy cell shows; one mass in millimetres leaves the model filling the views with
-             tick labels apart. With `timed` (an optimised build) the random masses are
+             tick labels apart; evenly spaced masses (a floor of slab strips, ten masses) give a
+             flat weight curve; 1 % negatives leave a module's shading and its centre of
+             gravity visible. With `timed` (an optimised build) the random masses are
              1,000,000, drawn in under 1 s of processor time; else 250,000.
-  chromium   the same checks on headless Chromium's screenshots, and the two renderers agree.
+  chromium   the same checks on headless Chromium's screenshots, and the two renderers agree;
+             the whole picture shows in windows 1,280 and 1,920 pixels wide, and prints on one
+             page.
   A renderer that cannot be had ends the test with status 77 (skipped).
 """
 import math
