@@ -67,6 +67,7 @@ struct LayoutCase {
 // 199 masses in a box of 20 by 10 by 5, and one with X in millimetres.
 std::vector<plot::Mass> one_slip() {
   std::vector<plot::Mass> masses;
+  masses.reserve(200);
   for (int k = 0; k < 199; ++k) masses.push_back({k % 20 * 1.0, k % 10 * 1.0, k % 5 * 1.0, 1.0});
   masses.push_back({45000, 3, 2, 1});
   return masses;
@@ -236,6 +237,7 @@ __extension__ typedef __int128 Exact;  // GCC's and Clang's 128-bit integers, on
 // would leave only rounding errors).
 TEST(PlotScale, MomentsOfInertiaAreTheExactSums) {
   std::vector<plot::Mass> masses;
+  masses.reserve(1000);
   std::uint64_t seed = 12345;
   const auto next = [&](std::uint64_t range) {
     seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
