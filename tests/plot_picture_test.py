@@ -671,9 +671,11 @@ def render(massplot, data, folder, timed):
         check(abs(r - expected) <= 1 and r > 3, f"hull line {line}: radius {r} for {expected:.1f}")
 
     # Evenly spaced masses give a flat weight curve, its bins as wide as their spacing.
-    for what, text, width in (("slab floor", slab_floor(), "1.000"), ("ten", ten(), "3.000")):
+    for what, text, width, total in (("slab floor", slab_floor(), "1.000", 674 * 7500.0),
+                                     ("ten", ten(), "3.000", 10 * 1000.0)):
         root, svg, _ = draw(massplot, folder, what.replace(" ", "_") + ".txt", text)
         check_flat_curve(with_rsvg(svg), root, what, width)
+        check(near(curve_mass(root), total, 0.005), f"{what}: curve holds {curve_mass(root)} kg")
 
     # 1 % negative masses spread over a module leave the grid's shading as it was (markers only
     # where a cell's net mass is negative, and at the most negative), under the centre of
