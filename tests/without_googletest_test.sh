@@ -9,7 +9,8 @@ build=$2
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 mkdir -p "$build"
-cmake -S "$source" -B "$build" -DCMAKE_DISABLE_FIND_PACKAGE_GTest=ON \
+cmake -S "$source" -B "$build" -DKEL2FRAM_TESTS=ON -DKEL2FRAM_BENCH=ON \
+  -DCMAKE_DISABLE_FIND_PACKAGE_GTest=ON \
   -DCMAKE_DISABLE_FIND_PACKAGE_benchmark=ON >"$build/configure.log" 2>&1 ||
   { cat "$build/configure.log"; fail "configure"; }
 for line in '-- Unit tests skipped: GoogleTest not found (Debian package libgtest-dev)' \
