@@ -1,7 +1,9 @@
 // massplot OUTFILE [SVGFILE]: draws the masses of a Map_Mass file as an SVG picture.
 // This front only wires arguments, files and exit statuses; the picture is plot/'s, the
 // safe replacement of the SVG file (temporary file, renamed when complete) is lineio's.
-// An existing SVGFILE is replaced only when it is a picture; "-" is standard output.
+// An existing SVGFILE is replaced only when it is a picture; "-" is standard output. Started
+// in a console window of its own (a file dropped on it), it waits for Enter before the window
+// closes, as kel2fram does.
 #include "plot/massplot.h"
 
 #include <algorithm>
@@ -18,9 +20,11 @@
 #include <vector>
 
 #include "lineio/arguments.h"
+#include "lineio/console_window.h"
 #include "lineio/lineio.h"
 #include "lineio/platform.h"
 #include "lineio/version.h"
+#include "tool/kel2fram.h"
 
 namespace {
 
@@ -32,17 +36,28 @@ constexpr int kRefused = 1;     // SVGFILE is not a picture: nothing written
 constexpr int kFailed = 2;      // input unusable or the picture not written
 constexpr std::int64_t kMostNotices = 100;
 
+// The help, in the layout of every program of the package.
 constexpr std::string_view kUsage =
     "Usage: massplot OUTFILE [SVGFILE]\n"
-    "       massplot --help | --version\n"
-    "Draws the Map_Mass records of OUTFILE (a file written by kel2fram, or any file of such\n"
-    "records) as an SVG picture: plan, elevation and section at one common scale, every mass\n"
-    "a circle of area in proportion to its mass, the centre of gravity as a cross-hair.\n"
-    "SVGFILE defaults to OUTFILE with .svg in place of its extension; - writes the picture\n"
-    "to standard output. An existing SVGFILE is replaced only when it is an SVG picture.\n"
-    "Exit status: 0 picture written; 1 wrong arguments, or SVGFILE is a file that is not\n"
-    "an SVG picture (it is left as it was); 2 OUTFILE unreadable or without records, or the\n"
-    "picture could not be written (an existing SVGFILE is then unchanged).\n";
+    "Draws the Map_Mass records of OUTFILE (a file written by kel2fram, or any file\n"
+    "of such records) as an SVG picture: plan, elevation and section at one common\n"
+    "scale, every mass a circle of area in proportion to its mass, the centre of\n"
+    "gravity as a cross-hair. SVGFILE defaults to OUTFILE with .svg in place of its\n"
+    "extension; - writes the picture to standard output. An existing SVGFILE is\n"
+    "replaced only when it is an SVG picture.\n"
+    "\n"
+    "Options:\n"
+    "  -h, --help             show this help and end\n"
+    "  -V, --version          show the version and end\n"
+    "\n"
+    "Exit status: 0 picture written; 1 wrong arguments, or SVGFILE is a file that is\n"
+    "not an SVG picture (it is left as it was); 2 OUTFILE unreadable or without\n"
+    "records, or the picture could not be written (an existing SVGFILE is then\n"
+    "unchanged).\n"
+    "\n"
+    "The manual page massplot(1) (man massplot) and the KEL2FRAM manual tell more.\n"
+    "The other programs: kel2fram converts a weight list into Map_Mass records,\n"
+    "kitdump shows how each line of a weight list is read.\n";
 
 // Skipped records on standard error, one line each; a flood of them is cut short.
 class StderrNotice final : public plot::RecordNotice {
@@ -185,19 +200,18 @@ int write_picture(const std::string& input, const std::string& svg) {
   return kDone;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int run(int argc, char** argv) {
   // Binding the console first puts its streams in binary mode (the usage text keeps its line
   // ends on Windows) and installs the interrupt handling that removes a pending temporary
   // file; standard output is not used otherwise.
   lineio::bind_standard_console();
   const std::vector<std::string> arguments = lineio::program_arguments(argc, argv);
-  if (arguments.size() == 1 && (arguments[0] == "--help" || arguments[0] == "-h")) {
+  if (arguments.size() == 1 && (arguments[0] == "--help" || arguments[0] == "-h" ||
+                                lineio::is_system_help_switch(arguments[0]))) {
     std::fputs(kUsage.data(), stdout);
     return std::fflush(stdout) == 0 ? kDone : kFailed;
   }
-  if (arguments.size() == 1 && arguments[0] == "--version") {
+  if (arguments.size() == 1 && (arguments[0] == "--version" || arguments[0] == "-V")) {
     std::printf("massplot %.*s\n", static_cast<int>(lineio::kPackageVersion.size()),
                 lineio::kPackageVersion.data());
     return std::fflush(stdout) == 0 ? kDone : kFailed;
@@ -215,4 +229,13 @@ int main(int argc, char** argv) {
     lineio::abandon_run();
     return fail(input, "not enough memory");
   }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int status = run(argc, argv);
+  // A window that closes with the program would take the error, or the last notice, with it.
+  if (lineio::console_window_of_its_own()) kel2fram::wait_before_window_closes();
+  return status;
 }
