@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # A machine without GoogleTest and Google Benchmark: configure says in one line each what
-# is skipped and which Debian package brings it, the tool builds and runs the README's
+# is skipped and which Debian package brings it, the tool builds and runs the manual's
 # example session, and the test run fails on one test whose output names the package.
 # Usage: without_googletest_test.sh SOURCE_DIR BUILD_DIR
 set -euo pipefail
