@@ -14,6 +14,7 @@ version=$3
 objdump=$4
 shift 4
 emulator=("$@")
+source=$(realpath "$(dirname "$0")/..")
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -28,7 +29,6 @@ zip=$work/$top.zip
 
 cd "$work"
 cmake -E tar xf "$zip"
-source=$(realpath "$(dirname "$0")/..")
 examples=()
 for example in "$source"/examples/*.txt; do examples+=("examples/$(basename "$example")"); done
 texts=(README.txt LICENSE.txt USAGE.txt manual.txt "${examples[@]}")

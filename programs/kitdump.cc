@@ -19,16 +19,16 @@
 
 #include "kit/kit.h"
 #include "kit/surprises.h"
-#include "lineio/arguments.h"
-#include "lineio/console_window.h"
 #include "lineio/lineio.h"
-#include "lineio/version.h"
-#include "tool/kel2fram.h"
+#include "os/arguments.h"
+#include "os/version.h"
+#include "terminal/console.h"
+#include "terminal/console_window.h"
 
 namespace {
 
 constexpr std::int32_t kDataUnit = 88;
-constexpr std::int32_t kConsole = 6;
+constexpr std::int32_t kConsole = lineio::kConsoleOut;
 constexpr std::size_t kFields = 100;
 constexpr std::int32_t kTextLength = 80;
 
@@ -124,12 +124,12 @@ int dump(const std::string& file_name) {
 }
 
 int run(int argc, char** argv) {
-  lineio::bind_standard_console();
-  const std::vector<std::string> arguments = lineio::program_arguments(argc, argv);
+  terminal::bind_standard_console();
+  const std::vector<std::string> arguments = os::program_arguments(argc, argv);
   // A view of the argument itself, not of a temporary copy the conditional would make.
   const std::string_view argument =
       arguments.size() == 1 ? std::string_view(arguments[0]) : std::string_view();
-  if (argument == "--help" || argument == "-h" || lineio::is_system_help_switch(argument)) {
+  if (argument == "--help" || argument == "-h" || terminal::is_system_help_switch(argument)) {
     std::fputs(kUsage, stdout);
     return 0;
   }
@@ -158,6 +158,6 @@ int run(int argc, char** argv) {
 int main(int argc, char** argv) {
   const int status = run(argc, argv);
   // A window that closes with the program would take the dump, or the error, with it.
-  if (lineio::console_window_of_its_own()) kel2fram::wait_before_window_closes();
+  if (terminal::console_window_of_its_own()) terminal::wait_before_window_closes();
   return status;
 }

@@ -19,17 +19,17 @@
 #include <string_view>
 #include <vector>
 
-#include "lineio/arguments.h"
-#include "lineio/console_window.h"
 #include "lineio/lineio.h"
-#include "lineio/platform.h"
-#include "lineio/version.h"
-#include "tool/kel2fram.h"
+#include "os/arguments.h"
+#include "os/platform.h"
+#include "os/version.h"
+#include "terminal/console.h"
+#include "terminal/console_window.h"
 
 namespace {
 
 constexpr std::int32_t kSvgUnit = 20;
-constexpr std::int32_t kConsoleOut = 6;
+using lineio::kConsoleOut;
 constexpr int kDone = 0;
 constexpr int kUsageError = 1;  // nothing written
 constexpr int kRefused = 1;     // SVGFILE is not a picture: nothing written
@@ -116,7 +116,6 @@ int fail(const std::string& file, std::string_view reason) {
 // <svg element within the first 4 KB). A list of records named by mistake (as a shell
 // pattern can name two) is never drawn over.
 std::string why_not_replaced(const std::string& svg) {
-  namespace os = lineio::platform;
   os::Opened file;
   const int code = os::open_existing(svg, false, file);
   if (code == EACCES) {
@@ -204,10 +203,10 @@ int run(int argc, char** argv) {
   // Binding the console first puts its streams in binary mode (the usage text keeps its line
   // ends on Windows) and installs the interrupt handling that removes a pending temporary
   // file; standard output is not used otherwise.
-  lineio::bind_standard_console();
-  const std::vector<std::string> arguments = lineio::program_arguments(argc, argv);
+  terminal::bind_standard_console();
+  const std::vector<std::string> arguments = os::program_arguments(argc, argv);
   if (arguments.size() == 1 && (arguments[0] == "--help" || arguments[0] == "-h" ||
-                                lineio::is_system_help_switch(arguments[0]))) {
+                                terminal::is_system_help_switch(arguments[0]))) {
     std::fputs(kUsage.data(), stdout);
     return std::fflush(stdout) == 0 ? kDone : kFailed;
   }
@@ -236,6 +235,6 @@ int run(int argc, char** argv) {
 int main(int argc, char** argv) {
   const int status = run(argc, argv);
   // A window that closes with the program would take the error, or the last notice, with it.
-  if (lineio::console_window_of_its_own()) kel2fram::wait_before_window_closes();
+  if (terminal::console_window_of_its_own()) terminal::wait_before_window_closes();
   return status;
 }
