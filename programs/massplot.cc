@@ -2,7 +2,9 @@
 // read as kel2fram reads it, as an SVG picture. This front only wires arguments, files and
 // exit statuses; the picture is plot/'s, the reading of a weight list weight_list.cc's,
 // the safe replacement of the SVG file (temporary file, renamed when complete) lineio's.
-// An existing SVGFILE is replaced only when it is a picture; "-" is standard output.
+// An existing SVGFILE is replaced only when it is a picture; "-" is standard output. Started
+// in a console window of its own (a file dropped on it), it waits for Enter before the window
+// closes, as kel2fram does.
 #include "plot/massplot.h"
 
 #include <algorithm>
@@ -26,6 +28,7 @@
 #include "programs/weight_list.h"
 #include "terminal/console.h"
 #include "tool/kel2fram.h"
+#include "terminal/console_window.h"
 
 namespace {
 
@@ -37,27 +40,35 @@ constexpr int kRefused = 1;     // SVGFILE is not a picture: nothing written
 constexpr int kFailed = 2;      // input unusable or the picture not written
 constexpr std::int64_t kMostNotices = 100;
 
+// The help, in the layout of every program of the package.
 constexpr std::string_view kUsage =
     "Usage: massplot [OPTIONS] FILE [SVGFILE]\n"
-    "       massplot --help | --version\n"
-    "Draws the masses of FILE as an SVG picture: plan, elevation and section at one common\n"
-    "scale, every mass a circle of area in proportion to its mass, the centre of gravity as a\n"
-    "cross-hair, a weight curve along X, and the moments of inertia. FILE is a file of\n"
-    "Map_Mass records (as kel2fram writes it), or a weight list, read as kel2fram reads it;\n"
-    "the picture then names the lines of the list.\n"
-    "SVGFILE defaults to FILE with .svg in place of its extension; - writes the picture\n"
-    "to standard output. An existing SVGFILE is replaced only when it is an SVG picture.\n"
+    "Draws the masses of FILE as an SVG picture: plan, elevation and section at one\n"
+    "common scale, every mass a circle of area in proportion to its mass, the centre\n"
+    "of gravity as a cross-hair, a weight curve along X, and the moments of inertia.\n"
+    "FILE is a file of Map_Mass records (as kel2fram writes it), or a weight list,\n"
+    "read as kel2fram reads it; the picture then names the lines of the list.\n"
+    "SVGFILE defaults to FILE with .svg in place of its extension; - writes the\n"
+    "picture to standard output. An existing SVGFILE is replaced only when it is an\n"
+    "SVG picture. The options -u, -n, -x, -y and -z are kel2fram's, for a weight\n"
+    "list; without them its defaults hold.\n"
     "\n"
-    "Options for a weight list (those of kel2fram; without them, the dialogue's defaults):\n"
+    "Options:\n"
     "  -u, --unit kg|tonnes   the mass unit of the weight list (default tonnes)\n"
-    "  -n, --spread N         the spread count (not drawn; checked as kel2fram checks it)\n"
+    "  -n, --spread N         the spread count (not drawn; checked as kel2fram does)\n"
     "  -x, --x-range MIN,MAX  leave out the masses whose X lies outside MIN to MAX\n"
     "  -y, --y-range MIN,MAX  the same for Y\n"
     "  -z, --z-range MIN,MAX  the same for Z\n"
+    "  -h, --help             show this help and end\n"
+    "  -V, --version          show the version and end\n"
     "\n"
-    "Exit status: 0 picture written; 1 wrong arguments, or SVGFILE is a file that is not\n"
-    "an SVG picture (it is left as it was); 2 FILE unreadable or without masses, or the\n"
-    "picture could not be written (an existing SVGFILE is then unchanged).\n";
+    "Exit status: 0 picture written; 1 wrong arguments, or SVGFILE is a file that is\n"
+    "not an SVG picture (it is left as it was); 2 FILE unreadable or without masses,\n"
+    "or the picture could not be written (an existing SVGFILE is then unchanged).\n"
+    "\n"
+    "The manual page massplot(1) (man massplot) and the KEL2FRAM manual tell more.\n"
+    "The other programs: kel2fram converts a weight list into Map_Mass records,\n"
+    "kitdump shows how each line of a weight list is read.\n";
 
 // Skipped records on standard error, one line each; a flood of them is cut short.
 class StderrNotice final : public plot::RecordNotice {
@@ -231,9 +242,7 @@ int write_picture(const std::string& input, const std::string& svg,
   return kDone;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int run(int argc, char** argv) {
   // Binding the console first puts its streams in binary mode (the usage text keeps its line
   // ends on Windows) and installs the interrupt handling that removes a pending temporary
   // file; standard output is not used otherwise.
@@ -273,4 +282,13 @@ int main(int argc, char** argv) {
     lineio::abandon_run();
     return fail(input, "not enough memory");
   }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int status = run(argc, argv);
+  // A window that closes with the program would take the error, or the last notice, with it.
+  if (terminal::console_window_of_its_own()) terminal::wait_before_window_closes();
+  return status;
 }
