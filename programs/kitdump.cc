@@ -2,10 +2,11 @@
 // set-up (INIFII on unit 88) and writes, per RDMIX call, one console line: the field count
 // and, per field, " <type>:<value %.17g>:<text without trailing blanks>"; "IERR=<n>" when a
 // call reports a failure. Stops after the line "-1" at the end of the data.
-// "kitdump --help" prints the usage on standard output, "kitdump --version" its version; a file
-// that cannot be opened gives one line on standard error naming the file and the reason, and
-// status 1. Readings that differ from what a line looks like are told on standard error, as
-// kel2fram tells them.
+// "kitdump --help" (or "/?" on Windows) prints the usage on standard output, "kitdump --version"
+// its version; a file that cannot be opened gives one line on standard error naming the file
+// and the reason, and status 1. Readings that differ from what a line looks like are told on
+// standard error, as kel2fram tells them. Started in a console window of its own (a file
+// dropped on it), it waits for Enter before the window closes, as kel2fram does.
 #include <array>
 #include <cstdint>
 #include <cstdio>
@@ -25,6 +26,7 @@
 #include "os/version.h"
 #include "sheet/sheet.h"
 #include "terminal/console.h"
+#include "terminal/console_window.h"
 
 namespace {
 
@@ -33,23 +35,35 @@ constexpr std::int32_t kConsole = lineio::kConsoleOut;
 constexpr std::size_t kFields = 100;
 constexpr std::int32_t kTextLength = 80;
 
+// The help, in the layout of every program of the package.
 constexpr const char* kUsage =
-    "usage: kitdump [--table] [--columns=LIST] [--sheet=NAME] FILE\n"
-    "       kitdump --help | --version\n"
-    "Reads the weight list FILE as kel2fram does and prints, for each line read (comment\n"
-    "and blank lines are skipped), the number of fields and then each field as\n"
-    "TYPE:VALUE:TEXT, where TYPE is 1 (whole number), 2 (real number or expression) or\n"
-    "3 (word, which rejects the line). A last line -1 marks the end of the list.\n"
-    "Fields that read otherwise than they look (an expression read left to right, a\n"
-    "division by zero, a decimal comma, characters beyond column 132, more than four\n"
-    "numbers) are told on standard error, as kel2fram tells them.\n";
-
-constexpr const char* kTableUsage =
-    "A table (a .xlsx or .ods workbook, or a .csv or .tsv file with headings; with\n"
-    "--table any delimited file) is shown as kel2fram reads it: a line naming the heading\n"
-    "row and each role's column, then per row its number and each role's cell and value\n"
-    "(mass in the file's unit, coordinates in metres), or why the row is left out.\n"
-    "--columns and --sheet choose as kel2fram's options do.\n";
+    "Usage: kitdump [OPTIONS] FILE\n"
+    "Reads the weight list FILE as kel2fram does and prints, for each line read\n"
+    "(comment and blank lines are skipped), the number of fields and then each field\n"
+    "as TYPE:VALUE:TEXT, where TYPE is 1 (whole number), 2 (real number or\n"
+    "expression) or 3 (word, which rejects the line). A last line -1 marks the end\n"
+    "of the list. Fields that read otherwise than they look (an expression read left\n"
+    "to right, a division by zero, a decimal comma, characters beyond column 132,\n"
+    "more than four numbers) are told on standard error, as kel2fram tells them.\n"
+    "A table (a .xlsx or .ods workbook, a .csv or .tsv file with headings) is shown\n"
+    "as kel2fram reads it: a line naming the heading row and each role's column,\n"
+    "then per row its number and each role's cell and value, or why it is left out.\n"
+    "\n"
+    "Options:\n"
+    "      --table            read FILE as a delimited table whatever its name\n"
+    "      --columns=LIST     the columns of mass, X, Y, Z (mass=D,x=E,y=F,z=G)\n"
+    "      --sheet=NAME       the sheet of a workbook to read (default: the first)\n"
+    "  -h, --help             show this help and end\n"
+    "  -V, --version          show the version and end\n"
+    "\n"
+    "Exit status: 0 the list was read to its end; 1 the file cannot be opened, a\n"
+    "table without headings, or wrong arguments; 2 the console cannot be written,\n"
+    "not enough memory, UTF-16 text that cannot be read (no byte-order mark, a\n"
+    "broken pair), or a damaged workbook.\n"
+    "\n"
+    "The manual page kitdump(1) (man kitdump) and the KEL2FRAM manual tell more. The\n"
+    "other programs: kel2fram converts a weight list into Map_Mass records, massplot\n"
+    "draws them as an SVG picture.\n";
 
 std::string_view trim_right(std::string_view text) {
   const std::size_t end = text.find_last_not_of(' ');
@@ -205,9 +219,7 @@ int dump(const std::string& file_name, const sheet::Options& options) {
   return 0;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int run(int argc, char** argv) {
   terminal::bind_standard_console();
   const std::vector<std::string> arguments = os::program_arguments(argc, argv);
   // A view of the argument itself, not of a temporary copy the conditional would make.
@@ -232,12 +244,11 @@ int main(int argc, char** argv) {
   }
   const std::string_view argument =
       arguments.size() == first + 1 ? std::string_view(arguments[first]) : std::string_view();
-  if (argument == "--help" || argument == "-h") {
+  if (argument == "--help" || argument == "-h" || terminal::is_system_help_switch(argument)) {
     std::fputs(kUsage, stdout);
-    std::fputs(kTableUsage, stdout);
     return 0;
   }
-  if (argument == "--version") {
+  if (argument == "--version" || argument == "-V") {
     std::printf("kitdump %.*s\n", static_cast<int>(lineio::kPackageVersion.size()),
                 lineio::kPackageVersion.data());
     return std::fflush(stdout) == 0 ? 0 : 2;
@@ -255,4 +266,13 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "kitdump: %s: not enough memory\n", arguments[first].c_str());
     return lineio::kFailedTransferStatus;
   }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int status = run(argc, argv);
+  // A window that closes with the program would take the dump, or the error, with it.
+  if (terminal::console_window_of_its_own()) terminal::wait_before_window_closes();
+  return status;
 }

@@ -276,6 +276,12 @@ std::string help_text() {
       "a bad answer or the end of the answers, an unreadable weight list, an output file that "
       "cannot be written).",
       0, 0, kWidth);
+  text += "\n\n";
+  text += wrapped(
+      "The manual page kel2fram(1) (man kel2fram) and the KEL2FRAM manual tell more. The other "
+      "programs: kitdump shows how each line of a weight list is read, massplot draws the "
+      "records as an SVG picture.",
+      0, 0, kWidth);
   text += "\n";
   return text;
 }

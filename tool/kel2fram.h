@@ -156,18 +156,20 @@ enum class Processed {
 
 // The console's notice that the weight data are being read, between empty lines.
 void write_processing_notice();
-// Sets up the reader, reads every line and keeps the masses inside the ranges.
-Processed process_weight_data(const RunSettings& settings, MassTable& table, Totals& totals);
+// Sets up the reader, reads every line and keeps the masses inside the ranges. With
+// `kept_lines`, the line an editor shows of each kept mass is added to it, in table order.
+Processed process_weight_data(const RunSettings& settings, MassTable& table, Totals& totals,
+                              std::vector<std::int32_t>* kept_lines = nullptr);
 
 // One mass and its point, read from a line or a row: kept and summed when inside the ranges,
-// counted as skipped otherwise.
-inline void take_mass(const RunSettings& s, MassTable& table, Totals& t, double mass, double x,
+// counted as skipped otherwise. Answers whether it was kept.
+inline bool take_mass(const RunSettings& s, MassTable& table, Totals& t, double mass, double x,
                       double y, double z) {
   if (x < s.min[0] || x > s.max[0] || y < s.min[1] || y > s.max[1] || z < s.min[2] ||
       z > s.max[2]) {
     ++t.skipped;
     t.skipped_weight += mass;
-    return;
+    return false;
   }
   ++t.kept;
   table.add({mass, x, y, z});
@@ -179,6 +181,7 @@ inline void take_mass(const RunSettings& s, MassTable& table, Totals& t, double 
   t.moment[1] += mass * y;
   t.moment[2] += mass * z;
   t.total_mass += mass;
+  return true;
 }
 
 // A weight list that is a spreadsheet or a delimited table: read by its headings, each row

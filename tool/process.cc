@@ -2,6 +2,7 @@
 // kilograms, filtered by the ranges and summed in reading order.
 #include <algorithm>
 #include <array>
+#include <vector>
 
 #include "kit/kit.h"
 #include "lineio/lineio.h"
@@ -29,7 +30,8 @@ void write_processing_notice() {
   lineio::put_empty(kConsoleOut);
 }
 
-Processed process_weight_data(const RunSettings& s, MassTable& table, Totals& t) {
+Processed process_weight_data(const RunSettings& s, MassTable& table, Totals& t,
+                              std::vector<std::int32_t>* kept_lines) {
   std::int32_t ierr = 0;
   kit::INIFII(kInputUnit, kConsoleOut, ierr);
   if (ierr != 0) return Processed::reader_failed;
@@ -67,8 +69,11 @@ Processed process_weight_data(const RunSettings& s, MassTable& table, Totals& t)
     }
     log.check_line(npar, field_type, field_value);
 
-    take_mass(s, table, t, s.unit_factor * field_value[0], field_value[1], field_value[2],
-              field_value[3]);
+    if (take_mass(s, table, t, s.unit_factor * field_value[0], field_value[1], field_value[2],
+                  field_value[3]) &&
+        kept_lines != nullptr) {
+      kept_lines->push_back(kit::GETPAR(kLineCount));
+    }
   }
   return t.kept > 0 ? Processed::kept : Processed::nothing_kept;
 }

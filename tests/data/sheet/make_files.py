@@ -1,5 +1,5 @@
 #!/usr/bin/python3
-"""Makes the spreadsheet test files: a workbook written here (openpyxl), then opened and saved
+"""Makes the spreadsheet test files, and examples/deck.xlsx from examples/deck.txt: a workbook written here (openpyxl), then opened and saved
 by LibreOffice in headless mode as .xlsx, .ods and CSV with both delimiters, so that the tests
 read files as a spreadsheet program writes them. Run in this folder:
     /usr/bin/python3 make_files.py
@@ -53,6 +53,39 @@ def workbook(path):
     wb.save(path)
 
 
+def example_deck(text_path, path):
+    """The examples' deck as its engineers would keep it: a title, a heading row, one item a
+    row with its description; a product such as 2*1.35 as a formula."""
+    wb = openpyxl.Workbook()
+    ws = wb.active
+    ws.title = "Main deck"
+    titles = []
+    rows = []
+    for line in open(text_path):
+        if line.startswith("'"):
+            if line[1:].strip() and not line[1:].strip().startswith("mass"):
+                titles.append(line[1:].strip())
+            continue
+        data, _, remark = line.partition("!")
+        fields = data.split()
+        if len(fields) < 4:
+            continue
+        values = []
+        for f in fields[:4]:
+            try:
+                values.append(float(f))
+            except ValueError:
+                values.append("=" + f)
+        rows.append([len(rows) + 1, remark.strip()] + values)
+    for t in titles:
+        ws.append([t])
+    ws.append([])
+    ws.append(["Item", "Description", "Mass [t]", "X [m]", "Y [m]", "Z [m]"])
+    for r in rows:
+        ws.append(r)
+    wb.save(path)
+
+
 def convert(source, target_dir, to, options=""):
     subprocess.run(["soffice", "--headless", "--convert-to", to + options, "--outdir", target_dir,
                     source], check=True, stdout=subprocess.DEVNULL)
@@ -65,6 +98,11 @@ def main():
     with tempfile.TemporaryDirectory() as tmp:
         source = os.path.join(tmp, "deck_source.xlsx")
         workbook(source)
+        examples = os.path.join(here, "..", "..", "..", "examples")
+        example = os.path.join(tmp, "deck.xlsx")
+        example_deck(os.path.join(examples, "deck.txt"), example)
+        convert(example, os.path.join(tmp, "example"), "xlsx")
+        shutil.copy(os.path.join(tmp, "example", "deck.xlsx"), os.path.join(examples, "deck.xlsx"))
         saved = os.path.join(tmp, "saved")
         for to in ("xlsx", "ods"):
             convert(source, saved, to)
