@@ -45,7 +45,8 @@ struct RunSettings {
   std::int32_t spread = 1;
   std::array<double, 3> min{kDefaultMin, kDefaultMin, kDefaultMin};  // X, Y, Z
   std::array<double, 3> max{kDefaultMax, kDefaultMax, kDefaultMax};
-  bool strict = false;  // a rejected line or a warning ends the run early (for scripts)
+  bool strict = false;          // a rejected line or a warning ends the run early (for scripts)
+  bool output_in_full = false;  // the last line names the output by its full path
 };
 
 // The questions of the dialogue in the order asked; each range request follows its axis's
@@ -246,6 +247,13 @@ int start(const CommandLine& command);
 // A console window of the program's own closes when it ends: first " Press Enter to close
 // this window." and a wait for the line.
 void wait_before_window_closes();
+// A run with a console window of its own and a weight list named (dropped on the program):
+// works in the list's folder, so that names typed in the dialogue are taken beside it, and
+// names the output by its full path in its last line. Names given with the list keep the
+// meaning they had in the folder the program started in.
+void work_beside_named_list(CommandLine& command);
+// A file name as a full path, as UTF-8 (the name itself when the system cannot tell).
+std::string full_path(std::string_view name);
 
 // One run on the given console; answers the exit status.
 int run(lineio::ByteSource& console_in, lineio::ByteSink& console_out, bool interactive);
