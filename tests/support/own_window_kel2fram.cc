@@ -5,17 +5,18 @@
 #include <vector>
 
 #include "kit/kit.h"
-#include "lineio/arguments.h"
-#include "lineio/lineio.h"
+#include "os/arguments.h"
+#include "terminal/console.h"
+#include "terminal/console_window.h"
 #include "tool/kel2fram.h"
 
 int main(int argc, char** argv) {
-  lineio::bind_standard_console();
+  terminal::bind_standard_console();
   kit::reset_reader();
-  const std::vector<std::string> arguments = lineio::program_arguments(argc, argv);
+  const std::vector<std::string> arguments = os::program_arguments(argc, argv);
   kel2fram::CommandLine command = kel2fram::read_command_line(arguments);
   kel2fram::work_beside_named_list(command);
   const int status = kel2fram::start(command);
-  kel2fram::wait_before_window_closes();
+  terminal::wait_before_window_closes();
   return status;
 }

@@ -1,23 +1,25 @@
 // KEL2FRAM: converts a weight list into Map_Mass records. The dialogue is its interface; the
 // command line can answer its questions beforehand.
+#include "tool/kel2fram.h"
+
 #include <cstdio>
 #include <new>
 #include <string>
 #include <vector>
 
 #include "kit/kit.h"
-#include "lineio/arguments.h"
-#include "lineio/console_window.h"
 #include "lineio/lineio.h"
-#include "tool/kel2fram.h"
+#include "os/arguments.h"
+#include "terminal/console.h"
+#include "terminal/console_window.h"
 
 int main(int argc, char** argv) {
-  lineio::bind_standard_console();
+  terminal::bind_standard_console();
   kit::reset_reader();
   int status = lineio::kFailedTransferStatus;
-  const bool own_window = lineio::console_window_of_its_own();
+  const bool own_window = terminal::console_window_of_its_own();
   try {
-    const std::vector<std::string> arguments = lineio::program_arguments(argc, argv);
+    const std::vector<std::string> arguments = os::program_arguments(argc, argv);
     kel2fram::CommandLine command = kel2fram::read_command_line(arguments);
     if (own_window) kel2fram::work_beside_named_list(command);
     status = kel2fram::start(command);
@@ -26,6 +28,6 @@ int main(int argc, char** argv) {
     lineio::abandon_run();
     std::fputs("kel2fram: not enough memory; the output file is left as it was\r\n", stderr);
   }
-  if (own_window) kel2fram::wait_before_window_closes();
+  if (own_window) terminal::wait_before_window_closes();
   return status;
 }
