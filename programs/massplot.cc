@@ -1,6 +1,7 @@
-// massplot OUTFILE [SVGFILE]: draws the masses of a Map_Mass file as an SVG picture.
-// This front only wires arguments, files and exit statuses; the picture is plot/'s, the
-// safe replacement of the SVG file (temporary file, renamed when complete) is lineio's.
+// massplot [OPTIONS] FILE [SVGFILE]: draws the masses of a Map_Mass file, or of a weight list
+// read as kel2fram reads it, as an SVG picture. This front only wires arguments, files and
+// exit statuses; the picture is plot/'s, the reading of a weight list weight_list.cc's,
+// the safe replacement of the SVG file (temporary file, renamed when complete) lineio's.
 // An existing SVGFILE is replaced only when it is a picture; "-" is standard output.
 #include "plot/massplot.h"
 
@@ -12,6 +13,7 @@
 #include <cstring>
 #include <filesystem>
 #include <new>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -21,7 +23,9 @@
 #include "os/arguments.h"
 #include "os/platform.h"
 #include "os/version.h"
+#include "programs/weight_list.h"
 #include "terminal/console.h"
+#include "tool/kel2fram.h"
 
 namespace {
 
@@ -34,15 +38,25 @@ constexpr int kFailed = 2;      // input unusable or the picture not written
 constexpr std::int64_t kMostNotices = 100;
 
 constexpr std::string_view kUsage =
-    "Usage: massplot OUTFILE [SVGFILE]\n"
+    "Usage: massplot [OPTIONS] FILE [SVGFILE]\n"
     "       massplot --help | --version\n"
-    "Draws the Map_Mass records of OUTFILE (a file written by kel2fram, or any file of such\n"
-    "records) as an SVG picture: plan, elevation and section at one common scale, every mass\n"
-    "a circle of area in proportion to its mass, the centre of gravity as a cross-hair.\n"
-    "SVGFILE defaults to OUTFILE with .svg in place of its extension; - writes the picture\n"
+    "Draws the masses of FILE as an SVG picture: plan, elevation and section at one common\n"
+    "scale, every mass a circle of area in proportion to its mass, the centre of gravity as a\n"
+    "cross-hair, a weight curve along X, and the moments of inertia. FILE is a file of\n"
+    "Map_Mass records (as kel2fram writes it), or a weight list, read as kel2fram reads it;\n"
+    "the picture then names the lines of the list.\n"
+    "SVGFILE defaults to FILE with .svg in place of its extension; - writes the picture\n"
     "to standard output. An existing SVGFILE is replaced only when it is an SVG picture.\n"
+    "\n"
+    "Options for a weight list (those of kel2fram; without them, the dialogue's defaults):\n"
+    "  -u, --unit kg|tonnes   the mass unit of the weight list (default tonnes)\n"
+    "  -n, --spread N         the spread count (not drawn; checked as kel2fram checks it)\n"
+    "  -x, --x-range MIN,MAX  leave out the masses whose X lies outside MIN to MAX\n"
+    "  -y, --y-range MIN,MAX  the same for Y\n"
+    "  -z, --z-range MIN,MAX  the same for Z\n"
+    "\n"
     "Exit status: 0 picture written; 1 wrong arguments, or SVGFILE is a file that is not\n"
-    "an SVG picture (it is left as it was); 2 OUTFILE unreadable or without records, or the\n"
+    "an SVG picture (it is left as it was); 2 FILE unreadable or without masses, or the\n"
     "picture could not be written (an existing SVGFILE is then unchanged).\n";
 
 // Skipped records on standard error, one line each; a flood of them is cut short.
@@ -125,14 +139,41 @@ std::string why_not_replaced(const std::string& svg) {
   return "is not an SVG picture; it is not overwritten";
 }
 
-int write_picture(const std::string& input, const std::string& svg) {
+// The last component of a file's name, as its lines are named in the picture.
+std::string_view base_name(std::string_view path) {
+  const std::size_t slash = path.find_last_of("/\\");
+  return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+int write_picture(const std::string& input, const std::string& svg,
+                  const kel2fram::Answers& answers) {
   plot::MassList list;
   StderrNotice notice(input);
   const int error = plot::read_mass_file(input, list, notice);
   if (error != 0) return fail(input, std::string("cannot read: ") + lineio::describe_error(error));
   notice.finish();
-  if (list.records == 0) return fail(input, "no Map_Mass record");
-  if (list.masses.empty()) return fail(input, "no Map_Mass record that can be drawn");
+  // A file without a Map_Mass line is taken for a weight list.
+  std::string source;
+  const bool records = list.records > 0;
+  if (!records) {
+    if (const std::string why = massplot::read_weight_list(input, massplot::settings_from(answers),
+                                                           list, notice, source);
+        !why.empty()) {
+      return fail(input, why);
+    }
+    notice.finish();
+    if (list.masses.empty()) return fail(input, "no mass that can be drawn");
+  } else {
+    if (massplot::list_options_given(answers)) {
+      std::fprintf(stderr,
+                   "massplot: %s: a file of Map_Mass records: the unit, spread and range options "
+                   "are for weight lists, and are not used\n",
+                   input.c_str());
+    }
+    if (list.masses.empty()) return fail(input, "no Map_Mass record that can be drawn");
+  }
+  const plot::PictureInput picture{
+      input, records ? base_name(input) : std::string_view{}, source, &list, nullptr, nullptr};
 
   // Names are UTF-8 on every system; a plain std::string path would be taken in the ANSI
   // code page on Windows and miss a name with letters beyond it.
@@ -151,10 +192,15 @@ int write_picture(const std::string& input, const std::string& svg) {
   }
   const plot::Summary summary = plot::summarize(list.masses);
   const plot::Page page = plot::plan_page(summary);
+  const auto complete = [](plot::PictureInput in, const plot::Summary& s, const plot::Page& p) {
+    in.summary = &s;
+    in.page = &p;
+    return in;
+  };
   if (to_standard_output) {
     try {
       UnitSink sink(kConsoleOut);
-      plot::write_svg({input, &list, &summary, &page}, sink);
+      plot::write_svg(complete(picture, summary, page), sink);
       lineio::flush_console();
     } catch (const lineio::TransferFailure& failure) {
       return fail(svg, std::string("not written: ") + trimmed(failure.what()));
@@ -176,7 +222,7 @@ int write_picture(const std::string& input, const std::string& svg) {
     return fail(svg, std::string("cannot write: ") + lineio::describe_error(open_error));
   try {
     UnitSink sink(kSvgUnit);
-    plot::write_svg({input, &list, &summary, &page}, sink);
+    plot::write_svg(complete(picture, summary, page), sink);
     lineio::close_unit(kSvgUnit);
   } catch (const lineio::TransferFailure& failure) {
     lineio::discard_unit(kSvgUnit);
@@ -193,23 +239,35 @@ int main(int argc, char** argv) {
   // file; standard output is not used otherwise.
   terminal::bind_standard_console();
   const std::vector<std::string> arguments = os::program_arguments(argc, argv);
-  if (arguments.size() == 1 && (arguments[0] == "--help" || arguments[0] == "-h")) {
-    std::fputs(kUsage.data(), stdout);
-    return std::fflush(stdout) == 0 ? kDone : kFailed;
+  // The options and files as kel2fram reads them: the same options, checked alike.
+  const kel2fram::CommandLine command = kel2fram::read_command_line(arguments);
+  const std::optional<std::string>& file = command.answers[kel2fram::Question::input];
+  const std::optional<std::string>& picture = command.answers[kel2fram::Question::output];
+  switch (command.action) {
+    case kel2fram::CommandLine::Action::help:
+      std::fputs(kUsage.data(), stdout);
+      return std::fflush(stdout) == 0 ? kDone : kFailed;
+    case kel2fram::CommandLine::Action::version:
+      std::printf("massplot %.*s\n", static_cast<int>(lineio::kPackageVersion.size()),
+                  lineio::kPackageVersion.data());
+      return std::fflush(stdout) == 0 ? kDone : kFailed;
+    case kel2fram::CommandLine::Action::usage_error:
+      // Too many files is said by the usage itself; a bad option's value in kel2fram's words.
+      if (!command.error.starts_with("one weight list and one output file at most")) {
+        std::fprintf(stderr, "massplot: %s\n", command.error.c_str());
+      }
+      std::fputs(kUsage.data(), stderr);
+      return kUsageError;
+    case kel2fram::CommandLine::Action::run:
+      break;
   }
-  if (arguments.size() == 1 && arguments[0] == "--version") {
-    std::printf("massplot %.*s\n", static_cast<int>(lineio::kPackageVersion.size()),
-                lineio::kPackageVersion.data());
-    return std::fflush(stdout) == 0 ? kDone : kFailed;
-  }
-  if (arguments.empty() || arguments.size() > 2 || arguments[0].empty() ||
-      (arguments.size() == 2 && arguments[1].empty())) {
+  if (!file || file->empty() || (picture && picture->empty()) || command.settings.strict) {
     std::fputs(kUsage.data(), stderr);
     return kUsageError;
   }
-  const std::string& input = arguments[0];
+  const std::string& input = *file;
   try {
-    return write_picture(input, arguments.size() == 2 ? arguments[1] : default_svg_name(input));
+    return write_picture(input, picture ? *picture : default_svg_name(input), command.answers);
   } catch (const std::bad_alloc&) {
     // A picture being written is dropped: an existing SVGFILE keeps its former contents.
     lineio::abandon_run();

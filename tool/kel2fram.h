@@ -148,8 +148,10 @@ enum class Processed {
   reader_failed,  // the reader reported a failure (its own report is on the console)
 };
 
-// Sets up the reader, reads every line and keeps the masses inside the ranges.
-Processed process_weight_data(const RunSettings& settings, MassTable& table, Totals& totals);
+// Sets up the reader, reads every line and keeps the masses inside the ranges. With
+// `kept_lines`, the line an editor shows of each kept mass is added to it, in table order.
+Processed process_weight_data(const RunSettings& settings, MassTable& table, Totals& totals,
+                              std::vector<std::int32_t>* kept_lines = nullptr);
 
 // Every line the program writes on standard error starts so.
 inline constexpr std::string_view kNoticePrefix = "kel2fram: ";

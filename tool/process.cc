@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <vector>
 
 #include "kit/kit.h"
 #include "lineio/lineio.h"
@@ -36,7 +37,8 @@ bool ordinary(double mass, double x, double y, double z) {
 
 }  // namespace
 
-Processed process_weight_data(const RunSettings& s, MassTable& table, Totals& t) {
+Processed process_weight_data(const RunSettings& s, MassTable& table, Totals& t,
+                              std::vector<std::int32_t>* kept_lines) {
   std::int32_t ierr = 0;
   kit::INIFII(kInputUnit, kConsoleOut, ierr);
   if (ierr != 0) return Processed::reader_failed;
@@ -87,6 +89,7 @@ Processed process_weight_data(const RunSettings& s, MassTable& table, Totals& t)
     }
     ++t.kept;
     table.add({mass, x, y, z});
+    if (kept_lines != nullptr) kept_lines->push_back(kit::GETPAR(kLineCount));
     t.ordinary_values = t.ordinary_values && ordinary(mass, x, y, z);
     t.moment[0] += mass * x;
     t.moment[1] += mass * y;
