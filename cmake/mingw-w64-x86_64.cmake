@@ -9,7 +9,13 @@ find_program(CMAKE_CXX_COMPILER NAMES ${KEL2FRAM_MINGW_TRIPLE}-g++-posix ${KEL2F
              REQUIRED)
 find_program(CMAKE_C_COMPILER NAMES ${KEL2FRAM_MINGW_TRIPLE}-gcc-posix ${KEL2FRAM_MINGW_TRIPLE}-gcc)
 find_program(CMAKE_RC_COMPILER NAMES ${KEL2FRAM_MINGW_TRIPLE}-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/${KEL2FRAM_MINGW_TRIPLE})
+# Libraries are looked for first among those cmake/windows-deps.sh builds from Debian's source
+# packages (zlib, minizip, expat; static), then in MinGW-w64's own folder. Static libraries
+# only: an import library would make the programs need a DLL beside them.
+set(KEL2FRAM_WINDOWS_DEPS ${CMAKE_CURRENT_LIST_DIR}/../build-windows-deps)
+cmake_path(NORMAL_PATH KEL2FRAM_WINDOWS_DEPS)
+set(CMAKE_FIND_ROOT_PATH ${KEL2FRAM_WINDOWS_DEPS} /usr/${KEL2FRAM_MINGW_TRIPLE})
+set(ZLIB_USE_STATIC_LIBS ON)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

@@ -36,6 +36,39 @@ foreach(example IN LISTS kel2fram_examples)
   kel2fram_windows_text(${example} examples/${name})
 endforeach()
 
+# LIBRARIES.txt: the copyright notices and licences of the libraries linked into the programs,
+# as cmake/windows-deps.sh built them from Debian's source packages (zlib and minizip under
+# the zlib licence, expat under the MIT licence), with the versions built.
+set(deps_doc ${KEL2FRAM_WINDOWS_DEPS}/share/doc)
+if(EXISTS ${deps_doc}/kel2fram-windows-deps)
+  file(STRINGS ${deps_doc}/kel2fram-windows-deps versions)
+  list(JOIN versions ", " versions)
+  set(text "The Windows programs of KEL2FRAM contain these libraries, linked statically and built
+from Debian's source packages (${versions}).
+Their copyright notices and licences follow.
+")
+  foreach(part "zlib and minizip (Debian source package zlib)|zlib/copyright"
+               "expat (Debian source package expat)|expat/COPYING|expat/copyright")
+    string(REPLACE "|" ";" part "${part}")
+    list(POP_FRONT part title)
+    string(LENGTH "${title}" length)
+    string(REPEAT "=" ${length} underline)
+    string(APPEND text "\n\n${title}\n${underline}\n")
+    foreach(document IN LISTS part)
+      set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${deps_doc}/${document})
+      file(READ ${deps_doc}/${document} notice)
+      string(APPEND text "\n${notice}")
+    endforeach()
+  endforeach()
+  string(REPLACE "\r\n" "\n" text "${text}")
+  string(REPLACE "\n" "\r\n" text "${text}")
+  file(WRITE ${PROJECT_BINARY_DIR}/LIBRARIES.txt "${text}")
+  install(FILES ${PROJECT_BINARY_DIR}/LIBRARIES.txt DESTINATION .)
+else()
+  message(WARNING "No libraries built from Debian's sources in ${KEL2FRAM_WINDOWS_DEPS}: "
+                  "run bash cmake/windows-deps.sh first (the zip will lack LIBRARIES.txt)")
+endif()
+
 set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_FILE_NAME kel2fram-${PROJECT_VERSION}-win64)
 set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)

@@ -17,14 +17,17 @@ int main(int argc, char** argv) {
   terminal::bind_standard_console();
   kit::reset_reader();
   int status = lineio::kFailedTransferStatus;
+  const bool own_window = terminal::console_window_of_its_own();
   try {
     const std::vector<std::string> arguments = os::program_arguments(argc, argv);
-    status = kel2fram::start(kel2fram::read_command_line(arguments));
+    kel2fram::CommandLine command = kel2fram::read_command_line(arguments);
+    if (own_window) kel2fram::work_beside_named_list(command);
+    status = kel2fram::start(command);
   } catch (const std::bad_alloc&) {
     // A failed run like any other: the output file keeps its former contents.
     lineio::abandon_run();
     std::fputs("kel2fram: not enough memory; the output file is left as it was\r\n", stderr);
   }
-  if (terminal::console_window_of_its_own()) terminal::wait_before_window_closes();
+  if (own_window) terminal::wait_before_window_closes();
   return status;
 }

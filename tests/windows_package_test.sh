@@ -2,7 +2,8 @@
 # Windows zip check: makes kel2fram-<version>-win64.zip with cpack into a temporary folder,
 # checks that its one folder holds every program, README.txt (the users' page, naming the
 # manual), LICENSE.txt, USAGE.txt, manual.txt and the example weight lists (all with CR LF
-# lines), that every program carries its manifest (long names, UTF-8 code page), its version
+# lines), LIBRARIES.txt with the notices of the libraries built in,
+# that every program carries its manifest (long names, UTF-8 code page), its version
 # information (the package version, as --version prints it) and its icon, that no program
 # needs a DLL beyond the system's, and runs the unpacked kel2fram.exe and kitdump.exe (under
 # the emulator) on a small weight list and kel2fram.exe on every example.
@@ -31,7 +32,7 @@ cd "$work"
 cmake -E tar xf "$zip"
 examples=()
 for example in "$source"/examples/*.txt; do examples+=("examples/$(basename "$example")"); done
-texts=(README.txt LICENSE.txt USAGE.txt manual.txt "${examples[@]}")
+texts=(README.txt LICENSE.txt USAGE.txt LIBRARIES.txt manual.txt "${examples[@]}")
 for f in kel2fram.exe kitdump.exe massplot.exe "${texts[@]}"; do
   [[ -f $top/$f ]] || { find "$top"; fail "zip lacks $f"; }
 done
@@ -65,6 +66,24 @@ for exe in "$top"/*.exe; do
   said=$(cd "$top" && "${emulator[@]}" "./$name" --version </dev/null 2>/dev/null) ||
     fail "$name --version failed"
   [ "$said" = "${name%.exe} $version" ] || fail "$name --version says '$said', not $version"
+done
+
+# LIBRARIES.txt names the libraries built in, with their licences (the zlib licence, MIT), and
+# holds the notice of every library a program contains, found by the text it carries.
+grep -qF 'Permission is granted to anyone to use this software for any purpose' \
+  "$top/LIBRARIES.txt" || fail "LIBRARIES.txt lacks the zlib licence"
+grep -qF 'Permission is hereby granted, free of charge' "$top/LIBRARIES.txt" ||
+  fail "LIBRARIES.txt lacks the MIT licence"
+for library in 'zlib; (in|de)flate [0-9.]+ Copyright;Jean-loup Gailly and Mark Adler' \
+    'minizip; (un)?zip [0-9.]+ Copyright 1998-2004 Gilles Vollant;Gilles Vollant' \
+    'expat;expat_[0-9]+\.[0-9]+\.[0-9]+;Thai Open Source Software Center Ltd and Clark Cooper'; do
+  IFS=';' read -r name carried notice <<<"$library"
+  for exe in "$top"/*.exe; do
+    if grep -qaE "$carried" "$exe"; then
+      grep -qF "$notice" "$top/LIBRARIES.txt" ||
+        fail "$(basename "$exe") contains $name, whose notice LIBRARIES.txt lacks"
+    fi
+  done
 done
 
 # Linked statically: only DLLs that every Windows has.

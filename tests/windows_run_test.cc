@@ -217,4 +217,29 @@ TEST_F(WindowsRun, SlashQuestionIsHelpAndADroppedListAnswersTheFirstQuestion) {
                                             "#\r\n'  --------------- E O F ----------------\r\n"));
 }
 
+TEST_F(WindowsRun, AListDroppedOnTheProgramHasTheOutputBesideIt) {
+  // The desktop starts the program in a folder of the system's (C:\Windows\System32 for a
+  // dropped file; another scratch folder here): the output name typed lands beside the list,
+  // and the last line names it in full. A list named relative to the folder the program
+  // started in (typed in the Run box) is still found there.
+  const ScratchDir system_folder;
+  const std::string folder = dir.path() + "\\lists";
+  std::filesystem::create_directory(utf8_path(folder));
+  const std::pair<std::string, std::string> cases[] = {{folder + "\\w.txt", system_folder.path()},
+                                                       {"lists\\w.txt", dir.path()}};
+  for (const auto& [list, started_in] : cases) {
+    SCOPED_TRACE(list);
+    dir.write("lists/w.txt", "1 2 3 4\n");
+    const RunResult r =
+        run_program(OWN_WINDOW_KEL2FRAM_EXE, {list}, "out.txt\n\n\n\n\n\n\n", started_in);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(dir.read("lists/out.txt")
+                    .ends_with(kRecord + "#\r\n'  --------------- E O F ----------------\r\n"));
+    EXPECT_FALSE(std::filesystem::exists(utf8_path(started_in + "/out.txt")));
+    EXPECT_EQ(r.err, "kel2fram: 1 record written to " + folder + "\\out.txt; 0 warnings\r\n");
+    EXPECT_TRUE(r.out.ends_with(" Press Enter to close this window.")) << r.out;
+    std::filesystem::remove(utf8_path(folder + "\\out.txt"));
+  }
+}
+
 }  // namespace

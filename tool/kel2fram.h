@@ -47,6 +47,7 @@ struct RunSettings {
   std::array<double, 3> min{kDefaultMin, kDefaultMin, kDefaultMin};  // X, Y, Z
   std::array<double, 3> max{kDefaultMax, kDefaultMax, kDefaultMax};
   bool strict = false;         // a rejected line or a warning ends the run early (for scripts)
+  bool output_in_full = false;  // the last line names the output by its full path
   bool unit_answered = false;  // the unit answer was not empty (a table's heading may decide)
   // Spreadsheets: a delimited file read as a table whatever its name, the columns of the
   // roles ("mass=D,x=E,y=F,z=G"), the sheet of a workbook (empty: the first).
@@ -284,6 +285,13 @@ std::string help_text();
 // Carries out the command line on the bound console: help, version, a usage error (status 1,
 // nothing written) or a run. Answers the exit status.
 int start(const CommandLine& command);
+// A run with a console window of its own and a weight list named (dropped on the program):
+// works in the list's folder, so that names typed in the dialogue are taken beside it, and
+// names the output by its full path in its last line. Names given with the list keep the
+// meaning they had in the folder the program started in.
+void work_beside_named_list(CommandLine& command);
+// A file name as a full path, as UTF-8 (the name itself when the system cannot tell).
+std::string full_path(std::string_view name);
 
 // One run on the given console; answers the exit status.
 int run(lineio::ByteSource& console_in, lineio::ByteSink& console_out, bool interactive);

@@ -13,7 +13,7 @@ std::string records_written(const RunSettings& s, const Totals& t) {
   std::string line(kNoticePrefix);
   line += std::to_string(t.kept);
   line += t.kept == 1 ? " record written to " : " records written to ";
-  line += trimmed(name);
+  line += s.output_in_full ? full_path(trimmed(name)) : trimmed(name);
   return line;
 }
 
