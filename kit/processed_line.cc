@@ -73,6 +73,7 @@ bool quick_processed_line(std::int32_t first, std::int32_t last, bool upcase) {
   char* const prc = s.PRCLIN.data();
   // `last` is significant: without a "!" on the line, it is the last position taken.
   std::int32_t ilast = last;
+  Chunk tabs{};  // the lanes where a tab of the line stood, over all steps
   for (std::int32_t p = first; p <= last; p += kStep) {
     Chunk raw;
     std::memcpy(&raw, s.RAWLIN.data() + p, kStep);
@@ -83,6 +84,7 @@ bool quick_processed_line(std::int32_t first, std::int32_t last, bool upcase) {
     const std::int32_t remaining = last - p + 1;
     if (remaining >= kStep && !any(comment)) {
       std::memcpy(prc + p, &processed, kStep);  // sixteen positions of the line
+      tabs |= tab;
       continue;
     }
     // The step where the line ends, at its end or at its first "!": only the positions
@@ -94,6 +96,7 @@ bool quick_processed_line(std::int32_t first, std::int32_t last, bool upcase) {
     std::memcpy(&old, prc + p, kStep);
     const Chunk written = (processed & inside) | (old & ~inside);
     std::memcpy(prc + p, &written, kStep);
+    tabs |= tab & inside;
     if (comment_lane < remaining) {
       // Ended by a "!": the last position before it that is not a blank (tabs are blanks
       // by now), `first` at the earliest.
@@ -103,6 +106,7 @@ bool quick_processed_line(std::int32_t first, std::int32_t last, bool upcase) {
     break;
   }
   s.ILAST = ilast;
+  s.LTAB = any(tabs);
   prc[static_cast<std::size_t>(ilast) + 1] = kEndMark;
   return true;
 }

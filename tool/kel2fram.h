@@ -127,6 +127,8 @@ struct Totals {
   // Every kept coordinate is finite and below 10^6 in magnitude and every kept mass finite,
   // so that each record can be written as it is (known only after processing).
   bool ordinary_values = false;
+  // The line an editor shows of each kept mass, in table order.
+  std::vector<std::int32_t> kept_lines;
 };
 
 // ---- Dialogue ------------------------------------------------------------------------------
@@ -163,6 +165,12 @@ void check_skip_answer(std::size_t axis, const Text& answer);
 // A range answer as typed (its lines, each ended by a line feed) against the bounds read from it.
 void check_range_answer(std::size_t axis, std::string_view typed, std::span<const double> bounds);
 void check_spread_answer(std::int32_t spread);
+// Of at least kFarMinimum kept masses, each coordinate far beyond the others: beyond the
+// middle 96 % of the masses on its axis by more than kFarFactor times the widest such spread
+// of the three axes. Told with its line and the centre of gravity with and without the mass.
+inline constexpr std::size_t kFarMinimum = 100;
+inline constexpr double kFarFactor = 10.0;
+void check_far_masses(const MassTable& table, const Totals& totals);
 
 // The line that ends every run that got through the processing: `outcome` (what was written,
 // or why nothing was, from the notice prefix on), then the rejected lines and the warnings.

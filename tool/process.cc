@@ -47,6 +47,7 @@ Processed process_weight_data(const RunSettings& s, MassTable& table, Totals& t)
 
   t = Totals{};
   t.ordinary_values = true;
+  t.kept_lines.reserve(MassTable::kBlockSize);  // memory is taken only as lines are kept
   table.clear();
   kit::SurpriseLog& log = surprise_log();
   log.name_file(trimmed({s.input_name.data(), s.input_name.size()}));
@@ -55,7 +56,10 @@ Processed process_weight_data(const RunSettings& s, MassTable& table, Totals& t)
   for (;;) {
     kit::RDMIX(npar, field_type, field_value, texts, kInputUnit, kOutputUnit, ierr);
     if (ierr != 0) return Processed::reader_failed;  // the reader has reported it
-    if (npar < 0) break;                             // end of the data
+    if (npar < 0) {                                  // end of the data
+      log.check_list_end();
+      break;
+    }
     if (npar == 0) continue;  // nothing usable on the line; it is not counted
     ++t.lines;
 
@@ -66,12 +70,14 @@ Processed process_weight_data(const RunSettings& s, MassTable& table, Totals& t)
                     [](std::int32_t type) { return type == kTextField; })) {
       lineio::put(kConsoleOut, Line().lit(" Illegal character in line").i(t.lines, 7));
       t.rejected.add(kit::GETPAR(kLineCount));
+      log.explain_refused_line(npar, field_type);
       continue;
     }
     if (npar < 4) {
       lineio::put(kConsoleOut,
                   Line().lit(" Too few parameters, (").i(npar, 2).lit(" ), on line").i(t.lines, 7));
       t.rejected.add(kit::GETPAR(kLineCount));
+      log.explain_refused_line(npar, field_type);
       continue;
     }
     log.check_line(npar, field_type, field_value);
@@ -87,6 +93,7 @@ Processed process_weight_data(const RunSettings& s, MassTable& table, Totals& t)
     }
     ++t.kept;
     table.add({mass, x, y, z});
+    t.kept_lines.push_back(kit::RDSTATE.NLINE);
     t.ordinary_values = t.ordinary_values && ordinary(mass, x, y, z);
     t.moment[0] += mass * x;
     t.moment[1] += mass * y;

@@ -6,6 +6,7 @@
 // that cannot be opened gives one line on standard error naming the file and the reason, and
 // status 1. Readings that differ from what a line looks like are told on standard error, as
 // kel2fram tells them.
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdio>
@@ -38,7 +39,9 @@ constexpr const char* kUsage =
     "3 (word, which rejects the line). A last line -1 marks the end of the list.\n"
     "Fields that read otherwise than they look (an expression read left to right, a\n"
     "division by zero, a decimal comma, characters beyond column 132, more than four\n"
-    "numbers) are told on standard error, as kel2fram tells them.\n";
+    "numbers, an empty cell between two tabs, two numbers joined by a minus, SIN or COS\n"
+    "of degrees, item numbers in front of the mass), and why a line is rejected, are\n"
+    "told on standard error, as kel2fram tells them.\n";
 
 std::string_view trim_right(std::string_view text) {
   const std::size_t end = text.find_last_not_of(' ');
@@ -101,8 +104,17 @@ int dump(const std::string& file_name) {
       line += trim_right(std::string_view(element.data(), element.size()));
     }
     lineio::put_line(kConsole, line);
-    if (npar == -1) break;
-    if (npar > 0) surprises.check_line(npar, itype, value);
+    if (npar == -1) {
+      surprises.check_list_end();
+      break;
+    }
+    if (npar <= 0) continue;
+    const auto fields = static_cast<std::ptrdiff_t>(npar);
+    if (npar < 4 || std::find(itype.begin(), itype.begin() + fields, 3) != itype.begin() + fields) {
+      surprises.explain_refused_line(npar, itype);  // a line kel2fram rejects
+    } else {
+      surprises.check_line(npar, itype, value);
+    }
   }
   surprises.finish();
   return 0;
