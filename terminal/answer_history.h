@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace lineio::answer_history {
+namespace terminal::answer_history {
 
 inline constexpr std::size_t kKeptPerQuestion = 200;
 
@@ -36,4 +36,4 @@ void add_entry(std::vector<Entry>& entries, const Entry& added,
 // over it. Missing folders are made with mode 0700.
 void record(const std::string& file, const Entry& added);
 
-}  // namespace lineio::answer_history
+}  // namespace terminal::answer_history

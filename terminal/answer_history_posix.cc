@@ -11,9 +11,9 @@
 #include <map>
 #include <string_view>
 
-#include "lineio/answer_history.h"
+#include "terminal/answer_history.h"
 
-namespace lineio::answer_history {
+namespace terminal::answer_history {
 namespace {
 
 // More than kKeptPerQuestion answers of every question ever needs; the rest of a larger file
@@ -134,4 +134,4 @@ void record(const std::string& file, const Entry& added) {
   }
 }
 
-}  // namespace lineio::answer_history
+}  // namespace terminal::answer_history

@@ -27,15 +27,18 @@
 #include <utility>
 #include <vector>
 
-#include "lineio/answer_history.h"
-#include "lineio/line_editor.h"
 #include "lineio/lineio.h"
-#include "lineio/platform.h"
+#include "os/platform.h"
+#include "terminal/answer_history.h"
+#include "terminal/console.h"
+#include "terminal/line_editor.h"
 
-namespace lineio {
+namespace terminal {
 namespace {
 
-namespace os = platform;
+using lineio::ByteSink;
+using lineio::ByteSource;
+using lineio::kEndOfFile;
 
 // What the next line answers.
 std::string asked_question = "answer";
@@ -425,4 +428,4 @@ const Console* terminal_console() {
 }
 
 }  // namespace line_editor
-}  // namespace lineio
+}  // namespace terminal
