@@ -122,13 +122,15 @@ void check_processed_line(bool upcase) {
     if (s.PRCLIN[static_cast<std::size_t>(p)] != c) fail("processed line");
   }
   if (s.PRCLIN[static_cast<std::size_t>(last) + 1] != 'S') fail("end mark");
-  // LTAB: a tab from the first significant character up to the "!" or the last significant
-  // character of the record.
+  // LTAB: two tabs in a row from the first significant character up to the "!" or the last
+  // significant character of the record.
   std::int32_t end = std::min(stop - 1, nch);
   while (end >= first && (raw(end) == ' ' || raw(end) == '\t')) --end;
   if (stop <= nch) end = stop - 1;
   bool tab = false;
-  for (std::int32_t p = first; p <= end; ++p) tab = tab || raw(p) == '\t';
+  for (std::int32_t p = first + 1; p <= end; ++p) {
+    tab = tab || (raw(p) == '\t' && raw(p - 1) == '\t');
+  }
   if (s.LTAB != tab) fail("tab flag of the processed line");
 }
 

@@ -167,12 +167,12 @@ void detail::general_processed_line(std::int32_t first, std::int32_t last, bool 
       set_prc(p, upcase ? static_cast<char>(c - ('a' - 'A')) : c);
       s.ILAST = p++;
     } else if (is_blank_or_tab(c)) {
-      bool tab = c == kTab;
+      bool two_tabs = false;
       std::int32_t q = p + 1;
       for (char d = raw_at(q); is_blank_or_tab(d); d = raw_at(++q)) {  // stops at `last`
-        tab = tab || d == kTab;
+        two_tabs = two_tabs || (d == kTab && raw_at(q - 1) == kTab);
       }
-      s.LTAB = s.LTAB || tab;
+      s.LTAB = s.LTAB || two_tabs;
       std::fill(s.PRCLIN.begin() + s.ILAST + 1, s.PRCLIN.begin() + q, kBlank);
       p = q;
     } else if (c == kLineComment) {

@@ -61,6 +61,12 @@ void check_far_masses(const MassTable& table, const Totals& t) {
   }
   if (!(widest > 0.0) || !std::isfinite(widest)) return;
   const double margin = kFarFactor * widest;
+  bool any_far = false;
+  for (std::size_t axis = 0; axis < 3; ++axis) {
+    any_far = any_far || t.low[axis] < middle[axis].low - margin ||
+              t.high[axis] > middle[axis].high + margin;
+  }
+  if (!any_far) return;  // every mass lies near the others: no need to look at each
   const std::array<double, 3> centre = centre_of_gravity(t);
   for (std::size_t k = 0; k < n; ++k) {
     const MassEntry& m = table[k];

@@ -4,6 +4,7 @@
 #include <array>
 #include <bit>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <span>
@@ -115,6 +116,8 @@ class MassTable {
   MassEntry* end_ = nullptr;
 };
 
+inline constexpr double kInfinity = std::numeric_limits<double>::infinity();
+
 // Counters and sums of the processing. Counts are 64-bit so that they cannot wrap.
 struct Totals {
   std::int64_t lines = 0;  // lines that yielded at least one field
@@ -129,6 +132,10 @@ struct Totals {
   bool ordinary_values = false;
   // The line an editor shows of each kept mass, in table order.
   std::vector<std::int32_t> kept_lines;
+  // The least and the greatest kept X, Y and Z (NaNs left out): a list whose extremes lie
+  // near the others needs no closer look for a coordinate far beyond them.
+  std::array<double, 3> low{kInfinity, kInfinity, kInfinity};
+  std::array<double, 3> high{-kInfinity, -kInfinity, -kInfinity};
 };
 
 // ---- Dialogue ------------------------------------------------------------------------------

@@ -94,6 +94,11 @@ Processed process_weight_data(const RunSettings& s, MassTable& table, Totals& t)
     ++t.kept;
     table.add({mass, x, y, z});
     t.kept_lines.push_back(kit::RDSTATE.NLINE);
+    const std::array<double, 3> point{x, y, z};
+    for (std::size_t axis = 0; axis < 3; ++axis) {
+      t.low[axis] = point[axis] < t.low[axis] ? point[axis] : t.low[axis];
+      t.high[axis] = point[axis] > t.high[axis] ? point[axis] : t.high[axis];
+    }
     t.ordinary_values = t.ordinary_values && ordinary(mass, x, y, z);
     t.moment[0] += mass * x;
     t.moment[1] += mass * y;
