@@ -53,6 +53,13 @@ Processed process_weight_data(const RunSettings& s, MassTable& table, Totals& t)
   log.name_file(trimmed({s.input_name.data(), s.input_name.size()}));
   const kit::TextArray texts(field_text, kFieldTextLength);
   std::int32_t npar = 0;
+  // The least and greatest kept coordinates, kept in the loop's own variables.
+  double low_x = kInfinity;
+  double low_y = kInfinity;
+  double low_z = kInfinity;
+  double high_x = -kInfinity;
+  double high_y = -kInfinity;
+  double high_z = -kInfinity;
   for (;;) {
     kit::RDMIX(npar, field_type, field_value, texts, kInputUnit, kOutputUnit, ierr);
     if (ierr != 0) return Processed::reader_failed;  // the reader has reported it
@@ -94,17 +101,20 @@ Processed process_weight_data(const RunSettings& s, MassTable& table, Totals& t)
     ++t.kept;
     table.add({mass, x, y, z});
     t.kept_lines.push_back(kit::RDSTATE.NLINE);
-    const std::array<double, 3> point{x, y, z};
-    for (std::size_t axis = 0; axis < 3; ++axis) {
-      t.low[axis] = point[axis] < t.low[axis] ? point[axis] : t.low[axis];
-      t.high[axis] = point[axis] > t.high[axis] ? point[axis] : t.high[axis];
-    }
+    low_x = x < low_x ? x : low_x;
+    low_y = y < low_y ? y : low_y;
+    low_z = z < low_z ? z : low_z;
+    high_x = x > high_x ? x : high_x;
+    high_y = y > high_y ? y : high_y;
+    high_z = z > high_z ? z : high_z;
     t.ordinary_values = t.ordinary_values && ordinary(mass, x, y, z);
     t.moment[0] += mass * x;
     t.moment[1] += mass * y;
     t.moment[2] += mass * z;
     t.total_mass += mass;
   }
+  t.low = {low_x, low_y, low_z};
+  t.high = {high_x, high_y, high_z};
   return t.kept > 0 ? Processed::kept : Processed::nothing_kept;
 }
 
