@@ -39,9 +39,17 @@ std::string point(const std::array<double, 3>& p) {
 
 }  // namespace
 
+std::int32_t KeptLines::line_of(std::size_t entry) const {
+  const auto after = std::upper_bound(marks_.begin(), marks_.end(), entry,
+                                      [](std::size_t e, const Mark& m) { return e < m.entry; });
+  if (after == marks_.begin()) return 0;
+  const Mark& mark = *(after - 1);
+  return static_cast<std::int32_t>(mark.line + static_cast<std::int64_t>(entry - mark.entry));
+}
+
 void check_far_masses(const MassTable& table, const Totals& t) {
   const std::size_t n = table.size();
-  if (n < kFarMinimum || t.kept_lines.size() != n) return;
+  if (n < kFarMinimum) return;
   // Every mass up to kSample of them, or an even choice of kSample.
   const std::size_t stride = std::max<std::size_t>(1, n / kSample);
   std::array<std::vector<double>, 3> values;
@@ -86,7 +94,7 @@ void check_far_masses(const MassTable& table, const Totals& t) {
                                             (t.moment[2] - m.mass * m.z) / rest};
         text += " and " + point(without) + " without it";
       }
-      surprise_log().tell_at(kit::SurpriseLog::kFar, t.kept_lines[k], text);
+      surprise_log().tell_at(kit::SurpriseLog::kFar, t.kept_lines.line_of(k), text);
       break;  // one finding per mass
     }
   }

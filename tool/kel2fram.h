@@ -118,6 +118,28 @@ class MassTable {
 
 inline constexpr double kInfinity = std::numeric_limits<double>::infinity();
 
+// The line an editor shows of each kept mass, held as the places where it stops following the
+// table's order one by one: a list without comments or refused lines needs one mark.
+class KeptLines {
+ public:
+  // The next entry of the table, in order, and its line.
+  void add(std::size_t entry, std::int32_t line) {
+    const std::int64_t step = std::int64_t{line} - static_cast<std::int64_t>(entry);
+    if (step == step_) return;
+    step_ = step;
+    marks_.push_back({entry, line});
+  }
+  std::int32_t line_of(std::size_t entry) const;
+
+ private:
+  struct Mark {
+    std::size_t entry;
+    std::int32_t line;
+  };
+  std::int64_t step_ = std::numeric_limits<std::int64_t>::min();
+  std::vector<Mark> marks_;
+};
+
 // Counters and sums of the processing. Counts are 64-bit so that they cannot wrap.
 struct Totals {
   std::int64_t lines = 0;  // lines that yielded at least one field
@@ -130,8 +152,8 @@ struct Totals {
   // Every kept coordinate is finite and below 10^6 in magnitude and every kept mass finite,
   // so that each record can be written as it is (known only after processing).
   bool ordinary_values = false;
-  // The line an editor shows of each kept mass, in table order.
-  std::vector<std::int32_t> kept_lines;
+  // The line an editor shows of each kept mass.
+  KeptLines kept_lines;
   // The least and the greatest kept X, Y and Z (NaNs left out): a list whose extremes lie
   // near the others needs no closer look for a coordinate far beyond them.
   std::array<double, 3> low{kInfinity, kInfinity, kInfinity};

@@ -47,7 +47,6 @@ Processed process_weight_data(const RunSettings& s, MassTable& table, Totals& t)
 
   t = Totals{};
   t.ordinary_values = true;
-  t.kept_lines.reserve(MassTable::kBlockSize);  // memory is taken only as lines are kept
   table.clear();
   kit::SurpriseLog& log = surprise_log();
   log.name_file(trimmed({s.input_name.data(), s.input_name.size()}));
@@ -100,7 +99,7 @@ Processed process_weight_data(const RunSettings& s, MassTable& table, Totals& t)
     }
     ++t.kept;
     table.add({mass, x, y, z});
-    t.kept_lines.push_back(kit::RDSTATE.NLINE);
+    t.kept_lines.add(static_cast<std::size_t>(t.kept - 1), kit::RDSTATE.NLINE);
     low_x = x < low_x ? x : low_x;
     low_y = y < low_y ? y : low_y;
     low_z = z < low_z ? z : low_z;
