@@ -66,7 +66,7 @@ bool same_state(const kit::ReaderState& a, const kit::ReaderState& b) {
          a.IWBEG == b.IWBEG && a.IWEND == b.IWEND && a.IVALUE == b.IVALUE && a.IACCUM == b.IACCUM &&
          a.IDIGIT == b.IDIGIT && a.IEXPO == b.IEXPO && same_bits(a.RVALUE, b.RVALUE) &&
          a.IACCUM_WIDE == b.IACCUM_WIDE && a.IDBEG == b.IDBEG && a.IDEND == b.IDEND &&
-         a.MEMTXT == b.MEMTXT && a.MEMBEG == b.MEMBEG && a.MEMEND == b.MEMEND;
+         a.MEMTXT == b.MEMTXT && a.MEMBEG == b.MEMBEG && a.MEMEND == b.MEMEND && a.LTAB == b.LTAB;
 }
 
 // The checks of surprising readings, once after each way of reading a line.
@@ -122,6 +122,16 @@ void check_processed_line(bool upcase) {
     if (s.PRCLIN[static_cast<std::size_t>(p)] != c) fail("processed line");
   }
   if (s.PRCLIN[static_cast<std::size_t>(last) + 1] != 'S') fail("end mark");
+  // LTAB: two tabs in a row from the first significant character up to the "!" or the last
+  // significant character of the record.
+  std::int32_t end = std::min(stop - 1, nch);
+  while (end >= first && (raw(end) == ' ' || raw(end) == '\t')) --end;
+  if (stop <= nch) end = stop - 1;
+  bool tab = false;
+  for (std::int32_t p = first + 1; p <= end; ++p) {
+    tab = tab || (raw(p) == '\t' && raw(p - 1) == '\t');
+  }
+  if (s.LTAB != tab) fail("tab flag of the processed line");
 }
 
 // Builds the current record's processed line both ways over the same PRCLIN and compares them;
@@ -145,7 +155,8 @@ void check_quick_processed_line(bool upcase) {
     s.PRCLIN.fill(pattern);
     s.ILAST = read.ILAST + 1;
     if (kit::detail::quick_processed_line(first, last, upcase) &&
-        (s.PRCLIN != by_general.PRCLIN || s.ILAST != by_general.ILAST)) {
+        (s.PRCLIN != by_general.PRCLIN || s.ILAST != by_general.ILAST ||
+         s.LTAB != by_general.LTAB)) {
       fail("quick processed line");
     }
     s = read;

@@ -126,7 +126,8 @@ std::string reader_cells() {
        {std::int64_t{s.ISTAT}, std::int64_t{s.NLINE}, std::int64_t{s.NEOF}, std::int64_t{s.ICUR},
         std::int64_t{s.ILAST}, s.ITAIL, std::int64_t{s.NTAIL}, std::int64_t{s.IVALUE},
         std::int64_t{s.IACCUM}, std::int64_t{s.IDIGIT}, std::int64_t{s.IDBEG},
-        std::int64_t{s.IDEND}, std::int64_t{s.LPLAIN}, std::int64_t{s.LCOMMA}}) {
+        std::int64_t{s.IDEND}, std::int64_t{s.LPLAIN}, std::int64_t{s.LCOMMA},
+        std::int64_t{s.LTAB}}) {
     cells += std::to_string(cell) + ',';
   }
   return cells;

@@ -5,6 +5,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <numbers>
 #include <string_view>
 
 #include "kit/kit.h"
@@ -151,6 +152,7 @@ class Walk {
   }
   // A number or PI through UNSNUM; outside a function's argument also a function.
   bool operand(bool in_function, Reading& out) {
+    if (in_function && prc_at(RDSTATE.ICUR) == 'P') pi_in_argument_ = true;
     if (UNSNUM()) {
       out.read = RDSTATE.RVALUE;
       out.usual = out.read;
@@ -160,17 +162,27 @@ class Walk {
     ReaderState& s = RDSTATE;
     const std::int32_t match_length = s.NCMTCH;
     s.NCMTCH = kFunctionMatchLength;  // as FUNCAL matches the names: written in full
+    const std::int32_t function_at = s.ICUR;
     const Function function = take_function();
     s.NCMTCH = match_length;
     if (function == nullptr) return false;
     Reading argument;
+    pi_in_argument_ = false;
     if (!expression(true, argument)) return false;
     out.read = function(argument.read);
     out.usual = function(argument.usual);
+    if (result.degrees_at == 0 && !pi_in_argument_ &&
+        std::fabs(argument.read) > 2 * std::numbers::pi) {
+      result.degrees_at = function_at;
+      result.argument = argument.read;
+      result.in_radians = out.read;
+      result.in_degrees = function(argument.read * (std::numbers::pi / 180.0));
+    }
     return true;
   }
 
   std::int32_t last_;
+  bool pi_in_argument_ = false;
 };
 
 }  // namespace

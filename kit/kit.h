@@ -66,6 +66,9 @@ struct ReaderState {
   // any precedence); LCOMMA (set by that scanner) a comma stood right after a number.
   bool LPLAIN = false;
   bool LCOMMA = false;
+  // LTAB: the record reader met two tabs in a row between the line's first significant
+  // character and its end (its last significant character, or the first "!").
+  bool LTAB = false;
 
   // What the last record held beyond NCHLIN, which the line does not take: ITAIL the column
   // of the first such character that is neither a blank nor a tab (0 when there is none),

@@ -159,6 +159,7 @@ void build_processed_line(std::int32_t first, std::int32_t filled) {
 void detail::general_processed_line(std::int32_t first, std::int32_t last, bool upcase) {
   ReaderState& s = RDSTATE;
   s.ILAST = first;  // `first` is significant, so the loop sets it here again at once
+  s.LTAB = false;
   std::int32_t p = first;
   while (p <= last) {
     const char c = raw_at(p);
@@ -166,8 +167,12 @@ void detail::general_processed_line(std::int32_t first, std::int32_t last, bool 
       set_prc(p, upcase ? static_cast<char>(c - ('a' - 'A')) : c);
       s.ILAST = p++;
     } else if (is_blank_or_tab(c)) {
+      bool two_tabs = false;
       std::int32_t q = p + 1;
-      while (is_blank_or_tab(raw_at(q))) ++q;  // stops at `last` at the latest
+      for (char d = raw_at(q); is_blank_or_tab(d); d = raw_at(++q)) {  // stops at `last`
+        two_tabs = two_tabs || (d == kTab && raw_at(q - 1) == kTab);
+      }
+      s.LTAB = s.LTAB || two_tabs;
       std::fill(s.PRCLIN.begin() + s.ILAST + 1, s.PRCLIN.begin() + q, kBlank);
       p = q;
     } else if (c == kLineComment) {

@@ -164,11 +164,18 @@ std::string usual_comma_reading(std::string_view left, std::string_view right) {
   return right_digits == 3 && right[3] == '.' ? joined : std::string();
 }
 
-constexpr std::array<std::string_view, 4> kRestOf = {
+// What finish() sums up of each kind of finding not shown, in Kind order.
+constexpr std::array<std::string_view, SurpriseLog::kOwn> kRestOf = {
     "expressions that read otherwise under the usual precedence",
     "divisions by zero read as 0",
     "commas between two digits read as separators",
     "lines with characters beyond the columns read",
+    "empty cells between two tabs",
+    "numbers joined by a minus",
+    "SIN or COS arguments that look like degrees",
+    "runs of item numbers read as masses",
+    "coordinates far beyond the other masses",
+    "reasons for rejected lines",
 };
 
 }  // namespace
@@ -221,11 +228,15 @@ void SurpriseLog::start(std::string_view prefix, std::string_view file) {
   file_ = file;
   counts_.fill(0);
   extra_numbers_ = LineTally{};
+  item_numbers_ = detail::ItemNumbers{};
+  lone_cr_told_ = false;
 }
 
 std::int64_t SurpriseLog::count() const {
   std::int64_t sum = extra_numbers_.count();
-  for (const std::int64_t n : counts_) sum += n;
+  for (std::size_t kind = 0; kind < kKinds; ++kind) {
+    if (kind != kReason) sum += counts_[kind];
+  }
   return sum;
 }
 
@@ -243,10 +254,15 @@ void SurpriseLog::tell(std::string_view text) {
 }
 
 void SurpriseLog::tell_line(std::string_view text) const {
-  lineio::notice(prefix_ + file_ + ":" + std::to_string(RDSTATE.NLINE) + ": " + std::string(text));
+  tell_line(RDSTATE.NLINE, text);
+}
+
+void SurpriseLog::tell_line(std::int32_t line, std::string_view text) const {
+  lineio::notice(prefix_ + file_ + ":" + std::to_string(line) + ": " + std::string(text));
 }
 
 void SurpriseLog::finish() {
+  if (detail::ItemNumbers::Run run; item_numbers_.finish(run)) tell_item_run(run);
   for (std::size_t kind = 0; kind < kRestOf.size(); ++kind) {
     if (counts_[kind] > kShownPerKind) {
       lineio::notice(prefix_ + file_ + ": " + std::to_string(counts_[kind] - kShownPerKind) +
@@ -276,7 +292,11 @@ void SurpriseLog::check_unusual_line(std::int32_t NPAR, std::span<const std::int
   // item after them is where RDMIX stopped, at a word that ends the line's use.
   const std::string_view line(s.PRCLIN.data() + 1,
                               static_cast<std::size_t>(std::clamp(s.ILAST, 0, kMaxLine)));
-  if (NPAR > kWeightLineNumbers) extra_numbers_.add(s.NLINE);
+  if (NPAR > kWeightLineNumbers) {
+    extra_numbers_.add(s.NLINE);
+    check_item_numbers(NPAR, ITYPE, VALUE);
+  }
+  if (s.LTAB) check_empty_cell(NPAR, VALUE);
   if (s.ITAIL == 0 && !may_surprise(line, !s.LPLAIN)) return;
   const std::size_t found = split_items(line, std::span(items_).first(fields + 1));
   if (found < fields) return;  // not the line RDMIX read: nothing to say about it
@@ -293,10 +313,12 @@ void SurpriseLog::check_unusual_line(std::int32_t NPAR, std::span<const std::int
 
 void SurpriseLog::check_expression(const Item& field, double value) {
   const std::string_view text(RDSTATE.PRCLIN.data() + 1 + field.begin, field.end - field.begin);
+  check_joined(field, value);
   if (!needs_second_reading(text)) return;
   const TwoReadings two = read_both_ways(static_cast<std::int32_t>(field.begin + 1),
                                          static_cast<std::int32_t>(field.end));
   if (!two.ok) return;
+  check_degrees(field, two);
   const auto written = [&field] { return quoted_text(as_written(field.begin, field.end)); };
   if (readings_differ(value, two.usual) && counted(kOrder)) {
     std::string why;

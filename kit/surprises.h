@@ -27,6 +27,13 @@ struct TwoReadings {
                                    // a function's argument)
   bool order_matters = false;      // an operator binds tighter than the one before it, or a
                                    // power follows a power
+  // The first SIN or COS whose argument holds no PI and lies beyond 2 pi in magnitude, as an
+  // angle in degrees would: its PRCLIN position, its argument, and its value in radians (as
+  // read) and with the argument taken as degrees.
+  std::int32_t degrees_at = 0;  // 0: none
+  double argument = 0.0;
+  double in_radians = 0.0;
+  double in_degrees = 0.0;
 };
 
 // Reads the field at PRCLIN positions first..last, one that RDREAL accepts, both ways. The
@@ -66,6 +73,43 @@ std::size_t split_items(std::string_view line, std::span<LineItem> items);
 // on a line where two other items stand apart by blanks alone; npos when there is none.
 std::size_t decimal_comma_at(std::string_view line, std::span<const LineItem> items);
 
+// An empty cell of a tab-separated line: on a line whose items are separated by tabs alone
+// (no blank, no comma), one tab at least once and two or more tabs with nothing between them
+// before the fourth item. Answers the 0-based index of the item after the first such run of
+// tabs, and in `column` the 1-based column of its second tab; npos when there is none. The
+// line is a raw line, tabs as written.
+std::size_t empty_cell_at(std::string_view line, std::size_t& column);
+
+// Whether a field is two or more numbers joined by "-" as a negative number in fixed columns
+// touches the one before: [sign] number { "-" number }, every number digits, a point, digits
+// and an optional exponent, all with the same count of decimals.
+bool joined_numbers(std::string_view field);
+
+// The first numbers of lines that hold more than a weight line's numbers: whether they count
+// up by one as item numbers do, for at least kItemRun lines in a row. Lines whose last number
+// counts up as well are taken as item numbers after the coordinates and break the run.
+class ItemNumbers {
+ public:
+  static constexpr std::int64_t kItemRun = 3;
+  struct Run {
+    std::int32_t first_line = 0;
+    std::int32_t last_line = 0;
+    double first_number = 0.0;
+    double last_number = 0.0;
+    std::int64_t lines = 0;
+  };
+  // Takes the next such line: its number, whether its first number is whole, its first and
+  // last numbers. Answers true when a run of kItemRun lines or more ended before this line,
+  // which is then in `ended`.
+  bool add(std::int32_t line, bool whole, double first, double last, Run& ended);
+  // Ends the list: answers true with the run still open, when it is long enough.
+  bool finish(Run& ended);
+
+ private:
+  Run run_;
+  double last_of_previous_ = 0.0;
+};
+
 }  // namespace detail
 
 // A count of lines with the first few of their numbers.
@@ -92,7 +136,23 @@ class SurpriseLog {
   // What is told line by line: an expression read otherwise than under the usual precedence,
   // a division by zero, a comma between two digits, characters beyond the line length; and the
   // program's own findings.
-  enum Kind : std::size_t { kOrder, kZeroDivision, kComma, kBeyondLine, kOwn, kKinds };
+  // An empty cell between two tabs, two numbers joined by a minus, a SIN or COS of degrees,
+  // item numbers read as masses, a coordinate far beyond the others, the reasons for refused
+  // lines (a rejected line is counted as such, so these are not counted as warnings).
+  enum Kind : std::size_t {
+    kOrder,
+    kZeroDivision,
+    kComma,
+    kBeyondLine,
+    kEmptyCell,
+    kJoined,
+    kDegrees,
+    kItemNumbers,
+    kFar,
+    kReason,
+    kOwn,
+    kKinds
+  };
 
   // Starts afresh: `prefix` begins every line ("kel2fram: "), `file` names the list read.
   void start(std::string_view prefix, std::string_view file = {});
@@ -103,9 +163,18 @@ class SurpriseLog {
   void check_line(std::int32_t NPAR, std::span<const std::int32_t> ITYPE,
                   std::span<const double> VALUE) {
     const ReaderState& s = RDSTATE;
-    if (s.LPLAIN && !s.LCOMMA && s.ITAIL == 0 && NPAR <= kWeightLineNumbers) return;
+    if (s.LPLAIN && !s.LCOMMA && !s.LTAB && s.ITAIL == 0 && NPAR <= kWeightLineNumbers) return;
     check_unusual_line(NPAR, ITYPE, VALUE);
   }
+  // Tells why RDMIX's line of NPAR fields is refused: the first text field, what it holds
+  // and in which column (a word; a character that cannot be seen or does not belong in a
+  // number); a list whose lines end with CR alone is told once, for its first line.
+  void explain_refused_line(std::int32_t NPAR, std::span<const std::int32_t> ITYPE);
+  // At the end of the list (RDMIX gave -1): a last record that holds a CR alone, as a list
+  // whose lines end so, all read as one record, that may even be one comment line.
+  void check_list_end();
+  // Tells a finding of the program's own on a line of the list, flood-limited by its kind.
+  void tell_at(Kind kind, std::int32_t line, std::string_view text);
   // Tells a finding of the program's own (a dialogue answer, a total), without a line number.
   void tell(std::string_view text);
   // Sums up what was not shown, and the lines with more numbers than a weight line uses.
@@ -124,14 +193,23 @@ class SurpriseLog {
   void check_comma(std::string_view line, std::span<const Item> fields,
                    std::span<const double> values);
   void check_beyond_line(std::span<const Item> fields, bool line_goes_on, double last_value);
+  void check_empty_cell(std::int32_t NPAR, std::span<const double> VALUE);
+  void check_joined(const Item& field, double value);
+  void check_degrees(const Item& field, const TwoReadings& two);
+  void check_item_numbers(std::int32_t NPAR, std::span<const std::int32_t> ITYPE,
+                          std::span<const double> VALUE);
+  void tell_item_run(const detail::ItemNumbers::Run& run);
   // Counts a finding; answers whether it is still to be shown.
   bool counted(Kind kind);
   void tell_line(std::string_view text) const;
+  void tell_line(std::int32_t line, std::string_view text) const;
 
   std::string prefix_;
   std::string file_;
   std::array<std::int64_t, kKinds> counts_{};
   LineTally extra_numbers_;
+  detail::ItemNumbers item_numbers_;
+  bool lone_cr_told_ = false;
   std::array<Item, kMaxLine / 2 + 2> items_{};
 };
 

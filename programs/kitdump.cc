@@ -7,6 +7,7 @@
 // and the reason, and status 1. Readings that differ from what a line looks like are told on
 // standard error, as kel2fram tells them. Started in a console window of its own (a file
 // dropped on it), it waits for Enter before the window closes, as kel2fram does.
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdio>
@@ -44,7 +45,9 @@ constexpr const char* kUsage =
     "expression) or 3 (word, which rejects the line). A last line -1 marks the end\n"
     "of the list. Fields that read otherwise than they look (an expression read left\n"
     "to right, a division by zero, a decimal comma, characters beyond column 132,\n"
-    "more than four numbers) are told on standard error, as kel2fram tells them.\n"
+    "more than four numbers, an empty cell between two tabs, two numbers joined by a\n"
+    "minus, SIN or COS of degrees, item numbers in front), and why a line is\n"
+    "rejected, are told on standard error, as kel2fram tells them.\n"
     "A table (a .xlsx or .ods workbook, a .csv or .tsv file with headings) is shown\n"
     "as kel2fram reads it: a line naming the heading row and each role's column,\n"
     "then per row its number and each role's cell and value, or why it is left out.\n"
@@ -212,8 +215,17 @@ int dump(const std::string& file_name, const sheet::Options& options) {
       line += trim_right(std::string_view(element.data(), element.size()));
     }
     lineio::put_line(kConsole, line);
-    if (npar == -1) break;
-    if (npar > 0) surprises.check_line(npar, itype, value);
+    if (npar == -1) {
+      surprises.check_list_end();
+      break;
+    }
+    if (npar <= 0) continue;
+    const auto fields = static_cast<std::ptrdiff_t>(npar);
+    if (npar < 4 || std::find(itype.begin(), itype.begin() + fields, 3) != itype.begin() + fields) {
+      surprises.explain_refused_line(npar, itype);  // a line kel2fram rejects
+    } else {
+      surprises.check_line(npar, itype, value);
+    }
   }
   surprises.finish();
   return 0;

@@ -41,6 +41,19 @@ TEST_F(ReaderTest, ExpressionsAreReadBothWaysAndTheLineIsLeftAsItWas) {
       {"2/SIN(0)", 0, true, false, false},
       {"1+2/0", 1, true, false, true},
   };
+  // SIN or COS of an argument that looks like degrees: the first such function's position.
+  const std::pair<const char*, std::int32_t> degrees[] = {{"10*COS(30)", 4},
+                                                          {"SIN(-7)", 1},
+                                                          {"SIN(6)", 0},
+                                                          {"COS(30*PI/180)", 0},
+                                                          {"SIN(1)*COS(90)", 8}};
+  for (const auto& [field, at] : degrees) {
+    use_text(std::string(field) + " 9");
+    ASSERT_EQ(read_mixed().fields[0].type, 2) << field;
+    const kit::TwoReadings two =
+        kit::read_both_ways(1, static_cast<std::int32_t>(std::string_view(field).size()));
+    EXPECT_EQ(two.degrees_at, at) << field;
+  }
   for (const BothWaysCase& c : cases) {
     SCOPED_TRACE(c.field);
     use_text(std::string(c.field) + " 9");
@@ -119,13 +132,19 @@ TEST_F(ReaderTest, WhatARecordHoldsBeyondTheLineLengthIsKept) {
 
 TEST(KitdumpSurprises, AreToldOnStandardErrorBesideTheDump) {
   testing_support::ScratchDir dir;
-  dir.write("w.txt", "' list\n-2+3 1 1 1\n1 2 3 4 5\n");
+  dir.write("w.txt", "' list\n-2+3 1 1 1\n1 2 3 4 5\n1.5\t10\t\t20\t30\n1.5 Pump 1 2\n");
   const auto run = testing_support::run_program(KITDUMP_EXE, {"w.txt"}, "", dir.path());
   EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.out, "4 2:-5: 1:1: 1:1: 1:1:\r\n5 1:1: 1:2: 1:3: 1:4: 1:5:\r\n-1\r\n");
+  EXPECT_EQ(run.out,
+            "4 2:-5: 1:1: 1:1: 1:1:\r\n5 1:1: 1:2: 1:3: 1:4: 1:5:\r\n4 2:1.5: 1:10: 1:20: 1:30:\r\n"
+            "4 2:1.5: 3:0:PUMP 1:1: 1:2:\r\n-1\r\n");
   EXPECT_EQ(run.err,
             "kitdump: w.txt:2: \"-2+3\" reads as -5: the leading sign applies to the whole field "
             "(usually 1)\r\n"
+            "kitdump: w.txt:4: column 8: two tabs with nothing between them are one separator, so "
+            "the numbers after the empty cell move one place left (20 is read as Y)\r\n"
+            "kitdump: w.txt:5: column 5: \"Pump\" is a word: a weight line holds numbers; a remark "
+            "starts with !\r\n"
             "kitdump: w.txt: 1 line holds more than 4 numbers (line 3): only the first 4 are read, "
             "as the mass and its X, Y and Z\r\n");
 }

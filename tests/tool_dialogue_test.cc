@@ -84,7 +84,10 @@ TEST_F(DialogueRun, UnwritableOutputFileIsAskedForAgain) {
   EXPECT_EQ(after_banner(r.out).substr(0, expected.size()), expected);
   EXPECT_EQ(r.err,
             "kel2fram: no/such/folder/out.txt: No such file or directory\r\n"
-            "kel2fram: 1 record written to out.txt; 0 warnings\r\n");
+            "kel2fram: output file \"no/such/folder/out.txt\" (answer line 2) could not be "
+            "opened, so answer line 3, \"out.txt\", was taken as the output file: each later "
+            "answer moves up one question\r\n"
+            "kel2fram: 1 record written to out.txt; 1 warning\r\n");
   EXPECT_TRUE(dir.exists("out.txt"));
 }
 

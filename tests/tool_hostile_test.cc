@@ -100,9 +100,14 @@ TEST_F(HostileRun, FilesWithoutUsableLinesEndEarlyAndWriteNothing) {
   struct Case {
     const char* what;
     std::string weights;
-    std::string messages;  // console between the processing notice and the end
-    bool rejected;         // lines were read but none used
-    std::string counts;    // the rejected lines on standard error
+    std::string messages;   // console between the processing notice and the end
+    bool rejected;          // lines were read but none used
+    std::string counts;     // the rejected lines on standard error
+    std::string told = "";  // standard error before its last line: why lines were refused
+  };
+  const auto why = [](int line, const std::string& reason) {
+    return "kel2fram: w.txt:" + std::to_string(line) + ": column 1 holds " + reason +
+           ": a weight line holds numbers between blanks\r\n";
   };
   std::string all_bytes;
   for (int c = 11; c < 256; ++c) all_bytes += static_cast<char>(c);
@@ -110,9 +115,15 @@ TEST_F(HostileRun, FilesWithoutUsableLinesEndEarlyAndWriteNothing) {
       // A picture header and raw bytes: each line is one word no number test takes.
       {"binary", bytes("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\x01\0\n") + all_bytes,
        illegal(1) + illegal(2) + illegal(3) + illegal(4), true,
-       "; 4 lines rejected (lines 1, 2, 3, 4)"},
+       "; 4 lines rejected (lines 1, 2, 3, 4)",
+       why(1, "the byte 89, which is no UTF-8 (another code page?), in \"?PNG\"") +
+           why(2, "a DOS end-of-file mark (Ctrl-Z) (U+001A), in \"?\"") +
+           why(3, "a NUL character (U+0000), in \"????IHDR????\"") +
+           why(4, "a control character (U+000B), in \"" + std::string(21, '?') + "\"")},
       {"only comments", "' heading\n! remark\n   ! indented remark\n'1 2 3 4\n\t\n", "", false, ""},
-      {"only CR characters", "\r\r\r\r", illegal(1), true, "; 1 line rejected (line 1)"},
+      {"only CR characters", "\r\r\r\r", illegal(1), true, "; 1 line rejected (line 1)",
+       "kel2fram: w.txt:1: the list's lines end with CR alone (as old Mac files do), so it reads "
+       "as one long line: save it again with Windows (CR LF) or Unix (LF) line ends\r\n"},
       {"only CR LF line ends", "\r\n\r\n\r\n", "", false, ""},
       {"empty", "", "", false, ""},
   };
@@ -124,7 +135,7 @@ TEST_F(HostileRun, FilesWithoutUsableLinesEndEarlyAndWriteNothing) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(after_banner(r.out), kDialogue + c.messages);
     EXPECT_EQ(dir.read("out.txt"), kFormer);
-    EXPECT_EQ(r.err, std::string("kel2fram: no mass kept: ") +
+    EXPECT_EQ(r.err, c.told + "kel2fram: no mass kept: " +
                          (c.rejected ? "every line of the weight list was rejected"
                                      : "the weight list has no line with mass data") +
                          "; the output file is left as it was" + c.counts + "; 0 warnings\r\n");
@@ -337,7 +348,10 @@ TEST_F(HostileRun, InputThatCannotBeReadAsLinesIsAskedForAgain) {
   EXPECT_EQ(after_banner(r.out).substr(0, expected.size()), expected);
   EXPECT_EQ(r.err, "kel2fram: folder.txt: Is a directory\r\nkel2fram: locked.txt: " +
                        std::string(testing_support::kLockedReason) +
-                       "\r\nkel2fram: 1 record written to out.txt; 0 warnings\r\n");
+                       "\r\nkel2fram: weight list \"folder.txt\" (answer line 1) could not be "
+                       "opened, so answer line 3, \"w.txt\", was taken as the weight list: each "
+                       "later answer moves up one question\r\n"
+                       "kel2fram: 1 record written to out.txt; 1 warning\r\n");
   EXPECT_EQ(dir.read("out.txt").substr(0, 2), "\r\n");
 }
 
@@ -514,7 +528,13 @@ TEST_F(HostileRun, ConsoleClosedEarlyEndsTheRunAndKeepsTheFormerFile) {
     dir.write("out.txt", kFormer);
     const RunResult r = run(kDefaultAnswers, close_after);
     EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.err, " *** ERROR: WRITE FAILED ON UNIT 6 (standard output): Broken pipe\r\n");
+    // Before it, the reasons of the lines refused until the console failed.
+    const std::string failed =
+        " *** ERROR: WRITE FAILED ON UNIT 6 (standard output): Broken pipe\r\n";
+    EXPECT_TRUE(r.err.ends_with(failed)) << r.err;
+    for (std::size_t at = 0; at + failed.size() < r.err.size(); at = r.err.find('\n', at) + 1) {
+      EXPECT_EQ(r.err.compare(at, 16, "kel2fram: w.txt:"), 0) << r.err;
+    }
     EXPECT_EQ(dir.read("out.txt"), kFormer);
     expect_only({"w.txt", "out.txt"});
   }

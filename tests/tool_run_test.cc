@@ -88,7 +88,8 @@ TEST_F(FullRun, WorkedExampleIsByteExact) {
   file.push_back(kEnd);
   EXPECT_EQ(output(), crlf(file));
   EXPECT_EQ(r.err,
-            "kel2fram: 2 records written to out.txt; 1 line rejected (line 3); 0 warnings\r\n");
+            "kel2fram: 2 records written to out.txt; 1 line rejected (line 3); 3 usable lines: 2 "
+            "kept, 1 skipped outside the ranges (250 kg); 0 warnings\r\n");
 }
 
 TEST_F(FullRun, KilogramsAreTakenAsGiven) {
@@ -303,16 +304,20 @@ TEST_F(FullRun, Utf16TextThatCannotBeReadIsRefusedNamingItsEncoding) {
 TEST_F(FullRun, EarlyEndsLeaveAnExistingOutputFileUntouched) {
   struct Case {
     std::string weights, answers, why, counts;
+    std::string before = "";  // the lines before the last one: why a line was refused
   };
   const Case cases[] = {
       {"", "\n\n\n\n\n", "the weight list has no line with mass data", "; 0 warnings"},
       {"' only a comment\n2 1 1\nabc\n", "\n\n\n\n\n", "every line of the weight list was rejected",
-       "; 2 lines rejected (lines 2, 3); 0 warnings"},
+       "; 2 lines rejected (lines 2, 3); 0 warnings",
+       "kel2fram: w.txt:3: column 1: \"abc\" is a word: a weight line holds numbers; a remark "
+       "starts with !\r\n"},
       {"1 0 0 0\n2 1 1 1\n", "\n\ny\n5 -5\n\n\n",
        "every mass lies outside the ranges (the X range is empty: its minimum 5 is above its "
        "maximum -5)",
-       "; 0 warnings"},
-      {"1 0 0 0\n", "\n\n\n\ny\n1 2\n", "every mass lies outside the ranges", "; 0 warnings"},
+       "; 2 usable lines: 0 kept, 2 skipped outside the ranges (3000 kg); 0 warnings"},
+      {"1 0 0 0\n", "\n\n\n\ny\n1 2\n", "every mass lies outside the ranges",
+       "; 1 usable line: 0 kept, 1 skipped outside the ranges (1000 kg); 0 warnings"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.weights);
@@ -320,8 +325,8 @@ TEST_F(FullRun, EarlyEndsLeaveAnExistingOutputFileUntouched) {
       if (former) dir.write("out.txt", "former contents\n");
       const auto r = run(c.weights, "w.txt\nout.txt\n" + c.answers);
       EXPECT_EQ(r.status, 1);
-      EXPECT_EQ(r.err, "kel2fram: no mass kept: " + c.why + "; the output file is left as it was" +
-                           c.counts + "\r\n");
+      EXPECT_EQ(r.err, c.before + "kel2fram: no mass kept: " + c.why +
+                           "; the output file is left as it was" + c.counts + "\r\n");
       // An existing file keeps its contents; a new one is not made.
       if (former) {
         EXPECT_EQ(output(), "former contents\n");

@@ -54,6 +54,10 @@ constexpr std::array<std::string_view, kQuestionCount> kQuestionName = {
 };
 constexpr std::array<std::string_view, 3> kAxisName = {"X", "Y", "Z"};
 
+// Console lines read as answers so far in this dialogue: the line an answer stands on in a
+// file of answers.
+std::int64_t answer_lines = 0;
+
 std::string_view name_of(Question q) {
   return kQuestionName[static_cast<std::size_t>(q)];
 }
@@ -97,6 +101,7 @@ bool take_answer(const Answers& answers, Question q, std::span<char> text) {
   }
   terminal::next_line_answers(name_of(q), false);
   lineio::read_text(kConsoleIn, text);
+  ++answer_lines;
   return false;
 }
 
@@ -109,7 +114,18 @@ bool take_line(const Answers& answers, Question q, std::string& line) {
   }
   terminal::next_line_answers(name_of(q), q == Question::input || q == Question::output);
   lineio::read_whole_line(kConsoleIn, line);
+  ++answer_lines;
   return false;
+}
+
+// A piped answer that ends the run: the last line on standard error names it, its line in
+// the answers and what the question expects (the console shows the reading's error line).
+[[noreturn]] void end_on_answer(std::string_view answer, std::string_view asked,
+                                std::string_view expected) {
+  lineio::notice(std::string(kNoticePrefix) + "answer line " + std::to_string(answer_lines) + ", " +
+                 kit::quoted_text(answer) + ", is no " + std::string(asked) + ": " +
+                 std::string(expected));
+  throw;  // the reading's failure, as it was
 }
 
 // Opens a named file on a unit silently; answers the error flag.
@@ -171,12 +187,28 @@ void explain_refusal(const NameText& name, std::int32_t flag, bool must_exist) {
   throw lineio::StopRun{kFailed};
 }
 
+// A file asked for again in piped answers: the answer that opened is counted as a warning,
+// since every later answer then answers the question after the one it was written for.
+void tell_answer_taken(Question q, std::string_view missed, std::int64_t missed_line,
+                       std::string_view taken) {
+  const std::string_view role = q == Question::input ? "weight list" : "output file";
+  surprise_log().tell(std::string(role) + " " + kit::quoted_text(missed) + " (answer line " +
+                      std::to_string(missed_line) + ") could not be opened, so answer line " +
+                      std::to_string(answer_lines) + ", " + kit::quoted_text(taken) +
+                      ", was taken as the " + std::string(role) +
+                      ": each later answer moves up one question");
+}
+
 // Asks for a file until one opens; a failure shows the message and the whole name as read.
 // A name longer than the answer holds is refused rather than opened under its first part,
 // which would be another file.
 void ask_file(const Answers& answers, Question q, std::string_view question, NameText& name,
               std::int32_t unit, std::int32_t status, std::string_view failure_message) {
   std::string line;
+  // The first name of piped answers that did not open, and its line: the answer that opens
+  // then is one meant for a later question.
+  std::string missed;
+  std::int64_t missed_line = 0;
   for (;;) {
     PROMPT(kConsoleOut, question);
     const bool given = take_line(answers, q, line);
@@ -192,10 +224,17 @@ void ask_file(const Answers& answers, Question q, std::string_view question, Nam
       continue;
     }
     const std::int32_t flag = open_answer(name, unit, status);
-    if (flag == 0) return;
+    if (flag == 0) {
+      if (!missed.empty()) tell_answer_taken(q, missed, missed_line, typed_name(name));
+      return;
+    }
     lineio::put(kConsoleOut, Line().lit(failure_message).lit(view(name)));
     if (given) end_for_named_file(name, flag);
     explain_refusal(name, flag, status == 2);
+    if (missed.empty() && !lineio::answers_typed()) {
+      missed = typed_name(name);
+      missed_line = answer_lines;
+    }
   }
 }
 
@@ -212,7 +251,11 @@ void ask_spread(const Answers& answers, RunSettings& s) {
       s.spread = lineio::read_integer(view(s.answer), s.spread, kConsoleIn);
       return;
     } catch (const lineio::TransferFailure& slip) {
-      if (given || !lineio::answers_typed()) throw;
+      if (given) throw;
+      if (!lineio::answers_typed()) {
+        end_on_answer(trimmed(view(s.answer)), "spread count",
+                      "give a whole number, such as 1, or an empty line for 1");
+      }
       lineio::put_line(kConsoleOut, slip.what());
     }
   }
@@ -230,7 +273,16 @@ void ask_range(const Answers& answers, std::size_t axis, RunSettings& s) {
     if (!answers[q] && !lineio::answers_typed()) {
       terminal::next_line_answers(name_of(q), false);
       std::string typed;
-      lineio::read_reals(kConsoleIn, bounds, &typed);
+      try {
+        lineio::read_reals(kConsoleIn, bounds, &typed);
+      } catch (const lineio::TransferFailure&) {
+        if (typed.empty()) throw;  // the answers ended
+        answer_lines += std::count(typed.begin(), typed.end(), '\n');
+        typed.pop_back();
+        end_on_answer(typed.substr(typed.rfind('\n') + 1), std::string(kAxisName[axis]) + " range",
+                      "give two numbers, the minimum first, such as 0 100");
+      }
+      answer_lines += std::count(typed.begin(), typed.end(), '\n');
       check_range_answer(axis, typed, bounds);
     } else {
       std::string line;
@@ -270,6 +322,7 @@ void write_banner() {
 }
 
 void run_dialogue(RunSettings& s, const Answers& answers) {
+  answer_lines = 0;
   // 1 and 2: the files. The input must exist; the output is created when absent. An output
   // file that cannot be opened is asked for again rather than written nowhere.
   ask_file(answers, Question::input, kAskInput, s.input_name, kInputUnit, 2, kNonexisting);

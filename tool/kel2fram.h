@@ -5,6 +5,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <span>
@@ -123,6 +124,30 @@ class MassTable {
   MassEntry* end_ = nullptr;
 };
 
+inline constexpr double kInfinity = std::numeric_limits<double>::infinity();
+
+// The line an editor shows of each kept mass, held as the places where it stops following the
+// table's order one by one: a list without comments or refused lines needs one mark.
+class KeptLines {
+ public:
+  // The next entry of the table, in order, and its line.
+  void add(std::size_t entry, std::int32_t line) {
+    const std::int64_t step = std::int64_t{line} - static_cast<std::int64_t>(entry);
+    if (step == step_) return;
+    step_ = step;
+    marks_.push_back({entry, line});
+  }
+  std::int32_t line_of(std::size_t entry) const;
+
+ private:
+  struct Mark {
+    std::size_t entry;
+    std::int32_t line;
+  };
+  std::int64_t step_ = std::numeric_limits<std::int64_t>::min();
+  std::vector<Mark> marks_;
+};
+
 // Counters and sums of the processing. Counts are 64-bit so that they cannot wrap.
 struct Totals {
   std::int64_t lines = 0;  // lines that yielded at least one field
@@ -135,6 +160,12 @@ struct Totals {
   // Every kept coordinate is finite and below 10^6 in magnitude and every kept mass finite,
   // so that each record can be written as it is (known only after processing).
   bool ordinary_values = false;
+  // The line an editor shows of each kept mass.
+  KeptLines kept_lines;
+  // The least and the greatest kept X, Y and Z (NaNs left out): a list whose extremes lie
+  // near the others needs no closer look for a coordinate far beyond them.
+  std::array<double, 3> low{kInfinity, kInfinity, kInfinity};
+  std::array<double, 3> high{-kInfinity, -kInfinity, -kInfinity};
 };
 
 // ---- Dialogue ------------------------------------------------------------------------------
@@ -205,6 +236,12 @@ void check_skip_answer(std::size_t axis, const Text& answer);
 // A range answer as typed (its lines, each ended by a line feed) against the bounds read from it.
 void check_range_answer(std::size_t axis, std::string_view typed, std::span<const double> bounds);
 void check_spread_answer(std::int32_t spread);
+// Of at least kFarMinimum kept masses, each coordinate far beyond the others: beyond the
+// middle 96 % of the masses on its axis by more than kFarFactor times the widest such spread
+// of the three axes. Told with its line and the centre of gravity with and without the mass.
+inline constexpr std::size_t kFarMinimum = 100;
+inline constexpr double kFarFactor = 10.0;
+void check_far_masses(const MassTable& table, const Totals& totals);
 
 // The line that ends every run that got through the processing: `outcome` (what was written,
 // or why nothing was, from the notice prefix on), then the rejected lines and the warnings.

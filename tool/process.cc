@@ -45,10 +45,20 @@ Processed process_weight_data(const RunSettings& s, MassTable& table, Totals& t,
   log.name_file(trimmed({s.input_name.data(), s.input_name.size()}));
   const kit::TextArray texts(field_text, kFieldTextLength);
   std::int32_t npar = 0;
+  // The least and greatest kept coordinates, kept in the loop's own variables.
+  double low_x = kInfinity;
+  double low_y = kInfinity;
+  double low_z = kInfinity;
+  double high_x = -kInfinity;
+  double high_y = -kInfinity;
+  double high_z = -kInfinity;
   for (;;) {
     kit::RDMIX(npar, field_type, field_value, texts, kInputUnit, kOutputUnit, ierr);
     if (ierr != 0) return Processed::reader_failed;  // the reader has reported it
-    if (npar < 0) break;                             // end of the data
+    if (npar < 0) {                                  // end of the data
+      log.check_list_end();
+      break;
+    }
     if (npar == 0) continue;  // nothing usable on the line; it is not counted
     ++t.lines;
 
@@ -59,22 +69,33 @@ Processed process_weight_data(const RunSettings& s, MassTable& table, Totals& t,
                     [](std::int32_t type) { return type == kTextField; })) {
       lineio::put(kConsoleOut, Line().lit(" Illegal character in line").i(t.lines, 7));
       t.rejected.add(kit::GETPAR(kLineCount));
+      log.explain_refused_line(npar, field_type);
       continue;
     }
     if (npar < 4) {
       lineio::put(kConsoleOut,
                   Line().lit(" Too few parameters, (").i(npar, 2).lit(" ), on line").i(t.lines, 7));
       t.rejected.add(kit::GETPAR(kLineCount));
+      log.explain_refused_line(npar, field_type);
       continue;
     }
     log.check_line(npar, field_type, field_value);
 
-    if (take_mass(s, table, t, s.unit_factor * field_value[0], field_value[1], field_value[2],
-                  field_value[3]) &&
-        kept_lines != nullptr) {
-      kept_lines->push_back(kit::GETPAR(kLineCount));
-    }
+    const double x = field_value[1];
+    const double y = field_value[2];
+    const double z = field_value[3];
+    if (!take_mass(s, table, t, s.unit_factor * field_value[0], x, y, z)) continue;
+    t.kept_lines.add(static_cast<std::size_t>(t.kept - 1), kit::RDSTATE.NLINE);
+    low_x = x < low_x ? x : low_x;
+    low_y = y < low_y ? y : low_y;
+    low_z = z < low_z ? z : low_z;
+    high_x = x > high_x ? x : high_x;
+    high_y = y > high_y ? y : high_y;
+    high_z = z > high_z ? z : high_z;
+    if (kept_lines != nullptr) kept_lines->push_back(kit::GETPAR(kLineCount));
   }
+  t.low = {low_x, low_y, low_z};
+  t.high = {high_x, high_y, high_z};
   return t.kept > 0 ? Processed::kept : Processed::nothing_kept;
 }
 

@@ -79,6 +79,7 @@ int run_steps(const CommandLine& command) {
     case Processed::kept:
       break;
   }
+  check_far_masses(table, totals);
   if (totals.total_mass == 0.0) {
     surprise_log().tell(
         "the kept masses sum to exactly 0 kg: their centre of gravity is undefined and is shown "

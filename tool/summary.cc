@@ -24,6 +24,13 @@ std::string run_summary(std::string_view outcome, const Totals& t) {
     line += t.rejected.count() == 1 ? " line rejected (" : " lines rejected (";
     line += t.rejected.listed() + ")";
   }
+  // Where masses were skipped, the report's count is of the kept ones only.
+  if (t.skipped > 0) {
+    line += "; " + std::to_string(t.kept + t.skipped) +
+            (t.kept + t.skipped == 1 ? " usable line: " : " usable lines: ") +
+            std::to_string(t.kept) + " kept, " + std::to_string(t.skipped) +
+            " skipped outside the ranges (" + kit::shortest_number(t.skipped_weight) + " kg)";
+  }
   const std::int64_t warnings = surprise_log().count();
   line += "; " + std::to_string(warnings) + (warnings == 1 ? " warning" : " warnings");
   return line;
