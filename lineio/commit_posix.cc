@@ -306,6 +306,17 @@ int make_temp(Output& out, bool replaces) {
   return make_named_temp(out, mode);
 }
 
+// Whether the temporary file can have the owner and group of the file it replaces: the same
+// already, or given now (a privileged user; the group where the user belongs to it).
+bool may_take_owner(int fd, const struct stat& former) {
+  struct stat mine {};
+  if (::fstat(fd, &mine) != 0) return false;
+  if (mine.st_uid == former.st_uid && mine.st_gid == former.st_gid) return true;
+  const uid_t owner = mine.st_uid == former.st_uid ? static_cast<uid_t>(-1) : former.st_uid;
+  const gid_t group = mine.st_gid == former.st_gid ? static_cast<gid_t>(-1) : former.st_gid;
+  return ::fchown(fd, owner, group) == 0;
+}
+
 // The replacement of a regular file, or the making of a new one, in the folder of its path.
 int open_replacement(const Target& t, Output& out) {
   const std::string base(base_of(t.path));
@@ -324,14 +335,25 @@ int open_replacement(const Target& t, Output& out) {
     // A file the user may not write is not replaced behind its back.
     if (::faccessat(folder.get(), base.c_str(), W_OK, 0) != 0) return errno;
     if (allows_no_replacement(folder.get(), base.c_str())) return EPERM;
+    // A sticky folder (as /tmp) lets only a file's owner, or the folder's, replace it.
+    struct stat folder_st {};
+    if (::fstat(folder.get(), &folder_st) != 0) return errno;
+    const uid_t me = ::geteuid();
+    if ((folder_st.st_mode & S_ISVTX) != 0 && me != 0 && here.st_uid != me &&
+        folder_st.st_uid != me) {
+      return kOthersFileInStickyFolder;
+    }
   }
   if (allows_no_replacement(folder.get(), "")) return EPERM;
   out.target = t.path;
   out.target_existed = present;
   out.folder = folder.release();
-  const int code = make_temp(out, present);
+  int code = make_temp(out, present);
+  // A replacement that could not have the former file's owner and group would change who may
+  // read and write it: refused now, at the question, rather than at the commit.
+  if (code == 0 && present && !may_take_owner(fd_of(out.handle), here)) code = kOwnerNotKept;
   if (code != 0) {
-    ::close(fd_of(out.folder));
+    discard(out);
     out = Output{};
   }
   return code;
@@ -391,18 +413,14 @@ int open_former(int folder, const char* base, Former& former, struct stat& st) {
   return 0;
 }
 
-// The owner and group: both where the user may give them (a privileged user), else the
-// group where the user belongs to it; else the file stays the user's.
+// The owner and group of the former file. The open made sure they can be given; a former file
+// that has changed hands since fails the commit rather than change who may use it.
 int take_owner(int fd, const struct stat& from) {
   struct stat mine {};
   if (::fstat(fd, &mine) != 0) return errno;
   if (mine.st_uid == from.st_uid && mine.st_gid == from.st_gid) return 0;
   if (::fchown(fd, from.st_uid, from.st_gid) == 0) return 0;
-  if (errno != EPERM && errno != EINVAL) return errno;
-  if (mine.st_gid == from.st_gid || ::fchown(fd, static_cast<uid_t>(-1), from.st_gid) == 0) {
-    return 0;
-  }
-  return errno == EPERM || errno == EINVAL ? 0 : errno;
+  return errno == EPERM || errno == EINVAL ? kOwnerNotKept : errno;
 }
 
 // The ACL and the extended attributes, each one this user and this file system allow. An
@@ -606,6 +624,7 @@ int commit(Output& out) {
   if (code == 0) code = sync_folder(fd_of(out.folder), kept.get());
   ::close(fd_of(out.folder));
   out = Output{};
+  out.in_place = true;
   return code;
 }
 

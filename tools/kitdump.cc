@@ -20,6 +20,7 @@
 #include "kit/surprises.h"
 #include "lineio/arguments.h"
 #include "lineio/lineio.h"
+#include "lineio/text_encoding.h"
 #include "lineio/version.h"
 
 namespace {
@@ -98,7 +99,8 @@ int dump(const std::string& file_name) {
       append_number(line, "%.17g", value[k]);
       line += ':';
       const auto element = text.at(k);
-      line += trim_right(std::string_view(element.data(), element.size()));
+      // A control character in a word is shown escaped: never a terminal command.
+      line += lineio::escape_controls(trim_right(std::string_view(element.data(), element.size())));
     }
     lineio::put_line(kConsole, line);
     if (npar == -1) break;
@@ -117,8 +119,8 @@ int main(int argc, char** argv) {
   const std::string_view argument =
       arguments.size() == 1 ? std::string_view(arguments[0]) : std::string_view();
   if (argument == "--help" || argument == "-h") {
-    std::fputs(kUsage, stdout);
-    return 0;
+    // Help that could not be written (a full disk, a closed stream) is a failed write.
+    return std::fputs(kUsage, stdout) >= 0 && std::fflush(stdout) == 0 ? 0 : 2;
   }
   if (argument == "--version") {
     std::printf("kitdump %.*s\n", static_cast<int>(lineio::kPackageVersion.size()),
