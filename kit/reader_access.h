@@ -9,11 +9,12 @@
 #include <string_view>
 
 #include "kit/kit.h"
+#include "lineio/lineio.h"
 
 namespace kit::detail {
 
-inline constexpr std::int32_t kConsoleOut = 6;  // line I/O unit of the console
-inline constexpr std::int32_t kConsoleIn = 5;
+using lineio::kConsoleIn;
+using lineio::kConsoleOut;
 inline constexpr std::int32_t kNoUnit = 0;                   // "write nothing"
 inline constexpr std::int64_t kLastPosition = kMaxLine + 1;  // room for the end mark
 inline constexpr char kBlank = ' ';

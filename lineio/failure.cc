@@ -6,17 +6,17 @@
 #include <string>
 
 #include "lineio/lineio.h"
-#include "lineio/platform.h"
+#include "os/platform.h"
 
 namespace lineio {
 
 std::string describe_error(int code) {
   // The refusals of an output file that no system code names.
-  if (code == platform::kOwnerNotKept) {
+  if (code == os::kOwnerNotKept) {
     return "its owner or group cannot be kept by a replacement from this user, so it is not "
            "replaced (who may read and write it would change)";
   }
-  if (code == platform::kOthersFileInStickyFolder) {
+  if (code == os::kOthersFileInStickyFolder) {
     return "another user's file in a folder that lets only a file's owner replace it";
   }
 #ifdef _WIN32

@@ -119,8 +119,8 @@ class MemorySink final : public ByteSink {
 // file unit to unconnected. `interactive` flushes the console after every line; `typed` says
 // that the answers are typed at a terminal, where a slip can be asked again.
 void bind_console(ByteSource& in, ByteSink& out, bool interactive, bool typed = false);
-// Binds units 5 and 6 to standard input and output. When both are terminals, lines are read
-// through a line editor where one is built in.
+// Binds units 5 and 6 to standard input and output as plain streams (the programs bind a
+// terminal's line editor through the terminal room instead).
 void bind_standard_console();
 // Whether the console's answers are typed at a terminal (not piped or read from a file).
 bool answers_typed();
@@ -235,11 +235,6 @@ void read_reals(std::int32_t unit, std::span<double> values, std::string* typed 
 // (an empty item counts; fewer than values.size() leaves the rest as they were). A malformed
 // item ends the run, naming `unit`.
 std::size_t read_reals_in(std::string_view line, std::span<double> values, std::int32_t unit);
-
-// What the console's next line answers, for a terminal's line editor: a short name of the
-// question (earlier answers are recalled per name, also from earlier runs) and whether the
-// answer names a file (Tab completes file names). Without an editor it changes nothing.
-void next_line_answers(std::string_view question, bool names_file);
 
 // ---------------------------------------------------------------------------------------
 // Connections (the open service under OPNFIL).

@@ -5,16 +5,16 @@
 #include <cstring>
 
 #include "lineio/lineio.h"
-#include "lineio/platform.h"
+#include "os/platform.h"
 
 namespace lineio {
 
 long FdSource::read(std::span<char> into) {
-  return platform::read(handle_, into);
+  return os::read(handle_, into);
 }
 
 int FdSink::write(std::span<const char> bytes) {
-  return platform::write_all(handle_, bytes);
+  return os::write_all(handle_, bytes);
 }
 long MemorySource::read(std::span<char> into) {
   std::size_t n = std::min(into.size(), bytes_.size() - pos_);

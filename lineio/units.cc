@@ -14,17 +14,14 @@
 #include <optional>
 #include <string>
 
-#include "lineio/arguments.h"
+#include "os/arguments.h"
 #include "lineio/failure.h"
-#include "lineio/line_editor.h"
 #include "lineio/lineio.h"
-#include "lineio/platform.h"
 #include "lineio/text_encoding.h"
+#include "os/platform.h"
 
 namespace lineio {
 namespace {
-
-namespace os = platform;
 
 constexpr std::size_t kBufferSize = std::size_t{1} << 16;
 static_assert(kBufferSize >= kLargestOutputSpace);
@@ -92,7 +89,7 @@ void release(Connection& c) {
 [[noreturn]] void fail_file_write(std::int32_t unit, const std::string& file, int code,
                                   bool in_place) {
   std::string reason = describe_error(code);
-  std::string notice = std::string(program_name()) + ": " + file;
+  std::string notice = std::string(os::program_name()) + ": " + file;
   if (in_place) {
     notice += ": the new contents are in place, but making them durable failed: " + reason;
     reason += "; the new contents are in place but may not be durable";
@@ -261,12 +258,6 @@ void bind_standard_console() {
   os::prepare_process();
   const bool typed = os::is_terminal(os::standard_input());
   const bool shown = os::is_terminal(os::standard_output());
-  if (typed && shown) {
-    if (const line_editor::Console* editor = line_editor::terminal_console()) {
-      bind(editor->in, editor->out, true, true);
-      return;
-    }
-  }
   bind(standard_in, standard_out, shown, typed);
 }
 

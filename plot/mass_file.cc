@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "lineio/platform.h"
+#include "os/platform.h"
 #include "plot/massplot.h"
 
 namespace plot {
@@ -99,7 +99,6 @@ void MassReader::finish() {
 int read_mass_file(const std::string& path, MassList& list, RecordNotice& notice) {
   // Through the system layer, as every file of the programs: names are UTF-8 on every
   // system, and a folder is refused as a folder.
-  namespace os = lineio::platform;
   os::Opened file;
   if (const int code = os::open_existing(path, false, file); code != 0) return code;
   // Room for the records a file of this size holds when it is all records: no copying of

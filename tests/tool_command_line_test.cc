@@ -7,9 +7,10 @@
 #include <vector>
 
 #include "lineio/lineio.h"
-#include "lineio/version.h"
+#include "os/version.h"
 #include "support/console_text.h"
 #include "support/subprocess.h"
+#include "terminal/console_window.h"
 #include "tool/kel2fram.h"
 
 namespace {
@@ -187,7 +188,7 @@ TEST(CommandLine, AConsoleWindowOfItsOwnWaitsForEnter) {
   lineio::MemorySource in("\nnot read\n");
   lineio::MemorySink out;
   lineio::bind_console(in, out, true);
-  kel2fram::wait_before_window_closes();
+  terminal::wait_before_window_closes();
   EXPECT_EQ(out.bytes(), " Press Enter to close this window.");
   std::array<char, 8> rest{};
   EXPECT_EQ(lineio::read_record(lineio::kConsoleIn, rest), 0);  // the wait took one line

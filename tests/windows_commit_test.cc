@@ -8,13 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "lineio/arguments.h"
-#include "lineio/platform.h"
+#include "os/arguments.h"
+#include "os/platform.h"
 #include "support/subprocess.h"
 
 namespace {
 
-namespace os = lineio::platform;
 using testing_support::ScratchDir;
 
 std::filesystem::path path_of(const std::string& utf8) {
@@ -65,7 +64,7 @@ TEST(WindowsCommit, TheTemporaryFileIsHiddenHoldsItsFolderAndGoesWithItsHandle) 
   const std::string target = folder + "/out.txt";
   dir.write("sub/out.txt", "former\r\n");
   // Named after the running program (this test's), so that massplot's files are massplot's.
-  EXPECT_EQ(lineio::program_name(), "test_windows");
+  EXPECT_EQ(os::program_name(), "test_windows");
   const std::wstring stem = L".out.txt.test_windows";
   os::Output a;
   os::Output b;

@@ -7,9 +7,9 @@
 #include <string_view>
 
 #include "kit/kit.h"
-#include "lineio/console_window.h"
 #include "lineio/lineio.h"
-#include "lineio/version.h"
+#include "os/version.h"
+#include "terminal/console_window.h"
 #include "tool/kel2fram.h"
 
 namespace kel2fram {
@@ -151,7 +151,7 @@ CommandLine read_command_line(std::span<const std::string> arguments) {
   for (std::size_t k = 0; k < arguments.size(); ++k) {
     const std::string& argument = arguments[k];
     const bool is_option = !options_ended && argument.size() > 1 && argument.front() == '-';
-    if (!is_option && !options_ended && lineio::is_system_help_switch(argument)) {
+    if (!is_option && !options_ended && terminal::is_system_help_switch(argument)) {
       c.action = CommandLine::Action::help;
       continue;
     }

@@ -10,6 +10,7 @@
 #include "kit/kit.h"
 #include "lineio/lineio.h"
 #include "lineio/text_encoding.h"
+#include "terminal/console.h"
 #include "tool/kel2fram.h"
 
 namespace kel2fram {
@@ -95,7 +96,7 @@ bool take_answer(const Answers& answers, Question q, std::span<char> text) {
     std::fill(text.begin() + static_cast<std::ptrdiff_t>(n), text.end(), ' ');
     return true;
   }
-  lineio::next_line_answers(name_of(q), false);
+  terminal::next_line_answers(name_of(q), false);
   lineio::read_text(kConsoleIn, text);
   return false;
 }
@@ -107,7 +108,7 @@ bool take_line(const Answers& answers, Question q, std::string& line) {
     line = *given;
     return true;
   }
-  lineio::next_line_answers(name_of(q), q == Question::input || q == Question::output);
+  terminal::next_line_answers(name_of(q), q == Question::input || q == Question::output);
   lineio::read_whole_line(kConsoleIn, line);
   return false;
 }
@@ -262,7 +263,7 @@ void ask_range(const Answers& answers, std::size_t axis, RunSettings& s) {
     PROMPT(kConsoleOut, kAskRange[axis]);
     std::array<double, 2> bounds{s.min[axis], s.max[axis]};
     if (!answers[q] && !lineio::answers_typed()) {
-      lineio::next_line_answers(name_of(q), false);
+      terminal::next_line_answers(name_of(q), false);
       std::string typed;
       lineio::read_reals(kConsoleIn, bounds, &typed);
       check_range_answer(axis, typed, bounds);

@@ -16,8 +16,8 @@
 
 namespace kel2fram {
 
-inline constexpr std::int32_t kConsoleIn = 5;
-inline constexpr std::int32_t kConsoleOut = 6;
+using lineio::kConsoleIn;
+using lineio::kConsoleOut;
 inline constexpr std::int32_t kInputUnit = 88;
 inline constexpr std::int32_t kOutputUnit = 17;
 inline constexpr std::size_t kTextLength = 256;  // file names, answers, report lines
@@ -243,9 +243,6 @@ std::string help_text();
 // Carries out the command line on the bound console: help, version, a usage error (status 1,
 // nothing written) or a run. Answers the exit status.
 int start(const CommandLine& command);
-// A console window of the program's own closes when it ends: first " Press Enter to close
-// this window." and a wait for the line.
-void wait_before_window_closes();
 
 // One run on the given console; answers the exit status.
 int run(lineio::ByteSource& console_in, lineio::ByteSink& console_out, bool interactive);

@@ -28,16 +28,19 @@
 #include <utility>
 #include <vector>
 
-#include "lineio/answer_history.h"
-#include "lineio/line_editor.h"
 #include "lineio/lineio.h"
-#include "lineio/platform.h"
 #include "lineio/text_encoding.h"
+#include "os/platform.h"
+#include "terminal/answer_history.h"
+#include "terminal/console.h"
+#include "terminal/line_editor.h"
 
-namespace lineio {
+namespace terminal {
 namespace {
 
-namespace os = platform;
+using lineio::ByteSink;
+using lineio::ByteSource;
+using lineio::kEndOfFile;
 
 // What the next line answers.
 std::string asked_question = "answer";
@@ -157,7 +160,7 @@ void list_names(const std::vector<Candidate>& found) {
   const std::size_t shown = std::min(found.size(), kMostListed);
   std::size_t longest = 1;
   for (std::size_t k = 0; k < shown; ++k) {
-    longest = std::max(longest, escape_controls(found[k].name).size() + (found[k].folder ? 1 : 0));
+    longest = std::max(longest, lineio::escape_controls(found[k].name).size() + (found[k].folder ? 1 : 0));
   }
   const std::size_t columns = std::max<std::size_t>(1, width / (longest + 2));
   const std::size_t rows = (shown + columns - 1) / columns;
@@ -166,7 +169,7 @@ void list_names(const std::vector<Candidate>& found) {
     for (std::size_t k = row; k < shown; k += rows) {
       // Shown as `ls` shows them at a terminal: a control character in a name is escaped, so
       // that a name never moves the cursor, clears the screen or retitles the window.
-      const std::string cell = escape_controls(found[k].name) + (found[k].folder ? "/" : "");
+      const std::string cell = lineio::escape_controls(found[k].name) + (found[k].folder ? "/" : "");
       text += cell;
       if (k + rows < shown) text.append(longest + 2 - cell.size(), ' ');
     }
@@ -332,8 +335,8 @@ unsigned char Editor::complete() {
       found.front().name.substr(start.size(), common_length(found, start.size()) - start.size());
   // A name is completed up to its first control character only: a line feed inserted into
   // the line would end the answer there and shift every later one.
-  const bool whole = first_control(addition) == std::string::npos;
-  addition.resize(std::min(first_control(addition), addition.size()));
+  const bool whole = lineio::first_control(addition) == std::string::npos;
+  addition.resize(std::min(lineio::first_control(addition), addition.size()));
   // A single name that cannot be completed whole is listed (escaped) by the next Tab.
   const bool choice = found.size() > 1 || !whole;
   if (whole && found.size() == 1 && found.front().folder) addition += '/';
@@ -435,4 +438,4 @@ const Console* terminal_console() {
 }
 
 }  // namespace line_editor
-}  // namespace lineio
+}  // namespace terminal

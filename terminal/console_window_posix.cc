@@ -1,7 +1,7 @@
 // POSIX systems start console programs in the terminal of their caller.
-#include "lineio/console_window.h"
+#include "terminal/console_window.h"
 
-namespace lineio {
+namespace terminal {
 
 bool console_window_of_its_own() {
   return false;
@@ -11,4 +11,4 @@ bool is_system_help_switch(std::string_view /*argument*/) {
   return false;
 }
 
-}  // namespace lineio
+}  // namespace terminal

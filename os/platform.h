@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-namespace lineio::platform {
+namespace os {
 
 // A descriptor (POSIX) or a handle value (Windows).
 using Handle = std::intptr_t;
@@ -134,4 +134,4 @@ void fail_step_once(Step step, int code);
 // Calls `observer` as each step of a commit starts (nullptr: none).
 void observe_steps(void (*observer)(Step));
 
-}  // namespace lineio::platform
+}  // namespace os

@@ -3,18 +3,18 @@
 #include <array>
 
 #include "lineio/lineio.h"
-#include "tool/kel2fram.h"
+#include "terminal/console_window.h"
 
-namespace kel2fram {
+namespace terminal {
 
 void wait_before_window_closes() {
   try {
-    lineio::put_open(kConsoleOut, lineio::Line().lit(" Press Enter to close this window."));
+    lineio::put_open(lineio::kConsoleOut, lineio::Line().lit(" Press Enter to close this window."));
     std::array<char, 1> line{};
-    static_cast<void>(lineio::read_record(kConsoleIn, line));  // any line, or the end
+    static_cast<void>(lineio::read_record(lineio::kConsoleIn, line));  // any line, or the end
   } catch (const lineio::TransferFailure&) {
     // A console that can no longer be written has nothing left to show.
   }
 }
 
-}  // namespace kel2fram
+}  // namespace terminal

@@ -18,15 +18,16 @@
 
 #include "kit/kit.h"
 #include "kit/surprises.h"
-#include "lineio/arguments.h"
 #include "lineio/lineio.h"
 #include "lineio/text_encoding.h"
-#include "lineio/version.h"
+#include "os/arguments.h"
+#include "os/version.h"
+#include "terminal/console.h"
 
 namespace {
 
 constexpr std::int32_t kDataUnit = 88;
-constexpr std::int32_t kConsole = 6;
+constexpr std::int32_t kConsole = lineio::kConsoleOut;
 constexpr std::size_t kFields = 100;
 constexpr std::int32_t kTextLength = 80;
 
@@ -113,8 +114,8 @@ int dump(const std::string& file_name) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  lineio::bind_standard_console();
-  const std::vector<std::string> arguments = lineio::program_arguments(argc, argv);
+  terminal::bind_standard_console();
+  const std::vector<std::string> arguments = os::program_arguments(argc, argv);
   // A view of the argument itself, not of a temporary copy the conditional would make.
   const std::string_view argument =
       arguments.size() == 1 ? std::string_view(arguments[0]) : std::string_view();

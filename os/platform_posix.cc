@@ -1,6 +1,6 @@
 // The platform layer on POSIX systems: the process and its console, descriptors and open(2).
 // The durable replacement of an output file is commit_posix.cc's.
-#include "lineio/platform_posix.h"
+#include "os/platform_posix.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -10,9 +10,9 @@
 #include <csignal>
 #include <string>
 
-#include "lineio/platform.h"
+#include "os/platform.h"
 
-namespace lineio::platform {
+namespace os {
 namespace {
 
 // Checks what an opened descriptor is; closes it and answers a code when it cannot serve.
@@ -166,4 +166,4 @@ int open_scratch(Opened& file) {
   return 0;
 }
 
-}  // namespace lineio::platform
+}  // namespace os

@@ -3,9 +3,9 @@
 
 #include <array>
 
-#include "lineio/console_window.h"
+#include "terminal/console_window.h"
 
-namespace lineio {
+namespace terminal {
 
 bool console_window_of_its_own() {
   // Only a run that reads and writes the console window itself can wait for Enter there; a
@@ -24,4 +24,4 @@ bool is_system_help_switch(std::string_view argument) {
   return argument == "/?";
 }
 
-}  // namespace lineio
+}  // namespace terminal

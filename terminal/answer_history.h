@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-namespace lineio::answer_history {
+namespace terminal::answer_history {
 
 inline constexpr std::size_t kKeptPerQuestion = 200;
 
@@ -53,4 +53,4 @@ void add_entry(std::vector<Entry>& entries, const Entry& added,
 // Missing folders below a base of the user's are made with mode 0700.
 void record(const Location& place, const Entry& added);
 
-}  // namespace lineio::answer_history
+}  // namespace terminal::answer_history

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-namespace lineio {
+namespace os {
 
 // The arguments after the program's name, each as UTF-8. On POSIX systems they are argv as
 // given; on Windows they come from the wide command line, so that names in any language
@@ -16,4 +16,4 @@ std::vector<std::string> program_arguments(int argc, char** argv);
 // UTF-8, for the names of its temporary files ("kel2fram", "massplot").
 std::string_view program_name();
 
-}  // namespace lineio
+}  // namespace os

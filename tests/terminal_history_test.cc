@@ -13,12 +13,12 @@
 #include <string>
 #include <vector>
 
-#include "lineio/answer_history.h"
+#include "terminal/answer_history.h"
 #include "support/subprocess.h"
 
 namespace {
 
-namespace history = lineio::answer_history;
+namespace history = terminal::answer_history;
 using testing_support::ScratchDir;
 
 constexpr uid_t kOther = 12345;

@@ -1,28 +1,30 @@
 // KEL2FRAM: converts a weight list into Map_Mass records. The dialogue is its interface; the
 // command line can answer its questions beforehand.
+#include "tool/kel2fram.h"
+
 #include <cstdio>
 #include <new>
 #include <string>
 #include <vector>
 
 #include "kit/kit.h"
-#include "lineio/arguments.h"
-#include "lineio/console_window.h"
 #include "lineio/lineio.h"
-#include "tool/kel2fram.h"
+#include "os/arguments.h"
+#include "terminal/console.h"
+#include "terminal/console_window.h"
 
 int main(int argc, char** argv) {
-  lineio::bind_standard_console();
+  terminal::bind_standard_console();
   kit::reset_reader();
   int status = lineio::kFailedTransferStatus;
   try {
-    const std::vector<std::string> arguments = lineio::program_arguments(argc, argv);
+    const std::vector<std::string> arguments = os::program_arguments(argc, argv);
     status = kel2fram::start(kel2fram::read_command_line(arguments));
   } catch (const std::bad_alloc&) {
     // A failed run like any other: the output file keeps its former contents.
     lineio::abandon_run();
     std::fputs("kel2fram: not enough memory; the output file is left as it was\r\n", stderr);
   }
-  if (lineio::console_window_of_its_own()) kel2fram::wait_before_window_closes();
+  if (terminal::console_window_of_its_own()) terminal::wait_before_window_closes();
   return status;
 }

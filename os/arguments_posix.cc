@@ -4,9 +4,9 @@
 #include <array>
 #include <span>
 
-#include "lineio/arguments.h"
+#include "os/arguments.h"
 
-namespace lineio {
+namespace os {
 
 std::vector<std::string> program_arguments(int argc, char** argv) {
   std::vector<std::string> arguments;
@@ -28,4 +28,4 @@ std::string_view program_name() {
   return name;
 }
 
-}  // namespace lineio
+}  // namespace os

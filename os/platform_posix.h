@@ -6,9 +6,9 @@
 #include <cerrno>
 #include <string_view>
 
-#include "lineio/platform.h"
+#include "os/platform.h"
 
-namespace lineio::platform {
+namespace os {
 
 inline int fd_of(Handle handle) {
   return static_cast<int>(handle);
@@ -39,4 +39,4 @@ inline Kind kind_of(const struct stat& st) {
 // files first; a signal that is ignored or handled already stays as it is.
 void remove_pending_files_on_signals();
 
-}  // namespace lineio::platform
+}  // namespace os

@@ -13,11 +13,11 @@
 #include <string_view>
 #include <utility>
 
-#include "lineio/answer_history.h"
-#include "lineio/arguments.h"
 #include "lineio/lineio.h"
+#include "os/arguments.h"
+#include "terminal/answer_history.h"
 
-namespace lineio::answer_history {
+namespace terminal::answer_history {
 namespace {
 
 // More than kKeptPerQuestion answers of every question ever needs; the rest of a larger file
@@ -76,7 +76,7 @@ class SignalsHeld {
 void tell_once(const std::string& path, std::string_view why) {
   static bool told = false;
   if (std::exchange(told, true)) return;
-  notice(std::string(program_name()) + ": the history of answers is not kept: " + path + " " +
+  lineio::notice(std::string(os::program_name()) + ": the history of answers is not kept: " + path + " " +
          std::string(why));
 }
 
@@ -260,4 +260,4 @@ void record(const Location& place, const Entry& added) {
   replace(folder.get(), text);
 }
 
-}  // namespace lineio::answer_history
+}  // namespace terminal::answer_history

@@ -17,15 +17,16 @@
 #include <string_view>
 #include <vector>
 
-#include "lineio/arguments.h"
 #include "lineio/lineio.h"
-#include "lineio/platform.h"
-#include "lineio/version.h"
+#include "os/arguments.h"
+#include "os/platform.h"
+#include "os/version.h"
+#include "terminal/console.h"
 
 namespace {
 
 constexpr std::int32_t kSvgUnit = 20;
-constexpr std::int32_t kConsoleOut = 6;
+using lineio::kConsoleOut;
 constexpr int kDone = 0;
 constexpr int kUsageError = 1;  // nothing written
 constexpr int kRefused = 1;     // SVGFILE is not a picture: nothing written
@@ -126,7 +127,6 @@ bool starts_as_svg(std::string_view text) {
 // svg element, or names one in a comment, is not a picture. A list of records named by mistake (as
 // a shell pattern can name two) is never drawn over.
 std::string why_not_replaced(const std::string& svg) {
-  namespace os = lineio::platform;
   os::Opened file;
   const int code = os::open_existing(svg, false, file);
   if (code == EACCES) {
@@ -216,8 +216,8 @@ int main(int argc, char** argv) {
   // Binding the console first puts its streams in binary mode (the usage text keeps its line
   // ends on Windows) and installs the interrupt handling that removes a pending temporary
   // file; standard output is not used otherwise.
-  lineio::bind_standard_console();
-  const std::vector<std::string> arguments = lineio::program_arguments(argc, argv);
+  terminal::bind_standard_console();
+  const std::vector<std::string> arguments = os::program_arguments(argc, argv);
   if (arguments.size() == 1 && (arguments[0] == "--help" || arguments[0] == "-h")) {
     std::fputs(kUsage.data(), stdout);
     return std::fflush(stdout) == 0 ? kDone : kFailed;

@@ -1,9 +1,9 @@
 // No line editor: the console is read as plain lines (a build without libedit, and Windows,
 // whose console edits and recalls lines itself).
-#include "lineio/line_editor.h"
-#include "lineio/lineio.h"
+#include "terminal/console.h"
+#include "terminal/line_editor.h"
 
-namespace lineio {
+namespace terminal {
 
 void next_line_answers(std::string_view /*question*/, bool /*names_file*/) {}
 
@@ -14,4 +14,4 @@ const Console* terminal_console() {
 }
 
 }  // namespace line_editor
-}  // namespace lineio
+}  // namespace terminal

@@ -15,9 +15,9 @@
 #include <string>
 #include <string_view>
 
-#include "lineio/platform.h"
+#include "os/platform.h"
 
-namespace lineio::platform::win32 {
+namespace os::win32 {
 
 inline HANDLE as_handle(Handle h) {
   return reinterpret_cast<HANDLE>(h);  // NOLINT(performance-no-int-to-ptr)
@@ -34,6 +34,9 @@ inline constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHA
 int code_of(DWORD error);
 int last_code();
 
+// Text in the given code page to UTF-16 (MultiByteToWideChar's flags); false when the system
+// refuses it.
+bool convert(UINT code_page, DWORD flags, std::string_view name, std::wstring& wide);
 // UTF-8 to UTF-16; a name that is not valid UTF-8 is taken in the system's ANSI code page
 // (the one its older programs write, whatever code page this program runs with).
 std::wstring widen(std::string_view name);
@@ -63,4 +66,4 @@ std::wstring random_letters(std::size_t n);
 // so that Ctrl-C never ends the process between its steps.
 void finish_commit_first();
 
-}  // namespace lineio::platform::win32
+}  // namespace os::win32

@@ -3,7 +3,7 @@
 
 #include <string_view>
 
-namespace lineio {
+namespace terminal {
 
 // Whether the program has a console window of its own, which closes when the program ends,
 // and reads and writes it: on Windows, started from the desktop (a double click, or a file
@@ -15,4 +15,9 @@ bool console_window_of_its_own();
 // Windows).
 bool is_system_help_switch(std::string_view argument);
 
-}  // namespace lineio
+// At the end of a run in a console window of the program's own, which closes with the
+// program: asks for Enter, so that the report, or the error that ended the run, stays
+// readable until then.
+void wait_before_window_closes();
+
+}  // namespace terminal

@@ -7,9 +7,9 @@
 #include <climits>
 #include <span>
 
-#include "lineio/arguments.h"
+#include "os/arguments.h"
 
-namespace lineio {
+namespace os {
 namespace {
 
 std::string utf8_of(const wchar_t* wide) {
@@ -64,4 +64,4 @@ std::string_view program_name() {
   return name;
 }
 
-}  // namespace lineio
+}  // namespace os

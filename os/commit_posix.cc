@@ -24,11 +24,11 @@
 #include <string_view>
 #include <utility>
 
-#include "lineio/arguments.h"
-#include "lineio/platform.h"
-#include "lineio/platform_posix.h"
+#include "os/arguments.h"
+#include "os/platform.h"
+#include "os/platform_posix.h"
 
-namespace lineio::platform {
+namespace os {
 namespace {
 
 // A descriptor closed when it goes out of scope.
@@ -650,4 +650,4 @@ void observe_steps(void (*observer)(Step)) {
   step_observer = observer;
 }
 
-}  // namespace lineio::platform
+}  // namespace os

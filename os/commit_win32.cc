@@ -8,7 +8,7 @@
 // /F, a crash, Ctrl-C, a closed console window) makes the system delete it as the handle
 // closes. Only the commit clears the disposition, just before the file takes the target's
 // name.
-#include "lineio/win32.h"
+#include "os/win32.h"
 // After windows.h, whose declarations they use.
 #include <winioctl.h>
 #include <winternl.h>
@@ -19,10 +19,10 @@
 #include <string>
 #include <vector>
 
-#include "lineio/arguments.h"
-#include "lineio/platform.h"
+#include "os/arguments.h"
+#include "os/platform.h"
 
-namespace lineio::platform {
+namespace os {
 namespace {
 
 using namespace win32;  // NOLINT(google-build-using-namespace)
@@ -500,4 +500,4 @@ void observe_steps(void (*observer)(Step)) {
   step_observer = observer;
 }
 
-}  // namespace lineio::platform
+}  // namespace os

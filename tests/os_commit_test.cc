@@ -9,12 +9,12 @@
 #include <vector>
 
 #include "lineio/lineio.h"
-#include "lineio/platform.h"
+#include "os/platform.h"
 #include "support/subprocess.h"
 
 namespace {
 
-using lineio::platform::Step;
+using os::Step;
 using testing_support::ScratchDir;
 
 std::vector<Step> seen;
@@ -28,13 +28,13 @@ class Commit : public ::testing::Test {
     lineio::bind_console(in, out, false);
     dir.write("out.txt", "former contents\n");
     seen.clear();
-    lineio::platform::observe_steps(record_step);
+    os::observe_steps(record_step);
   }
   ~Commit() override {
-    lineio::platform::observe_steps(nullptr);
+    os::observe_steps(nullptr);
     for (Step s :
          {Step::attributes, Step::sync, Step::name, Step::close, Step::rename, Step::sync_folder}) {
-      lineio::platform::fail_step_once(s, 0);
+      os::fail_step_once(s, 0);
     }
     lineio::abandon_all();
   }
@@ -96,9 +96,9 @@ TEST_F(Commit, AFailedStepBeforeTheRenameLeavesTheTargetUntouched) {
     seen.clear();
     out.bytes().clear();
     dir.write("out.txt", "former contents\n");  // a step that a named file skips replaced it
-    lineio::platform::fail_step_once(c.step, c.code);
+    os::fail_step_once(c.step, c.code);
     const int status = write_and_close();
-    lineio::platform::fail_step_once(c.step, 0);
+    os::fail_step_once(c.step, 0);
     if (std::find(seen.begin(), seen.end(), c.step) == seen.end()) continue;  // named file
     EXPECT_EQ(status, 2);
     EXPECT_EQ(out.bytes(), " *** ERROR: WRITE FAILED ON UNIT 17 (" + file +
@@ -110,7 +110,7 @@ TEST_F(Commit, AFailedStepBeforeTheRenameLeavesTheTargetUntouched) {
 }
 
 TEST_F(Commit, ATakenTemporaryNameIsTriedAgainWithAnother) {
-  lineio::platform::fail_step_once(Step::name, EEXIST);
+  os::fail_step_once(Step::name, EEXIST);
   EXPECT_EQ(write_and_close(), 0);
   if (std::find(seen.begin(), seen.end(), Step::name) == seen.end()) {
     GTEST_SKIP() << "the temporary file had its name from the start";
@@ -136,7 +136,7 @@ TEST_F(Commit, EveryStepWorksInTheFolderHeldSinceTheOpen) {
 }
 
 TEST_F(Commit, AFailedFolderSyncIsReportedAfterTheReplacement) {
-  lineio::platform::fail_step_once(Step::sync_folder, EIO);
+  os::fail_step_once(Step::sync_folder, EIO);
   EXPECT_EQ(write_and_close(), 2);
   EXPECT_EQ(dir.read("out.txt"), "new contents\r\n");
   EXPECT_EQ(entries(), 1u);

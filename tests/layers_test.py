@@ -1,0 +1,46 @@
+#!/usr/bin/env python3
+"""The rooms stand in layers: a source file includes headers of its own room and of the
+rooms below it, never above, so no two rooms include each other. A folder of sources that
+is in no layer fails the test until it is placed."""
+import pathlib
+import re
+import sys
+
+# Each room and the rooms it may include, besides itself.
+BELOW = {
+    "os": set(),
+    "lineio": {"os"},
+    "terminal": {"os", "lineio"},
+    "kit": {"os", "lineio"},
+    "sheet": {"os", "lineio"},
+    "tool": {"os", "lineio", "terminal", "kit", "sheet"},
+    "plot": {"os"},
+    "programs": {"os", "lineio", "terminal", "kit", "sheet", "tool", "plot"},
+}
+NOT_ROOMS = {"tests", "fuzz", "bench", "cmake", "doc", "examples", "build"}
+INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"/]+)/[^"]+"', re.M)
+
+
+def main(root: pathlib.Path) -> int:
+    faults = []
+    for path in sorted(root.glob("*/*")):
+        if path.suffix not in {".cc", ".h", ".c"}:
+            continue
+        room = path.parent.name
+        if room in NOT_ROOMS or room.startswith("build"):
+            continue
+        if room not in BELOW:
+            faults.append(f"{path.relative_to(root)}: the folder {room}/ is in no layer")
+            continue
+        text = path.read_text(encoding="utf-8", errors="replace")
+        for used in INCLUDE.findall(text):
+            if used != room and used not in BELOW[room]:
+                faults.append(f"{path.relative_to(root)}: {room}/ includes {used}/")
+    for fault in faults:
+        print(fault)
+    print(f"{0 if faults else 1} passed, {1 if faults else 0} failed")
+    return 1 if faults else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(pathlib.Path(sys.argv[1] if len(sys.argv) > 1 else ".")))
