@@ -17,7 +17,7 @@ std::string describe_error(int code) {
            "replaced (who may read and write it would change)";
   }
   if (code == os::kOthersFileInStickyFolder) {
-    return "another user's file in a folder that lets only a file's owner replace it";
+    return "another user's file in a folder that lets only its owner replace it";
   }
 #ifdef _WIN32
   // Windows' C library has no text for some codes the programs use, and a misleading one for

@@ -76,8 +76,8 @@ class SignalsHeld {
 void tell_once(const std::string& path, std::string_view why) {
   static bool told = false;
   if (std::exchange(told, true)) return;
-  lineio::notice(std::string(os::program_name()) + ": the history of answers is not kept: " + path + " " +
-         std::string(why));
+  lineio::notice(std::string(os::program_name()) + ": the history of answers is not kept: " + path +
+                 " " + std::string(why));
 }
 
 bool mine(const struct stat& st) {

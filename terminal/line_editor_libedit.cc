@@ -160,7 +160,8 @@ void list_names(const std::vector<Candidate>& found) {
   const std::size_t shown = std::min(found.size(), kMostListed);
   std::size_t longest = 1;
   for (std::size_t k = 0; k < shown; ++k) {
-    longest = std::max(longest, lineio::escape_controls(found[k].name).size() + (found[k].folder ? 1 : 0));
+    longest = std::max(longest,
+                       lineio::escape_controls(found[k].name).size() + (found[k].folder ? 1 : 0));
   }
   const std::size_t columns = std::max<std::size_t>(1, width / (longest + 2));
   const std::size_t rows = (shown + columns - 1) / columns;
@@ -169,7 +170,8 @@ void list_names(const std::vector<Candidate>& found) {
     for (std::size_t k = row; k < shown; k += rows) {
       // Shown as `ls` shows them at a terminal: a control character in a name is escaped, so
       // that a name never moves the cursor, clears the screen or retitles the window.
-      const std::string cell = lineio::escape_controls(found[k].name) + (found[k].folder ? "/" : "");
+      const std::string cell =
+          lineio::escape_controls(found[k].name) + (found[k].folder ? "/" : "");
       text += cell;
       if (k + rows < shown) text.append(longest + 2 - cell.size(), ' ');
     }

@@ -82,6 +82,14 @@ TEST_F(PlotRun, FailuresEndWithTheirStatusAndOneLineAndWriteNothing) {
        {"m.txt", "w.txt"},
        1,
        "massplot: w.txt: is not an SVG picture; it is not overwritten\n"},
+      {"picture onto a web page holding an svg element",
+       {"m.txt", "page.html"},
+       1,
+       "massplot: page.html: is not an SVG picture; it is not overwritten\n"},
+      {"picture onto XML that names svg in a comment",
+       {"m.txt", "data.xml"},
+       1,
+       "massplot: data.xml: is not an SVG picture; it is not overwritten\n"},
       {"picture onto a full device",
        {"m.txt", "/dev/full"},
        2,
@@ -91,6 +99,8 @@ TEST_F(PlotRun, FailuresEndWithTheirStatusAndOneLineAndWriteNothing) {
   dir.write("m.txt", kRecords);
   dir.write("w.txt", "1.5 10 20 30\n");
   dir.write("bad.txt", " Map_Mass 1 ** 2 3 4\n Map_Mass 1 nan 2 3 4\n");
+  dir.write("page.html", "<!DOCTYPE html>\n<html><body><svg width=\"1\"></svg></body></html>\n");
+  dir.write("data.xml", "<?xml version=\"1.0\"?>\n<!-- not <svg -->\n<data/>\n");
   std::filesystem::create_directory(dir.file("sub"));
   const std::vector<std::string> before = files();
   for (const FailureCase& c : cases) {

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "terminal/answer_history.h"
 #include "support/subprocess.h"
+#include "terminal/answer_history.h"
 
 namespace {
 

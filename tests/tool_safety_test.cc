@@ -150,10 +150,20 @@ TEST_F(SafeOutput, SignalsAndLimitsLeaveTheFormerFile) {
        128 + 9, false, ""},
       {"too little memory is a failed run", slow_list + kLittleMemory + "exec \"$0\"", 2, false,
        kNoMemory},
+      // The second sync is the folder's, after the rename: the words say what is true.
+      {"a failed sync after the rename says the new contents are in place",
+       slow_list + "exec strace -qqq -o /dev/null -e trace=fsync -e inject=fsync:error=EIO:when=2 "
+                   "\"$0\"",
+       2, true,
+       "kel2fram: out.txt: the new contents are in place, but making them durable failed: "
+       "Input/output error\r\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    if (!c.err.empty() && !kMemoryCanBeLimited) continue;
+    if (c.err == kNoMemory && !kMemoryCanBeLimited) continue;
+    if (c.script.find("strace") != std::string::npos && ::access("/usr/bin/strace", X_OK) != 0) {
+      continue;  // strace is not installed (Debian: strace)
+    }
     dir.write("out.txt", kFormer);
     const RunResult r = shell(c.script, answers("slow", "out.txt"));
     EXPECT_EQ(r.status, c.status);
@@ -345,6 +355,50 @@ TEST_F(SafeOutput, AReplacedFileKeepsWhatItHad) {
     EXPECT_EQ(shell(c.kept, "").out, before);
     shell("rm -f out.txt link.txt; setfacl -k .", "");
   }
+#endif
+}
+
+// A replacement that would change who may read and write the file (its owner or group cannot
+// be kept by this user) is refused at the question with the reason; the file stays as it was.
+TEST_F(SafeOutput, AReplacementThatWouldChangeAccessIsRefusedAtTheQuestion) {
+  SKIP_ON_WINDOWS("POSIX owners, ACLs and sticky folders");
+#ifndef _WIN32
+  if (!may_act_for_others()) GTEST_SKIP() << kNeedsRoot;
+  if (::access("/usr/bin/setfacl", X_OK) != 0) GTEST_SKIP() << "needs setfacl (Debian: acl)";
+  const std::string carol = "--reuid=12345 --regid=12345 --clear-groups ";
+  const std::string owner = "its owner or group cannot be kept";
+  const std::string sticky = "another user's file in a folder that lets only its owner replace it";
+  struct Case {
+    const char* what;
+    const char* setup;
+    const std::string& reason;
+  };
+  const Case cases[] = {
+      {"another user's file and group, writable through an ACL",
+       "chown 65534:50 out.txt && chmod 0660 out.txt && setfacl -m u:12345:rw out.txt", owner},
+      {"another user's file that everyone may write",
+       "chown 65534:50 out.txt && chmod 0662 out.txt", owner},
+      {"set-id bits of another owner", "chown 65534:50 out.txt && chmod 06777 out.txt", owner},
+      {"the user's file of a group the user is not in",
+       "chown 12345:50 out.txt && chmod 0664 out.txt", owner},
+      {"another user's file in a sticky folder", "chown 65534:65534 out.txt && chmod 0666 out.txt",
+       sticky},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ::chmod(dir.path().c_str(), c.reason == sticky ? 01777 : 0777);
+    dir.write("out.txt", kFormer);
+    ASSERT_EQ(shell(c.setup, "").status, 0);
+    const std::string before = shell("stat -c '%u:%g %a' out.txt; getfacl -cp out.txt", "").out;
+    const RunResult r = shell(kAs + carol + "\"$0\"", "w.txt\nout.txt\n");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.out.find(refused("out.txt")), std::string::npos);
+    EXPECT_NE(r.err.find("kel2fram: out.txt: " + c.reason), std::string::npos) << r.err;
+    EXPECT_EQ(dir.read("out.txt"), kFormer);
+    EXPECT_EQ(shell("stat -c '%u:%g %a' out.txt; getfacl -cp out.txt", "").out, before);
+    EXPECT_EQ(entries(), (std::vector<std::string>{"out.txt", "w.txt"}));
+  }
+  ::chmod(dir.path().c_str(), 0755);
 #endif
 }
 
