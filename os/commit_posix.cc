@@ -9,7 +9,6 @@
 #include <fcntl.h>
 #include <sys/random.h>
 #include <sys/stat.h>
-#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -25,6 +24,7 @@
 #include <utility>
 
 #include "os/arguments.h"
+#include "os/attribute_copy.h"
 #include "os/platform.h"
 #include "os/platform_posix.h"
 
@@ -361,39 +361,11 @@ int open_replacement(const Target& t, Output& out) {
 
 // ---- The former file's attributes --------------------------------------------------------
 
-constexpr std::size_t kAttributeBytes = 65536;  // the most a list or a value may hold
-std::array<char, kAttributeBytes> attribute_names;
-std::array<char, kAttributeBytes> attribute_value;
-constexpr const char* kAccessAcl = "system.posix_acl_access";
-
-// Attributes that describe the former contents (integrity hashes and signatures) or grant
-// privileges to them (file capabilities): the new contents do not inherit them.
-bool belongs_to_contents(std::string_view name) {
-  return name == "security.capability" || name == "security.ima" || name == "security.evm";
-}
-
-// A failure that says this user, or this file system, cannot read or give an attribute.
-bool not_allowed(int code) {
-  // ENOTSUP is EOPNOTSUPP on Linux.
-  return code == EPERM || code == EACCES || code == ENOTSUP || code == ENODATA || code == ERANGE ||
-         code == EINVAL;
-}
-
 // The file under the target's name, opened to read its attributes: for reading where the
-// user may, else only to name it (its attributes are then read through /proc).
+// user may, else only to name it (its attributes are then read by name, through /proc).
 struct Former {
   Descriptor fd;
   bool by_path = false;
-  std::array<char, 32> path{};
-
-  ssize_t list(std::span<char> into) const {
-    return by_path ? ::listxattr(path.data(), into.data(), into.size())
-                   : ::flistxattr(fd.get(), into.data(), into.size());
-  }
-  ssize_t get(const char* name, std::span<char> into) const {
-    return by_path ? ::getxattr(path.data(), name, into.data(), into.size())
-                   : ::fgetxattr(fd.get(), name, into.data(), into.size());
-  }
 };
 
 // Opens the former file; answers 0 (former.fd < 0 when there is no regular file) or a code.
@@ -408,7 +380,6 @@ int open_former(int folder, const char* base, Former& former, struct stat& st) {
   Descriptor opened(fd);
   if (::fstat(fd, &st) != 0) return errno;
   if (!S_ISREG(st.st_mode)) return 0;
-  if (former.by_path) former.path = proc_name(fd);
   former.fd.reset(opened.release());
   return 0;
 }
@@ -421,40 +392,6 @@ int take_owner(int fd, const struct stat& from) {
   if (mine.st_uid == from.st_uid && mine.st_gid == from.st_gid) return 0;
   if (::fchown(fd, from.st_uid, from.st_gid) == 0) return 0;
   return errno == EPERM || errno == EINVAL ? kOwnerNotKept : errno;
-}
-
-// The ACL and the extended attributes, each one this user and this file system allow. An
-// ACL that cannot be given fails the commit: the mode alone would grant the group what the
-// ACL's mask allows, more than the former file did.
-int take_extended_attributes(int fd, const Former& former) {
-  ssize_t listed = former.list(attribute_names);
-  if (listed < 0) {
-    if (!not_allowed(errno) && errno != ENOENT) return errno;
-    listed = 0;
-  }
-  const std::string_view names(attribute_names.data(), static_cast<std::size_t>(listed));
-  bool former_acl = false;
-  for (std::size_t at = 0; at < names.size();) {
-    const std::size_t end = std::min(names.find('\0', at), names.size());
-    const std::string name(names.substr(at, end - at));
-    at = end + 1;
-    if (name.empty() || belongs_to_contents(name)) continue;
-    const bool acl = name == kAccessAcl;
-    former_acl = former_acl || acl;
-    const ssize_t n = former.get(name.c_str(), attribute_value);
-    if (n < 0) {
-      if (not_allowed(errno) && !acl) continue;
-      return errno;
-    }
-    if (::fsetxattr(fd, name.c_str(), attribute_value.data(), static_cast<std::size_t>(n), 0) !=
-        0) {
-      if (not_allowed(errno) && !acl) continue;
-      return errno;
-    }
-  }
-  // An ACL that the new file took from the folder's default ACL goes: the former had none.
-  if (!former_acl && ::fremovexattr(fd, kAccessAcl) != 0 && !not_allowed(errno)) return errno;
-  return 0;
 }
 
 // Gives the temporary file what the file under the target's name has now, in the held
@@ -473,7 +410,9 @@ int take_former_attributes(const Output& out) {
     return ::fchmod(fd, 0666 & ~current_umask()) != 0 ? errno : 0;
   }
   if (const int code = take_owner(fd, st); code != 0) return code;
-  if (const int code = take_extended_attributes(fd, former); code != 0) return code;
+  if (const int code = copy_attributes(former.fd.get(), former.by_path, fd); code != 0) {
+    return code;
+  }
   // The mode last: it sets the ACL's mask and other entries to the former file's bits, and
   // gives back the set-user and set-group bits that a change of owner clears.
   if (::fchmod(fd, st.st_mode & 07777) != 0 && errno != EPERM) return errno;
