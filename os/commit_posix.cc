@@ -25,6 +25,7 @@
 
 #include "os/arguments.h"
 #include "os/attribute_copy.h"
+#include "os/commit_steps.h"
 #include "os/platform.h"
 #include "os/platform_posix.h"
 
@@ -115,20 +116,6 @@ void take_over(int signal_number) {
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESETHAND | SA_NODEFER;
   static_cast<void>(::sigaction(signal_number, &action, nullptr));
-}
-
-// ---- Fault injection -------------------------------------------------------------------
-
-std::array<int, 6> step_faults{};
-void (*step_observer)(Step) = nullptr;
-
-// Announces a step and answers the fault injected for it (0: none).
-int begin_step(Step step) {
-  if (step_observer != nullptr) step_observer(step);
-  const auto n = static_cast<std::size_t>(step);
-  const int code = step_faults[n];
-  step_faults[n] = 0;
-  return code;
 }
 
 // ---- Names -----------------------------------------------------------------------------
@@ -577,16 +564,6 @@ void discard(Output& out) {
   forget_pending(out.slot);
   if (out.folder != kNoHandle) ::close(fd_of(out.folder));
   out = Output{};
-}
-
-// ---- Fault injection ---------------------------------------------------------------------
-
-void fail_step_once(Step step, int code) {
-  step_faults[static_cast<std::size_t>(step)] = code;
-}
-
-void observe_steps(void (*observer)(Step)) {
-  step_observer = observer;
 }
 
 }  // namespace os

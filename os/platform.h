@@ -129,7 +129,8 @@ void discard(Output& out);
 
 enum class Step { sync, name, close, rename, sync_folder, attributes };
 
-// The next time `step` runs, it fails with `code` instead (0 clears).
+// A table of the steps, one entry each, on every system: the next time `step` runs, it fails
+// with `code` instead (0 clears). Each entry fails once, independently of the others.
 void fail_step_once(Step step, int code);
 // Calls `observer` as each step of a commit starts (nullptr: none).
 void observe_steps(void (*observer)(Step));
