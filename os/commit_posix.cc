@@ -515,7 +515,11 @@ int open_output(std::string_view name, bool exclusive, Output& out) {
 
 int commit(Output& out) {
   if (out.route == Route::standard_stream) {
+    // The file that standard output or standard error writes is made durable too (a pipe or
+    // a terminal has nothing to sync).
+    const int fd = fd_of(out.handle);
     out = Output{};
+    if (::fsync(fd) != 0 && errno != EINVAL && errno != EROFS) return errno;
     return 0;
   }
   if (out.route == Route::direct) {

@@ -450,7 +450,11 @@ int open_output(std::string_view name, bool exclusive, Output& out) {
 
 int commit(Output& out) {
   if (out.route == Route::standard_stream) {
+    // The file that standard output or standard error writes is made durable too; a pipe or
+    // a console has nothing to flush.
+    HANDLE h = as_handle(out.handle);
     out.handle = kNoHandle;
+    if (GetFileType(h) == FILE_TYPE_DISK && FlushFileBuffers(h) == 0) return last_code();
     return 0;
   }
   if (out.route == Route::direct) {

@@ -34,6 +34,9 @@ Handle standard_input();
 Handle standard_output();
 Handle standard_error();
 bool is_terminal(Handle handle);
+// Whether the caller started the program with standard output closed (it then writes to the
+// null device, and a result meant for it is lost).
+bool standard_output_was_closed();
 
 // ---- Transfers ------------------------------------------------------------------------
 

@@ -41,12 +41,21 @@ int finish_open(int fd, bool writable, bool reading_only, Opened& file) {
 
 // ---- The process and its console ------------------------------------------------------------
 
+namespace {
+bool output_was_closed = false;
+}  // namespace
+
+bool standard_output_was_closed() {
+  return output_was_closed;
+}
+
 void prepare_process() {
   // A console stream that the caller closed (as "2>&-" does) is opened on the null device:
   // the first file the run opens would otherwise take its number and be written as that
   // stream. The lowest free descriptor is the closed one itself.
   for (int fd = 0; fd <= 2; ++fd) {
     if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    if (fd == 1) output_was_closed = true;
     const int null = ::open("/dev/null", O_RDWR);
     if (null > fd) ::close(null);  // not free after all: nothing to mend
   }

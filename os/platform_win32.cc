@@ -147,6 +147,10 @@ Handle standard_error() {
   return h == nullptr ? kNoHandle : as_value(h);
 }
 
+bool standard_output_was_closed() {
+  return standard_output() == kNoHandle;
+}
+
 bool is_terminal(Handle handle) {
   return handle != kNoHandle && is_console(as_handle(handle));
 }

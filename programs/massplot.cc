@@ -177,6 +177,8 @@ int write_picture(const std::string& input, const std::string& svg) {
   const plot::Summary summary = plot::summarize(list.masses);
   const plot::Page page = plot::plan_page(summary);
   if (to_standard_output) {
+    if (os::standard_output_was_closed())
+      return fail(svg, "not written: standard output is closed");
     try {
       UnitSink sink(kConsoleOut);
       plot::write_svg({input, &list, &summary, &page}, sink);

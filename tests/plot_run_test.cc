@@ -157,6 +157,19 @@ TEST_F(PlotRun, HelpPrintsTheUsage) {
   EXPECT_EQ(r.err, "");
 }
 
+// Standard output that cannot be written (a full device, closed by the caller) is a failed
+// write, for massplot's picture and help and for kitdump's help.
+TEST_F(PlotRun, AFailedWriteToStandardOutputIsStatusTwo) {
+  SKIP_ON_WINDOWS("/dev/full and a closed descriptor");
+  dir.write("m.txt", kRecords);
+  for (const std::string script :
+       {MASSPLOT_EXE " m.txt - >&-", MASSPLOT_EXE " m.txt - >/dev/full",
+        MASSPLOT_EXE " --help >/dev/full", KITDUMP_EXE " --help >/dev/full"}) {
+    SCOPED_TRACE(script);
+    EXPECT_EQ(run_program("/bin/sh", {"-c", script}, "", dir.path()).status, 2);
+  }
+}
+
 TEST_F(PlotRun, ThePictureIsNamedAfterTheInput) {
   const std::vector<std::pair<std::string, std::string>> names{
       {"out.txt", "out.svg"},     {"out", "out.svg"},         {"a.b.c", "a.b.svg"},
