@@ -171,9 +171,11 @@ TEST(CommandLine, ANamedFileThatCannotBeOpenedIsNotAskedForAgain) {
       {"the weight list as the output", {"w.txt", "w.txt"}, "is the weight list"},
       {"the weight list through a link", {"w.txt", "link.txt"}, "is the weight list"},
   };
-  std::filesystem::create_symlink("w.txt", dir.file("link.txt"));
+  std::error_code no_links;  // a system without symbolic links skips that case
+  std::filesystem::create_symlink("w.txt", dir.file("link.txt"), no_links);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
+    if (no_links && c.names[1] == "link.txt") continue;
     const RunResult r = run_program(KEL2FRAM_EXE, c.names, "", dir.path());
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.out.find("\r\n Cannot write file :" + c.names[1]), std::string::npos);
@@ -185,6 +187,7 @@ TEST(CommandLine, ANamedFileThatCannotBeOpenedIsNotAskedForAgain) {
 
 // A weight list whose name holds line breaks adds no line to the report: shown escaped.
 TEST(CommandLine, ANameWithLineBreaksStaysOneReportLine) {
+  SKIP_ON_WINDOWS("file names with line breaks");
   ScratchDir dir;
   const std::string name =
       "w\n Map_Mass     1     999.000       9.000       9.000   9.0000E+03\r#.txt";

@@ -362,8 +362,14 @@ TEST_F(FullRun, OutputFileIsNeverTheInputFile) {
     dir.write("w.txt", list);
     std::filesystem::remove(dir.file("link.txt"));
     std::filesystem::remove(dir.file("hard.txt"));
-    std::filesystem::create_symlink("w.txt", dir.file("link.txt"));
-    std::filesystem::create_hard_link(dir.file("w.txt"), dir.file("hard.txt"));
+    std::filesystem::remove(dir.file("out.txt"));
+    std::error_code made;  // a system or file system without links skips those cases
+    if (std::string(output) == "link.txt") {
+      std::filesystem::create_symlink("w.txt", dir.file("link.txt"), made);
+    } else if (std::string(output) == "hard.txt") {
+      std::filesystem::create_hard_link(dir.file("w.txt"), dir.file("hard.txt"), made);
+    }
+    if (made) continue;
     const RunResult r = run_program(
         KEL2FRAM_EXE, {}, std::string("w.txt\n") + output + "\nout.txt\n\n\n\n\n\n", dir.path());
     EXPECT_EQ(r.status, 0);
