@@ -63,6 +63,9 @@ struct Opened {
   bool writable = false;  // opened for writing too
 };
 
+// Whether two names open the same existing file, however spelled: through links, hard
+// links, or another path to it. False when either opens nothing.
+bool same_file(std::string_view a, std::string_view b);
 // Opens an existing file to read; with `update`, to read and write when that is allowed
 // (direct access), else to read only. A directory is refused (EISDIR), and so is a regular
 // file whose permissions let nobody read it (EACCES), even for a privileged user.

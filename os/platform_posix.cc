@@ -45,6 +45,15 @@ namespace {
 bool output_was_closed = false;
 }  // namespace
 
+bool same_file(std::string_view a, std::string_view b) {
+  int code = 0;
+  if (!valid_name(a, code) || !valid_name(b, code)) return false;
+  struct stat x {};
+  struct stat y {};
+  return ::stat(std::string(a).c_str(), &x) == 0 && ::stat(std::string(b).c_str(), &y) == 0 &&
+         x.st_dev == y.st_dev && x.st_ino == y.st_ino;
+}
+
 bool standard_output_was_closed() {
   return output_was_closed;
 }

@@ -10,7 +10,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <new>
 #include <span>
 #include <string>
@@ -159,14 +158,8 @@ int write_picture(const std::string& input, const std::string& svg) {
   if (list.records == 0) return fail(input, "no Map_Mass record");
   if (list.masses.empty()) return fail(input, "no Map_Mass record that can be drawn");
 
-  // Names are UTF-8 on every system; a plain std::string path would be taken in the ANSI
-  // code page on Windows and miss a name with letters beyond it.
-  const auto path_of = [](const std::string& name) {
-    return std::filesystem::path(std::u8string(name.begin(), name.end()));
-  };
   const bool to_standard_output = svg == "-";
-  std::error_code ec;
-  if (!to_standard_output && std::filesystem::equivalent(path_of(input), path_of(svg), ec) && !ec) {
+  if (!to_standard_output && os::same_file(input, svg)) {
     return fail(svg, "is the file being drawn; it is not overwritten");
   }
   if (const std::string refusal = to_standard_output ? "" : why_not_replaced(svg);

@@ -2,7 +2,6 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -10,6 +9,7 @@
 #include "kit/kit.h"
 #include "lineio/lineio.h"
 #include "lineio/text_encoding.h"
+#include "os/platform.h"
 #include "terminal/console.h"
 #include "tool/kel2fram.h"
 
@@ -172,11 +172,7 @@ void show_refusal(std::string_view failure_message, const NameText& name) {
 // Whether the output file named is the weight list itself (also through a link or a hard
 // link): writing it would replace the list by its records.
 bool is_weight_list(const NameText& output, const NameText& input) {
-  std::error_code ec;
-  const auto path = [](std::string_view name) {
-    return std::filesystem::path(std::u8string(name.begin(), name.end()));
-  };
-  return std::filesystem::equivalent(path(typed_name(output)), path(typed_name(input)), ec) && !ec;
+  return os::same_file(typed_name(output), typed_name(input));
 }
 
 // A file named on the command line that cannot be opened is not asked for again: the run
