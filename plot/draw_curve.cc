@@ -61,6 +61,10 @@ void draw_curve(const PictureInput& in, SvgLine& out) {
   out.raw("<text class=\"curve-caption\" x=\"").px(v.left).raw("\" y=\"").px(v.top - 14);
   out.raw("\">mass per unit length along X in ").integer(bins.count);
   out.raw(bins.count == 1 ? " bin " : " bins ").raw(grouped(bins.width, 3, a)).raw(" wide");
+  // Bins one gap of the masses wide, where they lie about a cell apart or further.
+  if (bins_follow_spacing(s.spacing[0], page.cell / page.scale)) {
+    out.raw(" (the masses' usual spacing along X)");
+  }
   if (beyond > 0) {
     out.raw("; ").integer(static_cast<long long>(beyond));
     out.raw(beyond == 1 ? " mass" : " masses").raw(" beyond the X range (");

@@ -26,35 +26,71 @@ std::size_t block_of(double offset, std::size_t count) {
       std::clamp(std::isfinite(i) ? i : 0.0, 0.0, static_cast<double>(count - 1)));
 }
 
+// A negative mass to be marked: on a grid, the most negative of those in its square, with
+// how many there are and what they sum to.
+struct Marked {
+  std::size_t mass = kNoMass;
+  std::uint32_t count = 0;
+  double kg = 0;
+};
+
 // The negative masses inside the view to be marked, in file order.
-std::vector<std::size_t> negatives_to_mark(const View& v, const PictureInput& in) {
+std::vector<Marked> negatives_to_mark(const View& v, const PictureInput& in, const CellGrid* grid) {
   const std::vector<Mass>& masses = in.list->masses;
-  std::vector<std::size_t> chosen;
-  if (!in.page->grid) {
+  std::vector<Marked> chosen;
+  if (grid == nullptr) {
     for (std::size_t n = 0; n < masses.size(); ++n) {
-      if (masses[n].kg < 0 && in_view(v, *in.summary, masses[n])) chosen.push_back(n);
+      if (masses[n].kg < 0 && in_view(v, *in.summary, masses[n])) chosen.push_back({n, 1, 0});
     }
     return chosen;
   }
-  // On a grid, where negative masses crowd, one marker per square a little larger than a
-  // marker (more would cover each other), at the most negative mass in it.
+  // On a grid, where negative masses may crowd, a marker in each square a little larger than
+  // a marker (more would cover each other) that holds a cell whose net mass is negative or one
+  // of the listed most negative masses, at the most negative mass in it. Negative masses among
+  // heavier ones leave the shading as it is: the title block and the table count them.
   const auto blocks = [](double pixels) {
     return static_cast<std::size_t>(std::clamp(std::ceil(pixels / kMarkSpacing), 1.0, 1e4));
   };
   const std::size_t columns = blocks(v.width);
   const std::size_t rows = blocks(v.height);
-  std::vector<std::size_t> most(columns * rows, kNoMass);
+  const auto block_at = [&](double x, double y) {
+    return block_of(y - v.top, rows) * columns + block_of(x - v.left, columns);
+  };
+  std::vector<Marked> in_block(columns * rows);
+  std::vector<bool> shown(columns * rows, false);
   for (std::size_t n = 0; n < masses.size(); ++n) {
     const Mass& m = masses[n];
     if (!(m.kg < 0) || !in_view(v, *in.summary, m)) continue;
-    const std::size_t at = block_of(v.page_y(coordinate(m, v.up)) - v.top, rows) * columns +
-                           block_of(v.page_x(coordinate(m, v.across)) - v.left, columns);
-    if (most[at] == kNoMass || m.kg < masses[most[at]].kg) most[at] = n;
+    Marked& b =
+        in_block[block_at(v.page_x(coordinate(m, v.across)), v.page_y(coordinate(m, v.up)))];
+    if (b.mass == kNoMass || m.kg < masses[b.mass].kg) b.mass = n;
+    ++b.count;
+    b.kg += m.kg;
   }
-  for (const std::size_t n : most) {
-    if (n != kNoMass) chosen.push_back(n);
+  const Tiling& across = in.page->cells[static_cast<std::size_t>(v.across)];
+  const Tiling& up = in.page->cells[static_cast<std::size_t>(v.up)];
+  for (int j = 0; j < grid->rows; ++j) {
+    for (int i = 0; i < grid->columns; ++i) {
+      const std::size_t at = static_cast<std::size_t>(j) * static_cast<std::size_t>(grid->columns) +
+                             static_cast<std::size_t>(i);
+      if (grid->count[at] == 0 || !(grid->net[at] < 0)) continue;
+      // Rows count from the top of the page, cells upwards from the lowest coordinate.
+      const double x = v.page_x(across.lo + (i + 0.5) * across.width);
+      const double y = v.page_y(up.lo + (grid->rows - j - 0.5) * up.width);
+      shown[block_at(x, y)] = true;
+    }
   }
-  std::sort(chosen.begin(), chosen.end());
+  for (const std::size_t n : in.summary->most_negative) {
+    const Mass& m = masses[n];
+    if (in_view(v, *in.summary, m)) {
+      shown[block_at(v.page_x(coordinate(m, v.across)), v.page_y(coordinate(m, v.up)))] = true;
+    }
+  }
+  for (std::size_t b = 0; b < in_block.size(); ++b) {
+    if (shown[b] && in_block[b].mass != kNoMass) chosen.push_back(in_block[b]);
+  }
+  std::sort(chosen.begin(), chosen.end(),
+            [](const Marked& p, const Marked& q) { return p.mass < q.mass; });
   return chosen;
 }
 
@@ -89,21 +125,35 @@ void draw_negative_mark(double x, double y, SvgLine& out) {
   out.end();
 }
 
-void draw_negative_marks(const View& v, const PictureInput& in, SvgLine& out) {
+void draw_negative_marks(const View& v, const PictureInput& in, const CellGrid* grid,
+                         SvgLine& out) {
   if (in.summary->negative == 0) return;
-  const std::vector<std::size_t> chosen = negatives_to_mark(v, in);
+  const std::vector<Marked> chosen = negatives_to_mark(v, in, grid);
   if (chosen.empty()) return;
   const std::vector<Mass>& masses = in.list->masses;
   out.raw("<g class=\"negative-marks\" ").raw(kMarkStyle).raw(">");
   out.end();
-  for (const std::size_t n : chosen) {
-    mass_circle(v, masses[n], kMarkRadius, out);
+  std::array<char, 64> a{};
+  for (const Marked& marked : chosen) {
+    const Mass& m = masses[marked.mass];
+    if (marked.count <= 1) {
+      mass_circle(v, in, m, kMarkRadius, out);
+      continue;
+    }
+    out.raw("<circle cx=\"").px(v.page_x(coordinate(m, v.across)));
+    out.raw("\" cy=\"").px(v.page_y(coordinate(m, v.up))).raw("\" r=\"").fixed(kMarkRadius, 1);
+    out.raw("\"><title>").integer(marked.count).raw(" negative masses here, together ");
+    out.raw(grouped(marked.kg, 1, a)).raw(" kg; the most negative: ");
+    describe(m, in, out);
+    out.raw("</title></circle>");
+    out.end();
   }
   out.raw("</g>");
   out.end();
   out.raw("<path class=\"negative-bars\" ").raw(kBarStyle).raw(" d=\"");
-  for (const std::size_t n : chosen) {
-    bar(v.page_x(coordinate(masses[n], v.across)), v.page_y(coordinate(masses[n], v.up)), out);
+  for (const Marked& marked : chosen) {
+    const Mass& m = masses[marked.mass];
+    bar(v.page_x(coordinate(m, v.across)), v.page_y(coordinate(m, v.up)), out);
   }
   out.raw("\"/>");
   out.end();
@@ -157,7 +207,7 @@ void draw_outside_marks(const View& v, const PictureInput& in, SvgLine& out) {
     out.raw("<path d=\"");
     arrow(static_cast<double>(mark.x), static_cast<double>(mark.y), mark.dx, mark.dy, out);
     out.raw("\"><title>");
-    describe(masses[mark.mass], out);
+    describe(masses[mark.mass], in, out);
     out.raw("</title></path>");
     out.end();
   }

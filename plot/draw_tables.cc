@@ -1,5 +1,7 @@
 // The tables under the picture: the heaviest masses, and the negative masses, each with the
 // line of its record, so that an engineer can go from the picture to the file.
+#include <cstdint>
+#include <span>
 #include <vector>
 
 #include "plot/picture.h"
@@ -8,13 +10,29 @@ namespace plot {
 namespace {
 
 constexpr double kTableLeft = 34;
-constexpr double kSecondTable = 560;  // from the first table's left
-// Right edges of the columns line, kg, X, Y and Z from the table's left.
-constexpr std::array<double, 5> kColumnEnds{60, 200, 300, 400, 500};
-constexpr std::array<std::string_view, 5> kColumnHeads{"line", "mass [kg]", "X", "Y", "Z"};
+// The second table's left from the first's: past the first's last column, and a gap.
+constexpr double kTableGap = 60;
+
+// The columns of a table: heads and right edges from the table's left. A mass of a weight list
+// is found by its line; one of a records file by its record and that record's line.
+struct Columns {
+  std::span<const std::string_view> heads;
+  std::span<const double> ends;
+};
+constexpr std::array<std::string_view, 5> kListHeads{"line", "mass [kg]", "X", "Y", "Z"};
+constexpr std::array<double, 5> kListEnds{60, 200, 300, 400, 500};
+constexpr std::array<std::string_view, 6> kRecordHeads{"record", "line", "mass [kg]",
+                                                       "X",      "Y",    "Z"};
+constexpr std::array<double, 6> kRecordEnds{60, 130, 270, 370, 470, 570};
+
+Columns columns_of(const PictureInput& in) {
+  if (in.record_file.empty()) return {kListHeads, kListEnds};
+  return {kRecordHeads, kRecordEnds};
+}
 
 void table(double left, double top, std::string_view heading, std::span<const std::size_t> rows,
-           const std::vector<Mass>& masses, std::string_view cls, SvgLine& out) {
+           const PictureInput& in, std::string_view cls, SvgLine& out) {
+  const Columns columns = columns_of(in);
   out.raw("<g class=\"").raw(cls).raw("\">");
   out.end();
   out.raw("<text x=\"").px(left).raw("\" y=\"").px(top + 14);
@@ -26,22 +44,27 @@ void table(double left, double top, std::string_view heading, std::span<const st
     return;
   }
   out.raw("<text class=\"table-head\" y=\"").px(top + 34).raw("\" font-weight=\"bold\">");
-  for (std::size_t c = 0; c < kColumnEnds.size(); ++c) {
-    out.raw("<tspan x=\"").px(left + kColumnEnds[c]).raw("\" text-anchor=\"end\">");
-    out.raw(kColumnHeads[c]).raw("</tspan>");
+  for (std::size_t c = 0; c < columns.ends.size(); ++c) {
+    out.raw("<tspan x=\"").px(left + columns.ends[c]).raw("\" text-anchor=\"end\">");
+    out.raw(columns.heads[c]).raw("</tspan>");
   }
   out.raw("</text>");
   out.end();
   std::array<char, 64> a{};
   double y = top + kTableHead + kRowHeight - 4;
+  const std::size_t first_number = columns.ends.size() - 4;
   for (const std::size_t n : rows) {
-    const Mass& m = masses[n];
+    const Mass& m = in.list->masses[n];
     const std::array<double, 4> numbers{m.kg, m.x, m.y, m.z};
     out.raw("<text class=\"table-row\" y=\"").px(y).raw("\">");
-    out.raw("<tspan x=\"").px(left + kColumnEnds[0]).raw("\" text-anchor=\"end\">");
-    out.integer(m.line).raw("</tspan>");
+    const std::array<std::int64_t, 2> places{m.record, m.line};
+    for (std::size_t c = 0; c < first_number; ++c) {
+      out.raw("<tspan x=\"").px(left + columns.ends[c]).raw("\" text-anchor=\"end\">");
+      out.integer(first_number == 1 ? m.line : places[c]).raw("</tspan>");
+    }
     for (std::size_t c = 0; c < numbers.size(); ++c) {
-      out.raw("<tspan x=\"").px(left + kColumnEnds[c + 1]).raw("\" text-anchor=\"end\">");
+      out.raw("<tspan x=\"").px(left + columns.ends[first_number + c]);
+      out.raw("\" text-anchor=\"end\">");
       out.raw(grouped(numbers[c], c == 0 ? 1 : 3, a)).raw("</tspan>");
     }
     out.raw("</text>");
@@ -61,7 +84,7 @@ void draw_tables(const PictureInput& in, SvgLine& out) {
   if (s.heaviest.size() == kHeaviestListed && s.count > kHeaviestListed) {
     heading += " (the " + std::to_string(kHeaviestListed) + " largest)";
   }
-  table(kTableLeft, top, heading, s.heaviest, in.list->masses, "heaviest", out);
+  table(kTableLeft, top, heading, s.heaviest, in, "heaviest", out);
   if (s.negative == 0) {
     heading = "No negative masses";
   } else if (s.negative <= s.most_negative.size()) {
@@ -70,8 +93,8 @@ void draw_tables(const PictureInput& in, SvgLine& out) {
     heading = "Negative masses: " + std::to_string(s.negative) + ", the " +
               std::to_string(s.most_negative.size()) + " most negative";
   }
-  table(kTableLeft + kSecondTable, top, heading, s.most_negative, in.list->masses, "negatives",
-        out);
+  table(kTableLeft + columns_of(in).ends.back() + kTableGap, top, heading, s.most_negative, in,
+        "negatives", out);
 }
 
 }  // namespace plot

@@ -21,6 +21,33 @@ void count_text(SvgLine& out, std::size_t n, std::string_view one, std::string_v
   out.integer(static_cast<long long>(n)).raw(n == 1 ? one : many);
 }
 
+// The moments of inertia about the centre of gravity and the radii of gyration.
+void inertia(const Summary& s, SvgLine& out) {
+  std::array<char, 64> a{};
+  text_at(out, kTextLeft, 148, " class=\"inertia\"");
+  if (!s.inertia_defined) {
+    out.raw("Moments of inertia: none (no centre of gravity)</text>");
+    out.end();
+    return;
+  }
+  out.raw("Moments of inertia about the centre of gravity, kg \xC3\x97 (unit of length)\xC2\xB2:");
+  out.raw("</text>");
+  out.end();
+  text_at(out, kTextLeft + 14, 168, " class=\"inertia\"");
+  constexpr std::array<std::string_view, 3> moments{"Ixx ", ", Iyy ", ", Izz "};
+  for (std::size_t k = 0; k < 3; ++k) out.raw(moments[k]).raw(grouped(s.inertia[k], 1, a));
+  out.raw("</text>");
+  out.end();
+  text_at(out, kTextLeft, 188, " class=\"inertia\"");
+  out.raw("Radii of gyration:");
+  constexpr std::array<std::string_view, 3> radii{" kxx ", ", kyy ", ", kzz "};
+  for (std::size_t k = 0; k < 3; ++k) {
+    out.raw(radii[k]).raw(s.gyration[k] >= 0 ? grouped(s.gyration[k], 3, a) : "none");
+  }
+  out.raw("</text>");
+  out.end();
+}
+
 void facts(const PictureInput& in, SvgLine& out) {
   const Summary& s = *in.summary;
   const MassList& list = *in.list;
@@ -29,10 +56,9 @@ void facts(const PictureInput& in, SvgLine& out) {
   if (name.size() > kLongestShownName) name = name.substr(name.size() - kLongestShownName);
 
   text_at(out, kTextLeft, 46, " font-size=\"18\" font-weight=\"bold\"");
-  out.raw("Masses of ")
-      .raw(name.size() < in.file_name.size() ? "\xE2\x80\xA6" : "")
-      .text(name)
-      .raw("</text>");
+  out.raw("Masses of ").raw(name.size() < in.file_name.size() ? "\xE2\x80\xA6" : "").text(name);
+  if (!in.source.empty()) out.raw(" (").text(in.source).raw(")");
+  out.raw("</text>");
   out.end();
 
   text_at(out, kTextLeft, 68, "");
@@ -77,6 +103,7 @@ void facts(const PictureInput& in, SvgLine& out) {
   }
   out.raw("</text>");
   out.end();
+  inertia(s, out);
 }
 
 // The masses far from the rest, which the views show only as markers at their edges.
@@ -92,7 +119,7 @@ void outside_list(const PictureInput& in, SvgLine& out) {
   for (const std::size_t n : s.outside) {
     y += kRowHeight;
     text_at(out, kTextLeft + 14, y, " class=\"outside-row\"");
-    describe(in.list->masses[n], out);
+    describe(in.list->masses[n], in, out);
     out.raw("</text>");
     out.end();
   }
@@ -172,7 +199,7 @@ void shade_legend(const PictureInput& in, double largest, double x, SvgLine& out
   }
   draw_negative_mark(x + 8, 104, out);
   text_at(out, x + 24, 108, "");
-  out.raw("negative mass: \xE2\x8A\x96 at its place (where they crowd, the most negative)</text>");
+  out.raw("negative mass: \xE2\x8A\x96 where a cell's net is negative, or a listed one</text>");
   out.end();
   out.raw("<rect x=\"")
       .px(x + 1)

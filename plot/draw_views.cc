@@ -141,7 +141,8 @@ bool in_view(const View& v, const Summary& summary, const Mass& m) {
          summary.within(static_cast<std::size_t>(v.up), coordinate(m, v.up));
 }
 
-void mass_circle(const View& v, const Mass& m, double radius, SvgLine& out) {
+void mass_circle(const View& v, const PictureInput& in, const Mass& m, double radius,
+                 SvgLine& out) {
   out.raw("<circle cx=\"")
       .px(v.page_x(coordinate(m, v.across)))
       .raw("\" cy=\"")
@@ -149,7 +150,7 @@ void mass_circle(const View& v, const Mass& m, double radius, SvgLine& out) {
       .raw("\" r=\"")
       .px(radius)
       .raw("\"><title>");
-  describe(m, out);
+  describe(m, in, out);
   out.raw("</title></circle>");
   out.end();
 }
@@ -172,7 +173,7 @@ void draw_circles(const View& v, const PictureInput& input, SvgLine& out) {
     for (const std::size_t n : order) {
       const Mass& m = masses[n];
       if ((m.kg < 0) != negative || !in_view(v, *input.summary, m)) continue;
-      mass_circle(v, m, circle_radius(*input.page, *input.summary, m.kg), out);
+      mass_circle(v, input, m, circle_radius(*input.page, *input.summary, m.kg), out);
     }
     out.raw("</g>");
     out.end();
@@ -195,7 +196,7 @@ void draw_cog_symbol(double x, double y, SvgLine& out) {
   // let the data under the symbol show.
   out.raw("<g class=\"cog-symbol\">");
   out.end();
-  ring(x, y, "stroke=\"#fff\" stroke-width=\"3\"", out);
+  ring(x, y, "stroke=\"#fff\" stroke-width=\"5\"", out);
   // The upper right and the lower left quarter shaded.
   out.raw("<path fill=\"#000\" fill-opacity=\"0.55\" d=\"M")
       .px(x)
@@ -224,47 +225,57 @@ void draw_cog_symbol(double x, double y, SvgLine& out) {
   out.end();
 }
 
-void draw_cog(const View& v, const Summary& summary, SvgLine& out) {
-  if (!summary.cog_defined) return;
+namespace {
+
+// Where the centre of gravity is drawn in the view: at its place, or at the frame's edge when it
+// lies beyond (moved there by masses outside the views), with the direction it lies in.
+struct CogPlace {
+  double x, y;
+  int dx, dy;
+};
+
+CogPlace cog_place(const View& v, const Summary& summary) {
   const Mass cog{summary.cog[0], summary.cog[1], summary.cog[2], 0};
-  const double right = v.left + v.width;
-  const double bottom = v.top + v.height;
   const double x_model = v.page_x(coordinate(cog, v.across));
   const double y_model = v.page_y(coordinate(cog, v.up));
-  // A centre beyond the frame (moved there by masses outside the views) is shown at its edge.
-  const double x = std::clamp(x_model, v.left, right);
-  const double y = std::clamp(y_model, v.top, bottom);
-  const int dx = x_model < v.left ? -1 : x_model > right ? 1 : 0;
-  const int dy = y_model < v.top ? -1 : y_model > bottom ? 1 : 0;
+  const double right = v.left + v.width;
+  const double bottom = v.top + v.height;
+  return {std::clamp(x_model, v.left, right), std::clamp(y_model, v.top, bottom),
+          x_model < v.left  ? -1
+          : x_model > right ? 1
+                            : 0,
+          y_model < v.top    ? -1
+          : y_model > bottom ? 1
+                             : 0};
+}
+
+}  // namespace
+
+void draw_cog_lines(const View& v, const Summary& summary, SvgLine& out) {
+  if (!summary.cog_defined) return;
+  const auto [x, y, dx, dy] = cog_place(v, summary);
+  const double right = v.left + v.width;
+  const double bottom = v.top + v.height;
   // Dashed dark red lines: the dashes, not the colour, tell them from the grid lines.
   out.raw("<g class=\"cog\" stroke=\"#a00000\" stroke-width=\"1.2\" stroke-dasharray=\"8 4\">");
   out.end();
   if (dy == 0) {
-    out.raw("<line class=\"cog-across\" x1=\"")
-        .px(v.left)
-        .raw("\" y1=\"")
-        .px(y)
-        .raw("\" x2=\"")
-        .px(right)
-        .raw("\" y2=\"")
-        .px(y)
-        .raw("\"/>");
+    out.raw("<line class=\"cog-across\" x1=\"").px(v.left).raw("\" y1=\"").px(y);
+    out.raw("\" x2=\"").px(right).raw("\" y2=\"").px(y).raw("\"/>");
     out.end();
   }
   if (dx == 0) {
-    out.raw("<line class=\"cog-up\" x1=\"")
-        .px(x)
-        .raw("\" y1=\"")
-        .px(v.top)
-        .raw("\" x2=\"")
-        .px(x)
-        .raw("\" y2=\"")
-        .px(bottom)
-        .raw("\"/>");
+    out.raw("<line class=\"cog-up\" x1=\"").px(x).raw("\" y1=\"").px(v.top);
+    out.raw("\" x2=\"").px(x).raw("\" y2=\"").px(bottom).raw("\"/>");
     out.end();
   }
   out.raw("</g>");
   out.end();
+}
+
+void draw_cog(const View& v, const Summary& summary, SvgLine& out) {
+  if (!summary.cog_defined) return;
+  const auto [x, y, dx, dy] = cog_place(v, summary);
   draw_cog_symbol(x, y, out);
   if (dx != 0 || dy != 0) draw_outside_mark(x, y, dx, dy, out);
 }

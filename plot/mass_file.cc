@@ -28,6 +28,7 @@ void MassReader::take_line(std::string_view line) {
     case RecordKind::mass:
       ++list_.records;
       mass.line = line_number_;
+      mass.record = list_.records;
       list_.masses.push_back(mass);
       return;
     case RecordKind::malformed:

@@ -23,7 +23,8 @@ struct Mass {
   double y = 0;
   double z = 0;
   double kg = 0;
-  std::int64_t line = 0;  // line number of the record in its file (from 1), 0 if none
+  std::int64_t line = 0;    // the line an editor shows it on (from 1), 0 if none
+  std::int64_t record = 0;  // of a records file: its number among the Map_Mass lines (from 1)
 };
 
 // Coordinates and masses beyond this magnitude are not drawn (no page can show them beside
@@ -109,6 +110,12 @@ struct Summary {
   std::array<double, 3> cog{};    // centre of gravity x, y, z
   std::array<Range, 3> extent{};  // of the masses' coordinates x, y, z
   double largest_kg = 0;          // largest |mass|
+  // Mass moments of inertia about axes through the centre of gravity parallel to X, Y and Z
+  // (kg times the square of the coordinates' unit), and the radii of gyration sqrt(I / total);
+  // a radius is -1 where I / total is negative.
+  bool inertia_defined = false;
+  std::array<double, 3> inertia{};
+  std::array<double, 3> gyration{};
 
   // The part of the model the views show. Per axis, a coordinate beyond `fence` lies far
   // from the rest (a few masses typed in millimetres among metres, say): such a mass is drawn
@@ -135,6 +142,9 @@ struct Summary {
 // overflow on the way), finds the extents, the fences and the lists. Needs at least one
 // mass for extents. Indices in the lists are positions in `masses`.
 Summary summarize(std::span<const Mass> masses);
+// The moments of inertia and radii of gyration of `s` about its centre of gravity (part of
+// summarize): a second pass over the distances from it, in compensated sums.
+void find_inertia(std::span<const Mass> masses, Summary& s);
 // The fences, body, spacing and outside list of `s` (part of summarize).
 void find_body(std::span<const Mass> masses, Summary& s);
 
@@ -202,6 +212,12 @@ std::span<const CellShare> spread(const Tiling& tiling, double at, std::array<Ce
 // `spacing`: on a regular spacing the footprint is a whole number of gaps, so that evenly
 // spaced masses give even cells, and the ends lie half a gap beyond the outermost masses.
 Tiling tile_axis(Range body, double spacing, double target);
+// The weight curve's bins along one axis: one bin per gap where the usual gap is at least half
+// of `target`, so that evenly spaced masses fill every bin alike; else as tile_axis, whose
+// footprints of whole gaps do the same.
+Tiling bin_axis(Range body, double spacing, double target);
+// Whether bin_axis makes one bin per gap: the usual gap is at least half of `target`.
+bool bins_follow_spacing(double spacing, double target);
 
 struct Page {
   double width = 0, height = 0;
@@ -247,6 +263,10 @@ class LineSink {
 
 struct PictureInput {
   std::string_view file_name;  // shown in the title block (any bytes; escaped for XML)
+  // Masses of a records file: its name as its lines are named ("record 3 (line 19 of
+  // out.txt)"); empty for the masses of a weight list, whose lines are its own ("line 5").
+  std::string_view record_file;
+  std::string_view source;  // what was read, under the title ("weight list, tonnes"); may be empty
   const MassList* list = nullptr;
   const Summary* summary = nullptr;
   const Page* page = nullptr;

@@ -14,7 +14,7 @@ namespace {
 constexpr double kMarginLeft = 90;  // least room for the first view's vertical tick labels
 constexpr double kGap = 100;        // least room between views for the next view's labels
 constexpr double kMarginRight = 30;
-constexpr double kLeastPageWidth = 1120;  // the title block and the two tables need this much
+constexpr double kLeastPageWidth = 1240;  // the title block and the two tables need this much
 constexpr double kViewNameWidth = 220;    // "Section (Y right, Z up)" in bold
 constexpr double kAboveFrames = 58;       // the view names under the title block
 constexpr double kBelowFrames = 70;       // tick labels and axis names under a frame
@@ -137,6 +137,25 @@ Frames lay_out(const std::array<double, 3>& centre, const std::array<double, 3>&
   return f;
 }
 
+// Bins one gap of the masses wide reach half a gap beyond the outermost masses, which may be
+// beyond the elevation's frame: the curve's frame is widened to take them in, its X where the
+// elevation has it.
+void widen_to_bins(View& curve, const Tiling& bins) {
+  const double first = curve.page_x(bins.lo);
+  const double last = curve.page_x(bins.lo + bins.width * bins.count);
+  const double left = std::min(curve.left, first - kInnerMargin);
+  const double right = std::max(curve.left + curve.width, last + kInnerMargin);
+  if (!std::isfinite(left) || !std::isfinite(right)) return;
+  if (left == curve.left && right == curve.left + curve.width) return;
+  const double shift = (left + right) / 2 - (curve.left + curve.width / 2);
+  curve.centre_across += shift / curve.scale;
+  curve.left = left;
+  curve.width = right - left;
+  curve.ticks_across =
+      ticks_within(curve.ticks_across, curve.centre_across - curve.width / 2 / curve.scale,
+                   curve.centre_across + curve.width / 2 / curve.scale);
+}
+
 }  // namespace
 
 double View::page_x(double across_value) const {
@@ -217,11 +236,12 @@ Page plan_page(const Summary& summary) {
   const Frames frames = lay_out(centre, half, pad, frames_top);
   page.scale = frames.scale;
   page.views = frames.views;
-  // Cells about page.cell wide over the body; the weight curve's bins are the cells along X.
+  // Cells about page.cell wide over the body; the weight curve's bins along X as wide, or one
+  // gap of the masses wide where they lie further apart.
   for (std::size_t a = 0; a < 3; ++a) {
     page.cells[a] = tile_axis(summary.body[a], summary.spacing[a], page.cell / page.scale);
   }
-  page.bins = page.cells[0];
+  page.bins = bin_axis(summary.body[0], summary.spacing[0], page.cell / page.scale);
 
   const View& elevation = page.views[1];
   const double frames_bottom = frames_top + frames.tallest;
@@ -230,13 +250,15 @@ Page plan_page(const Summary& summary) {
   page.curve.up_name = "kg per unit of X";
   page.curve.top = frames_bottom + kBelowFrames + kAboveCurve;
   page.curve.height = kCurveHeight;
+  widen_to_bins(page.curve, page.bins);
   page.tables_top = page.curve.top + page.curve.height + kBelowFrames;
   const std::size_t rows =
       std::max({summary.heaviest.size(), summary.most_negative.size(), std::size_t{1}});
   page.height =
       page.tables_top + kTableHead + kRowHeight * static_cast<double>(rows) + kBelowTables;
   const View& last = page.views.back();
-  page.width = std::max({frames.right + kMarginRight, last.left + kViewNameWidth, kLeastPageWidth});
+  page.width = std::max({frames.right + kMarginRight, last.left + kViewNameWidth, kLeastPageWidth,
+                         page.curve.left + page.curve.width + kMarginRight});
   return page;
 }
 

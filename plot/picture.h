@@ -14,8 +14,8 @@ namespace plot {
 
 // Page layout shared by the page plan and the drawing, in pixels.
 inline constexpr double kBlockTop = 20;      // the title block's top
-inline constexpr double kBlockHeight = 160;  // its height without the list of masses outside
-inline constexpr double kListTop = 150;      // baseline of the list's first line
+inline constexpr double kBlockHeight = 200;  // its height without the list of masses outside
+inline constexpr double kListTop = 210;      // baseline of the list's first line
 inline constexpr double kRowHeight = 16;     // one line of a list or a table
 inline constexpr double kTableHead = 42;     // a table's name and column heads
 inline constexpr double kCharWidth = 7.7;    // a digit at the font size of tick labels, and a bit
@@ -50,8 +50,10 @@ class SvgLine {
 std::string_view grouped(double value, int decimals, std::array<char, 64>& out);
 // A positive value to two significant digits in the same style ("3,200", "0.012").
 std::string_view two_digits(double value, std::array<char, 64>& out);
-// "line 17: 1,500.0 kg at X 10.000, Y 20.000, Z 30.000" (the line left out when unknown).
-void describe(const Mass& m, SvgLine& out);
+// "line 5: 1,500.0 kg at X 10.000, Y 20.000, Z 30.000" for a mass of a weight list,
+// "record 1 (line 17 of out.txt): ..." for one of a records file (the line left out when
+// unknown).
+void describe(const Mass& m, const PictureInput& in, SvgLine& out);
 
 double coordinate(const Mass& m, Axis axis);
 std::string_view axis_name(Axis axis);
@@ -69,7 +71,8 @@ void draw_axes(const View& view, SvgLine& out);
 // Is the mass inside the view (both of its coordinates within their fences)?
 bool in_view(const View& view, const Summary& summary, const Mass& m);
 // A circle of `radius` pixels at the mass's place in the view, with its hover details.
-void mass_circle(const View& view, const Mass& m, double radius, SvgLine& out);
+void mass_circle(const View& view, const PictureInput& input, const Mass& m, double radius,
+                 SvgLine& out);
 // One circle per mass inside the view, largest first so that small masses stay visible on
 // top of large; negative masses as rings on top, each circle with its hover details.
 void draw_circles(const View& view, const PictureInput& input, SvgLine& out);
@@ -88,14 +91,18 @@ double largest_cell_density(std::span<const CellGrid> grids);
 void draw_cells(const View& view, const PictureInput& input, const CellGrid& grid, double largest,
                 SvgLine& out);
 // The negative-mass marker (a white disc with a black bar) at each negative mass of the view;
-// on a grid, where they crowd, one per square a little wider than a marker, at the most
-// negative mass in it.
-void draw_negative_marks(const View& view, const PictureInput& input, SvgLine& out);
+// on a grid (`grid` its cells), one per square a little wider than a marker that holds a cell
+// whose net mass is negative or one of the listed most negative masses, at the most negative
+// mass in it, with how many there are.
+void draw_negative_marks(const View& view, const PictureInput& input, const CellGrid* grid,
+                         SvgLine& out);
 // A marker at the frame's edge pointing outwards for each mass outside the view.
 void draw_outside_marks(const View& view, const PictureInput& input, SvgLine& out);
 // One outside marker: a triangle with its tip at (x, y), pointing along (dx, dy).
 void draw_outside_mark(double x, double y, int dx, int dy, SvgLine& out);
-// Cross-hair lines through the centre of gravity across the frame, and its symbol.
+// Cross-hair lines through the centre of gravity across the frame (under the markers).
+void draw_cog_lines(const View& view, const Summary& summary, SvgLine& out);
+// The centre of gravity's symbol, drawn over everything else of the view.
 void draw_cog(const View& view, const Summary& summary, SvgLine& out);
 // The centre-of-gravity symbol: a ring with two opposite quarters shaded, see-through.
 void draw_cog_symbol(double x, double y, SvgLine& out);

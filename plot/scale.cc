@@ -12,6 +12,7 @@ namespace {
 
 constexpr std::int64_t kMostTicks = 1000;
 constexpr double kLargestTickIndex = 1e15;  // keeps k * digit well inside 64 bits
+constexpr int kLongestGrouped = 15;         // whole digits written out; beyond, an exponent
 
 }  // namespace
 
@@ -80,14 +81,21 @@ std::string_view tick_label(const Ticks& ticks, std::int64_t k, std::array<char,
     while (len > point + 1 && out[len - 1] == '0') --len;
     if (len == point + 1) --len;  // nothing after the point
   };
+  // Whole digits grouped by thousands with commas, as the title block writes its numbers.
+  const auto put_whole = [&](std::string_view whole, int zeros) {
+    const std::size_t size = whole.size() + static_cast<std::size_t>(zeros);
+    for (std::size_t k = 0; k < size; ++k) {
+      put(k < whole.size() ? whole.substr(k, 1) : "0");
+      if (k + 1 < size && (size - k - 1) % 3 == 0) put(",");
+    }
+  };
   if (n < 0) put("-");
-  if (e >= 0 && count + e <= 9) {
-    put(d);
-    for (int z = 0; z < e; ++z) put("0");
+  if (e >= 0 && count + e <= kLongestGrouped) {
+    put_whole(d, e);
   } else if (e < 0 && e >= -9) {
     const int whole = count + e;  // digits before the point
     if (whole > 0) {
-      put(d.substr(0, static_cast<std::size_t>(whole)));
+      put_whole(d.substr(0, static_cast<std::size_t>(whole)), 0);
       const std::size_t point = len;
       put(".");
       put(d.substr(static_cast<std::size_t>(whole)));
@@ -106,7 +114,7 @@ std::string_view tick_label(const Ticks& ticks, std::int64_t k, std::array<char,
     put(".");
     put(d.substr(1));
     drop_trailing_zeros(point);
-    put("e");
+    put(e + count - 1 < 0 ? "e" : "e+");
     std::array<char, 8> exponent{};
     const auto x = std::to_chars(exponent.data(), exponent.data() + exponent.size(), e + count - 1);
     put({exponent.data(), static_cast<std::size_t>(x.ptr - exponent.data())});

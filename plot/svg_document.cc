@@ -8,17 +8,17 @@ void write_svg(const PictureInput& input, LineSink& sink) {
   SvgLine out(sink);
   out.raw("<?xml version=\"1.0\" encoding=\"UTF-8\"?>");
   out.end();
-  out.raw("<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"")
-      .px(page.width)
-      .raw("\" height=\"")
-      .px(page.height)
-      .raw("\" viewBox=\"0 0 ")
+  // The page's own size is only its aspect: the picture takes the width of its window or
+  // container and its whole height fits in it, and a printed copy fits one landscape page.
+  out.raw("<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"100%\" viewBox=\"0 0 ")
       .px(page.width)
       .raw(" ")
       .px(page.height)
       .raw(
-          "\" font-family=\"DejaVu Sans, Arial, Helvetica, sans-serif\" "
-          "font-size=\"12\">");
+          "\" preserveAspectRatio=\"xMidYMin meet\" "
+          "font-family=\"DejaVu Sans, Arial, Helvetica, sans-serif\" font-size=\"12\">");
+  out.end();
+  out.raw("<style>@page { size: A3 landscape; margin: 10mm }</style>");
   out.end();
   out.raw("<title>Masses of ").text(input.file_name).raw("</title>");
   out.end();
@@ -42,9 +42,11 @@ void write_svg(const PictureInput& input, LineSink& sink) {
       draw_circles(view, input, out);
     }
     draw_axes(view, out);
-    draw_cog(view, *input.summary, out);
-    draw_negative_marks(view, input, out);
+    draw_cog_lines(view, *input.summary, out);
+    draw_negative_marks(view, input, page.grid ? &grids[v] : nullptr, out);
     draw_outside_marks(view, input, out);
+    // The centre of gravity's symbol last: nothing covers it.
+    draw_cog(view, *input.summary, out);
     out.raw("</g>");
     out.end();
   }

@@ -161,9 +161,15 @@ std::string_view two_digits(double value, std::array<char, 64>& out) {
   return grouped(std::round(value / unit) * unit, std::max(0, 1 - e), out);
 }
 
-void describe(const Mass& m, SvgLine& out) {
+void describe(const Mass& m, const PictureInput& in, SvgLine& out) {
   std::array<char, 64> a{};
-  if (m.line > 0) out.raw("line ").integer(m.line).raw(": ");
+  if (m.record > 0) {
+    out.raw("record ").integer(m.record);
+    if (m.line > 0) out.raw(" (line ").integer(m.line).raw(" of ").text(in.record_file).raw(")");
+    out.raw(": ");
+  } else if (m.line > 0) {
+    out.raw("line ").integer(m.line).raw(": ");
+  }
   out.raw(grouped(m.kg, 1, a)).raw(" kg at X ").raw(grouped(m.x, 3, a));
   out.raw(", Y ").raw(grouped(m.y, 3, a)).raw(", Z ").raw(grouped(m.z, 3, a));
 }

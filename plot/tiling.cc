@@ -41,6 +41,25 @@ Tiling tile_axis(Range body, double spacing, double target) {
   return t;
 }
 
+bool bins_follow_spacing(double spacing, double target) {
+  return spacing >= target / 2 && std::isfinite(spacing) && spacing > 0;
+}
+
+Tiling bin_axis(Range body, double spacing, double target) {
+  if (!bins_follow_spacing(spacing, target)) return tile_axis(body, spacing, target);
+  // Masses about a cell apart or further: one bin per gap, centred on the masses of a regular
+  // spacing, each mass spread over one bin's width. Cells narrower than the gap would hold
+  // a mass and then none by turns, a comb the list does not have.
+  Tiling t;
+  const double gaps = std::round((body.hi - body.lo) / spacing);
+  t.count = static_cast<int>(std::clamp(gaps + 1, 1.0, static_cast<double>(kMostCells)));
+  t.width = (body.hi - body.lo + spacing) / t.count;
+  t.lo = body.lo - t.width / 2;
+  t.footprint = t.width;
+  if (!(t.width > 0) || !std::isfinite(t.width)) return tile_axis(body, spacing, target);
+  return t;
+}
+
 std::span<const CellShare> spread(const Tiling& t, double at, std::array<CellShare, 4>& out) {
   const double last = t.count - 1;
   const double centre = (at - t.lo) / t.width;

@@ -1,7 +1,10 @@
-// massplot OUTFILE [SVGFILE]: draws the masses of a Map_Mass file as an SVG picture.
-// This front only wires arguments, files and exit statuses; the picture is plot/'s, the
-// safe replacement of the SVG file (temporary file, renamed when complete) is lineio's.
-// An existing SVGFILE is replaced only when it is a picture; "-" is standard output.
+// massplot [OPTIONS] FILE [SVGFILE]: draws the masses of a Map_Mass file, or of a weight list
+// read as kel2fram reads it, as an SVG picture. This front only wires arguments, files and
+// exit statuses; the picture is plot/'s, the reading of a weight list weight_list.cc's,
+// the safe replacement of the SVG file (temporary file, renamed when complete) lineio's.
+// An existing SVGFILE is replaced only when it is a picture; "-" is standard output. Started
+// in a console window of its own (a file dropped on it), it waits for Enter before the window
+// closes, as kel2fram does.
 #include "plot/massplot.h"
 
 #include <algorithm>
@@ -11,6 +14,7 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -20,7 +24,10 @@
 #include "os/arguments.h"
 #include "os/platform.h"
 #include "os/version.h"
+#include "programs/weight_list.h"
 #include "terminal/console.h"
+#include "tool/kel2fram.h"
+#include "terminal/console_window.h"
 
 namespace {
 
@@ -32,17 +39,35 @@ constexpr int kRefused = 1;     // SVGFILE is not a picture: nothing written
 constexpr int kFailed = 2;      // input unusable or the picture not written
 constexpr std::int64_t kMostNotices = 100;
 
+// The help, in the layout of every program of the package.
 constexpr std::string_view kUsage =
-    "Usage: massplot OUTFILE [SVGFILE]\n"
-    "       massplot --help | --version\n"
-    "Draws the Map_Mass records of OUTFILE (a file written by kel2fram, or any file of such\n"
-    "records) as an SVG picture: plan, elevation and section at one common scale, every mass\n"
-    "a circle of area in proportion to its mass, the centre of gravity as a cross-hair.\n"
-    "SVGFILE defaults to OUTFILE with .svg in place of its extension; - writes the picture\n"
-    "to standard output. An existing SVGFILE is replaced only when it is an SVG picture.\n"
-    "Exit status: 0 picture written; 1 wrong arguments, or SVGFILE is a file that is not\n"
-    "an SVG picture (it is left as it was); 2 OUTFILE unreadable or without records, or the\n"
-    "picture could not be written (an existing SVGFILE is then unchanged).\n";
+    "Usage: massplot [OPTIONS] FILE [SVGFILE]\n"
+    "Draws the masses of FILE as an SVG picture: plan, elevation and section at one\n"
+    "common scale, every mass a circle of area in proportion to its mass, the centre\n"
+    "of gravity as a cross-hair, a weight curve along X, and the moments of inertia.\n"
+    "FILE is a file of Map_Mass records (as kel2fram writes it), or a weight list,\n"
+    "read as kel2fram reads it; the picture then names the lines of the list.\n"
+    "SVGFILE defaults to FILE with .svg in place of its extension; - writes the\n"
+    "picture to standard output. An existing SVGFILE is replaced only when it is an\n"
+    "SVG picture. The options -u, -n, -x, -y and -z are kel2fram's, for a weight\n"
+    "list; without them its defaults hold.\n"
+    "\n"
+    "Options:\n"
+    "  -u, --unit kg|tonnes   the mass unit of the weight list (default tonnes)\n"
+    "  -n, --spread N         the spread count (not drawn; checked as kel2fram does)\n"
+    "  -x, --x-range MIN,MAX  leave out the masses whose X lies outside MIN to MAX\n"
+    "  -y, --y-range MIN,MAX  the same for Y\n"
+    "  -z, --z-range MIN,MAX  the same for Z\n"
+    "  -h, --help             show this help and end\n"
+    "  -V, --version          show the version and end\n"
+    "\n"
+    "Exit status: 0 picture written; 1 wrong arguments, or SVGFILE is a file that is\n"
+    "not an SVG picture (it is left as it was); 2 FILE unreadable or without masses,\n"
+    "or the picture could not be written (an existing SVGFILE is then unchanged).\n"
+    "\n"
+    "The manual page massplot(1) (man massplot) and the KEL2FRAM manual tell more.\n"
+    "The other programs: kel2fram converts a weight list into Map_Mass records,\n"
+    "kitdump shows how each line of a weight list is read.\n";
 
 // Skipped records on standard error, one line each; a flood of them is cut short.
 class StderrNotice final : public plot::RecordNotice {
@@ -149,14 +174,41 @@ std::string why_not_replaced(const std::string& svg) {
   return "is not an SVG picture; it is not overwritten";
 }
 
-int write_picture(const std::string& input, const std::string& svg) {
+// The last component of a file's name, as its lines are named in the picture.
+std::string_view base_name(std::string_view path) {
+  const std::size_t slash = path.find_last_of("/\\");
+  return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+int write_picture(const std::string& input, const std::string& svg,
+                  const kel2fram::Answers& answers) {
   plot::MassList list;
   StderrNotice notice(input);
   const int error = plot::read_mass_file(input, list, notice);
   if (error != 0) return fail(input, std::string("cannot read: ") + lineio::describe_error(error));
   notice.finish();
-  if (list.records == 0) return fail(input, "no Map_Mass record");
-  if (list.masses.empty()) return fail(input, "no Map_Mass record that can be drawn");
+  // A file without a Map_Mass line is taken for a weight list.
+  std::string source;
+  const bool records = list.records > 0;
+  if (!records) {
+    if (const std::string why = massplot::read_weight_list(input, massplot::settings_from(answers),
+                                                           list, notice, source);
+        !why.empty()) {
+      return fail(input, why);
+    }
+    notice.finish();
+    if (list.masses.empty()) return fail(input, "no mass that can be drawn");
+  } else {
+    if (massplot::list_options_given(answers)) {
+      std::fprintf(stderr,
+                   "massplot: %s: a file of Map_Mass records: the unit, spread and range options "
+                   "are for weight lists, and are not used\n",
+                   input.c_str());
+    }
+    if (list.masses.empty()) return fail(input, "no Map_Mass record that can be drawn");
+  }
+  const plot::PictureInput picture{
+      input, records ? base_name(input) : std::string_view{}, source, &list, nullptr, nullptr};
 
   const bool to_standard_output = svg == "-";
   if (!to_standard_output && os::same_file(input, svg)) {
@@ -169,12 +221,17 @@ int write_picture(const std::string& input, const std::string& svg) {
   }
   const plot::Summary summary = plot::summarize(list.masses);
   const plot::Page page = plot::plan_page(summary);
+  const auto complete = [](plot::PictureInput in, const plot::Summary& s, const plot::Page& p) {
+    in.summary = &s;
+    in.page = &p;
+    return in;
+  };
   if (to_standard_output) {
     if (os::standard_output_was_closed())
       return fail(svg, "not written: standard output is closed");
     try {
       UnitSink sink(kConsoleOut);
-      plot::write_svg({input, &list, &summary, &page}, sink);
+      plot::write_svg(complete(picture, summary, page), sink);
       lineio::flush_console();
     } catch (const lineio::TransferFailure& failure) {
       return fail(svg, std::string("not written: ") + trimmed(failure.what()));
@@ -196,7 +253,7 @@ int write_picture(const std::string& input, const std::string& svg) {
     return fail(svg, std::string("cannot write: ") + lineio::describe_error(open_error));
   try {
     UnitSink sink(kSvgUnit);
-    plot::write_svg({input, &list, &summary, &page}, sink);
+    plot::write_svg(complete(picture, summary, page), sink);
     lineio::close_unit(kSvgUnit);
   } catch (const lineio::TransferFailure& failure) {
     lineio::discard_unit(kSvgUnit);
@@ -205,34 +262,53 @@ int write_picture(const std::string& input, const std::string& svg) {
   return kDone;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int run(int argc, char** argv) {
   // Binding the console first puts its streams in binary mode (the usage text keeps its line
   // ends on Windows) and installs the interrupt handling that removes a pending temporary
   // file; standard output is not used otherwise.
   terminal::bind_standard_console();
   const std::vector<std::string> arguments = os::program_arguments(argc, argv);
-  if (arguments.size() == 1 && (arguments[0] == "--help" || arguments[0] == "-h")) {
-    std::fputs(kUsage.data(), stdout);
-    return std::fflush(stdout) == 0 ? kDone : kFailed;
+  // The options and files as kel2fram reads them: the same options, checked alike.
+  const kel2fram::CommandLine command = kel2fram::read_command_line(arguments);
+  const std::optional<std::string>& file = command.answers[kel2fram::Question::input];
+  const std::optional<std::string>& picture = command.answers[kel2fram::Question::output];
+  switch (command.action) {
+    case kel2fram::CommandLine::Action::help:
+      std::fputs(kUsage.data(), stdout);
+      return std::fflush(stdout) == 0 ? kDone : kFailed;
+    case kel2fram::CommandLine::Action::version:
+      std::printf("massplot %.*s\n", static_cast<int>(lineio::kPackageVersion.size()),
+                  lineio::kPackageVersion.data());
+      return std::fflush(stdout) == 0 ? kDone : kFailed;
+    case kel2fram::CommandLine::Action::usage_error:
+      // Too many files is said by the usage itself; a bad option's value in kel2fram's words.
+      if (!command.error.starts_with("one weight list and one output file at most")) {
+        std::fprintf(stderr, "massplot: %s\n", command.error.c_str());
+      }
+      std::fputs(kUsage.data(), stderr);
+      return kUsageError;
+    case kel2fram::CommandLine::Action::run:
+      break;
   }
-  if (arguments.size() == 1 && arguments[0] == "--version") {
-    std::printf("massplot %.*s\n", static_cast<int>(lineio::kPackageVersion.size()),
-                lineio::kPackageVersion.data());
-    return std::fflush(stdout) == 0 ? kDone : kFailed;
-  }
-  if (arguments.empty() || arguments.size() > 2 || arguments[0].empty() ||
-      (arguments.size() == 2 && arguments[1].empty())) {
+  if (!file || file->empty() || (picture && picture->empty()) || command.settings.strict) {
     std::fputs(kUsage.data(), stderr);
     return kUsageError;
   }
-  const std::string& input = arguments[0];
+  const std::string& input = *file;
   try {
-    return write_picture(input, arguments.size() == 2 ? arguments[1] : default_svg_name(input));
+    return write_picture(input, picture ? *picture : default_svg_name(input), command.answers);
   } catch (const std::bad_alloc&) {
     // A picture being written is dropped: an existing SVGFILE keeps its former contents.
     lineio::abandon_run();
     return fail(input, "not enough memory");
   }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int status = run(argc, argv);
+  // A window that closes with the program would take the error, or the last notice, with it.
+  if (terminal::console_window_of_its_own()) terminal::wait_before_window_closes();
+  return status;
 }

@@ -8,14 +8,14 @@
 namespace terminal {
 
 void bind_standard_console() {
-  os::prepare_process();
+  // The plain binding prepares the process once (on Windows a second console handler would
+  // wait on a commit lock that the first one already holds); the editor then takes its place.
+  lineio::bind_standard_console();
   if (os::is_terminal(os::standard_input()) && os::is_terminal(os::standard_output())) {
     if (const line_editor::Console* editor = line_editor::terminal_console()) {
       lineio::bind_console(editor->in, editor->out, true, true);
-      return;
     }
   }
-  lineio::bind_standard_console();
 }
 
 }  // namespace terminal

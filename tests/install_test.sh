@@ -18,7 +18,8 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 for f in bin/kel2fram bin/kitdump bin/massplot; do
   [[ -x $prefix/$f ]] || fail "$f not installed"
 done
-for f in share/man/man1/kel2fram.1.gz share/man/man1/kitdump.1.gz share/man/man1/massplot.1.gz share/doc/kel2fram/copyright; do
+for f in share/man/man1/kel2fram.1.gz share/man/man1/kitdump.1.gz share/man/man1/massplot.1.gz \
+  share/doc/kel2fram/copyright share/doc/kel2fram/manual.md share/doc/kel2fram/examples/deck.txt; do
   [[ -f $prefix/$f ]] || fail "$f not installed"
 done
 

@@ -182,12 +182,14 @@ TEST(KitdumpTest, AnswersHelpAndRefusesWhatItCannotRead) {
     const auto run = testing_support::run_program(KITDUMP_EXE, args, "");
     EXPECT_EQ(run.status, c.status) << label;
     if (c.usage_on_stdout) {
-      EXPECT_TRUE(run.out.starts_with("usage: kitdump FILE\n")) << label << ": " << run.out;
+      EXPECT_TRUE(run.out.starts_with("Usage: kitdump [OPTIONS] FILE\n"))
+          << label << ": " << run.out;
     } else {
       EXPECT_EQ(run.out, "") << label;
     }
     if (c.err == "usage") {
-      EXPECT_TRUE(run.err.starts_with("usage: kitdump FILE\n")) << label << ": " << run.err;
+      EXPECT_TRUE(run.err.starts_with("Usage: kitdump [OPTIONS] FILE\n"))
+          << label << ": " << run.err;
     } else {
       EXPECT_EQ(run.err, expand(c.err)) << label;
     }

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Package check: builds the Debian package of the build folder with cpack into
 # a temporary folder, checks its control fields, that it holds every program
-# with its gzip-compressed manual page, the copyright file and the changelog,
+# with its gzip-compressed manual page, the copyright file, the changelog, the
+# manual and the example weight lists,
 # and that lintian reports no error and no warning. lintian is installed from
 # Debian's packages when missing. Exits 77 (skipped) where dpkg-deb is missing.
 # Usage: package_test.sh CPACK BUILD_DIR VERSION PROGRAM...
@@ -36,7 +37,11 @@ fi
 [[ -n $(field Description) ]] || fail "no description"
 
 dpkg-deb -c "$deb" | awk '{print $NF}' >"$work/contents.txt"
-expected=(./usr/share/doc/kel2fram/copyright ./usr/share/doc/kel2fram/changelog.gz)
+expected=(./usr/share/doc/kel2fram/copyright ./usr/share/doc/kel2fram/changelog.gz
+  ./usr/share/doc/kel2fram/manual.md)
+for example in "$(dirname "$0")"/../examples/*.txt; do
+  expected+=("./usr/share/doc/kel2fram/examples/$(basename "$example")")
+done
 for program in "${programs[@]}"; do
   expected+=("./usr/bin/$program" "./usr/share/man/man1/$program.1.gz")
 done

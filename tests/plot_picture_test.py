@@ -5,14 +5,19 @@ Usage: plot_picture_test.py structure|render|chromium MASSPLOT DATA_DIR [timed]
   structure  the worked example's SVG is well-formed, has three views, one circle per mass at
              the position its tick labels give with its details on hover, the centre-of-gravity
              cross-hair, a weight curve whose area is the mass, and the tables; large, hostile
-             and odd models give sound pictures and lists too.
+             and odd models give sound pictures and lists too; the moments of inertia are the
+             exact sums; a weight list is named by its own lines.
   render     rsvg-convert's PNG of the worked example has its circles and centre-of-gravity
              symbol where the scale puts them; evenly spread masses give evenly shaded cells up
              to the edges; circle radii go as the square roots of the masses; a negative mass in
              a heavy cell shows; one mass in millimetres leaves the model filling the views with
-             tick labels apart. With `timed` (an optimised build) the random masses are
+             tick labels apart; evenly spaced masses (a floor of slab strips, ten masses) give a
+             flat weight curve; 1 % negatives leave a module's shading and its centre of
+             gravity visible. With `timed` (an optimised build) the random masses are
              1,000,000, drawn in under 1 s of processor time; else 250,000.
-  chromium   the same checks on headless Chromium's screenshots, and the two renderers agree.
+  chromium   the same checks on headless Chromium's screenshots, and the two renderers agree;
+             the whole picture shows in windows 1,280 and 1,920 pixels wide, and prints on one
+             page.
   A renderer that cannot be had ends the test with status 77 (skipped).
 """
 import math
@@ -27,6 +32,7 @@ import sys
 import tempfile
 import xml.etree.ElementTree as ET
 import zlib
+from fractions import Fraction
 
 SVG = "{http://www.w3.org/2000/svg}"
 # The worked example: x, y, z, kg of its two records, and its centre of gravity.
@@ -110,6 +116,25 @@ def ship():
     return "".join(out)
 
 
+def slab_floor():
+    """A floor of 674 identical slab strips 1 m wide, two abreast: 15 t per metre along X."""
+    return "".join(record(0.5 + i, y, 3.0, 7500.0) for i in range(337) for y in (-2.0, 2.0))
+
+
+def ten():
+    """10 masses of 1 t, 3 m apart along X."""
+    return "".join(record(3.0 * i, 0.0, 0.0, 1000.0) for i in range(10))
+
+
+def module():
+    """200,000 masses of a module with 1 % negatives (deductions) spread over it."""
+    rng = random.Random(11)
+    u = rng.uniform
+    return "".join(record(u(0, 60), u(-10, 10), u(0, 20),
+                          -u(100, 2000) if n % 100 == 37 else u(100, 2000))
+                   for n in range(200_000))
+
+
 # ---- Reading the SVG -----------------------------------------------------------------------
 
 def run(massplot, folder, *args):
@@ -142,7 +167,8 @@ def of_class(root, tag, cls):
 def scale_of(view, cls, coordinate):
     """(px per unit, offset) fitted through the view's tick labels of one class; every label
     must lie on that line."""
-    ticks = [(float(t.text), float(t.get(coordinate))) for t in of_class(view, "text", cls)]
+    ticks = [(float(t.text.replace(",", "")), float(t.get(coordinate)))
+             for t in of_class(view, "text", cls)]
     if not check(len(ticks) >= 2, f"{view.get('id')}: fewer than two {cls} labels"):
         return 1.0, 0.0
     (v0, p0), (v1, p1) = ticks[0], ticks[-1]
@@ -158,6 +184,12 @@ def mappings(view):
     ax, bx = scale_of(view, "tick-across", "x")
     ay, by = scale_of(view, "tick-up", "y")
     return (lambda v: ax * v + bx), (lambda v: ay * v + by - 4), ax, ay
+
+
+def page_size(root):
+    """The page's width and height in pixels: its viewBox (the picture takes its window's width)."""
+    _, _, width, height = map(float, root.get("viewBox").split())
+    return width, height
 
 
 def frame(view):
@@ -211,8 +243,8 @@ def structure(massplot, data, folder):
     found = views(root)
     check(sorted(found) == ["elevation", "plan", "section"], f"views: {sorted(found)}")
     scales = []
-    hover = {"line 17: 1,500.0 kg at X 10.000, Y 20.000, Z 30.000",
-             "line 18: 2,000.0 kg at X -5.000, Y 0.000, Z 4.500"}
+    hover = {"record 1 (line 17 of out.txt): 1,500.0 kg at X 10.000, Y 20.000, Z 30.000",
+             "record 2 (line 18 of out.txt): 2,000.0 kg at X -5.000, Y 0.000, Z 4.500"}
     for name, (across, up) in AXES.items():
         view = found.get(name)
         if view is None:
@@ -246,8 +278,8 @@ def structure(massplot, data, folder):
                  "Centre of gravity: X 1.429, Y 8.571, Z 15.429"]:
         check(part in title, f"title block lacks {part!r}: {title!r}")
     check(near(curve_mass(root), 3500, 0.005), f"weight curve holds {curve_mass(root)} kg")
-    check(table(root, "heaviest") == [["18", "2,000.0", "-5.000", "0.000", "4.500"],
-                                      ["17", "1,500.0", "10.000", "20.000", "30.000"]],
+    check(table(root, "heaviest") == [["2", "18", "2,000.0", "-5.000", "0.000", "4.500"],
+                                      ["1", "17", "1,500.0", "10.000", "20.000", "30.000"]],
           f"heaviest masses: {table(root, 'heaviest')}")
 
     # A large file: shaded cells instead of circles, a legend, a small file, a weight curve
@@ -298,7 +330,7 @@ def structure(massplot, data, folder):
     # The hull's heaviest items in the table, with the lines of their records.
     text, items = hull()
     root, _, _ = draw(massplot, folder, "hull.txt", text)
-    listed = [(int(row[0]), float(row[1].replace(",", ""))) for row in table(root, "heaviest")]
+    listed = [(int(row[1]), float(row[2].replace(",", ""))) for row in table(root, "heaviest")]
     check(listed == [(line, kg) for kg, _, _, _, line in items[:15]], f"heaviest: {listed}")
 
     # The ship: its negative mass and its outlier listed with their lines.
@@ -307,10 +339,46 @@ def structure(massplot, data, folder):
     title = title_text(root)
     x, y, z, kg, line = SHIP_OUTLIER
     for part in ["1 mass lies outside the views",
-                 f"line {line}: 1,000.0 kg at X 45,000.000, Y 3.000, Z 12.000"]:
+                 f"record {line} (line {line} of ship.txt): 1,000.0 kg at X 45,000.000, Y 3.000, "
+                 "Z 12.000"]:
         check(part in title, f"title block lacks {part!r}")
-    check(table(root, "negatives") == [[str(SHIP_NEGATIVE[4]), "-35,000.0", "80.000", "0.000",
+    check(table(root, "negatives") == [[str(SHIP_NEGATIVE[4])] * 2 + ["-35,000.0", "80.000", "0.000",
                                         "25.000"]], f"negatives: {table(root, 'negatives')}")
+
+    # The moments of inertia and radii of gyration of the hull against exact sums of the
+    # records' decimal numbers.
+    root, _, _ = draw(massplot, folder, "hull.txt", text)
+    masses = [tuple(Fraction(v) for v in line.split()[2:]) for line in text.splitlines()[1:]]
+    total = sum(m[3] for m in masses)
+    centre = [sum(m[a] * m[3] for m in masses) / total for a in range(3)]
+    spread = [sum(m[3] * (m[a] - centre[a]) ** 2 for m in masses) for a in range(3)]
+    shown = [float(v.replace(",", "")) for v in
+             re.findall(r"[IK][xyz]{2} ([-\d,.]+)", title_text(root).replace("k", "K"))]
+    exact = [spread[1] + spread[2], spread[0] + spread[2], spread[0] + spread[1]]
+    exact += [math.sqrt(i / total) for i in exact]
+    check(len(shown) == 6 and all(abs(a - float(b)) <= (0.05 if k < 3 else 0.0005)
+                                  for k, (a, b) in enumerate(zip(shown, exact))),
+          f"inertia {shown}, exactly {[float(v) for v in exact]}")
+
+    # A weight list, read as kel2fram reads it: its own lines named, the lines it leaves out told.
+    listing = "' deck\n\n1.5 10 20 30\n2.0 -5 0 4.5\n3 1 1\n2*3 PI/2 SIN(0.5) 1\n"
+    with open(os.path.join(folder, "w.txt"), "w") as f:
+        f.write(listing)
+    r = run(massplot, folder, "--unit", "kg", "-x", "-9,9", "w.txt", "w.svg")
+    check(r.returncode == 0 and b"w.txt: 1 line left out" in r.stderr and b": line 5" in r.stderr,
+          f"weight list: status {r.returncode}, {r.stderr!r}")
+    root = ET.parse(os.path.join(folder, "w.svg")).getroot()
+    titles = {c[3] for c in mass_circles(views(root)["plan"])}
+    check(titles == {"line 4: 2.0 kg at X -5.000, Y 0.000, Z 4.500",
+                     "line 6: 6.0 kg at X 1.571, Y 0.479, Z 1.000"}, f"weight list: {titles}")
+    check("(weight list, masses in kg, X from -9 to 9; 1 mass outside the ranges left out)"
+          in title_text(root), f"weight list: {title_text(root)!r}")
+    check(table(root, "heaviest")[0][:2] == ["6", "6.0"], f"weight list: {table(root, 'heaviest')}")
+
+    # The module's 2,000 negative masses are counted and the most negative listed.
+    root, _, _ = draw(massplot, folder, "module.txt", module())
+    check("2000 negative" in title_text(root), "module: the negatives not counted")
+    check(len(table(root, "negatives")) == 20, "module: not 20 most negative listed")
 
 
 # ---- Reading the PNG -----------------------------------------------------------------------
@@ -384,8 +452,7 @@ def with_rsvg(svg):
 
 def check_example(image, root, who):
     """The worked example's circles and centre-of-gravity symbol where the scale puts them."""
-    check((image.width, image.height) ==
-          (round(float(root.get("width"))), round(float(root.get("height")))),
+    check((image.width, image.height) == tuple(round(v) for v in page_size(root)),
           f"{who}: image of {image.width}x{image.height}")
     for name, (across, up) in AXES.items():
         view = views(root)[name]
@@ -497,6 +564,43 @@ def check_negative_shows(image, root, who):
         check(bar < 100 and min(disc) > 200, f"{who}, {name}: no marker: {bar:.0f}, {disc}")
 
 
+def check_flat_curve(image, root, what, width):
+    """The weight curve's bins are `width` wide, as its caption says, and its top on the image
+    stands at one height (within 5 % and a pixel) over the list's extent."""
+    panel = [g for g in root.iter(SVG + "g") if g.get("id") == "weight-curve"][0]
+    caption = "".join(of_class(panel, "text", "curve-caption")[0].itertext())
+    check(f" {width} wide" in caption, f"{what}: caption {caption!r}")
+    d = of_class(panel, "path", "weight-curve")[0].get("d")
+    edges = [float(x) for x in re.findall(r"H([-\d.]+)", d)]
+    zero = float(re.match(r"M[-\d.]+ ([-\d.]+)", d).group(1))
+    left, top, _, height = frame(panel)
+    heights = []
+    for x0, x1 in zip([float(re.match(r"M([-\d.]+)", d).group(1))] + edges, edges):
+        x = (x0 + x1) / 2
+        dark = [y for y in range(int(top) + 1, int(zero)) if luminance(image.pixel(x, y)) < 230]
+        heights.append(zero - dark[0] if dark else 0)
+    check(heights and min(heights) >= 0.95 * max(heights) - 1 and max(heights) > 0.5 * height,
+          f"{what}: curve heights {min(heights, default=0)} to {max(heights, default=0)} px")
+
+
+def check_cog_shows(image, root, what):
+    """The centre-of-gravity symbol in each view: its white halo and black ring unbroken."""
+    for name, view in views(root).items():
+        symbol = [g for g in view.iter(SVG + "g") if g.get("class") == "cog-symbol"]
+        if not check(symbol, f"{what}, {name}: no symbol"):
+            continue
+        ring = symbol[0].find(SVG + "circle")
+        x, y = float(ring.get("cx")), float(ring.get("cy"))
+        angles = [a * math.pi / 8 for a in range(16)]
+        def at(a, radii, pick):
+            return pick(luminance(image.pixel(x + r * math.cos(a), y + r * math.sin(a)))
+                        for r in radii)
+        halo = [at(a, (8.2, 8.6, 9), max) for a in angles]
+        black = [at(a, (6.2, 6.6, 7, 7.4, 7.8), min) for a in angles]
+        check(min(halo) > 180 and max(black) < 110,
+              f"{what}, {name}: symbol covered: halo {min(halo):.0f}, ring {max(black):.0f}")
+
+
 def radius_in(image, x, y):
     """A circle's radius on the image: where the mean luminance over a ring about its centre
     rises most steeply, from its fill to the background (small circles about it average out)."""
@@ -566,6 +670,25 @@ def render(massplot, data, folder, timed):
         expected = largest * (kg / items[0][0]) ** 0.5
         check(abs(r - expected) <= 1 and r > 3, f"hull line {line}: radius {r} for {expected:.1f}")
 
+    # Evenly spaced masses give a flat weight curve, its bins as wide as their spacing.
+    for what, text, width, total in (("slab floor", slab_floor(), "1.000", 674 * 7500.0),
+                                     ("ten", ten(), "3.000", 10 * 1000.0)):
+        root, svg, _ = draw(massplot, folder, what.replace(" ", "_") + ".txt", text)
+        check_flat_curve(with_rsvg(svg), root, what, width)
+        check(near(curve_mass(root), total, 0.005), f"{what}: curve holds {curve_mass(root)} kg")
+
+    # 1 % negative masses spread over a module leave the grid's shading as it was (markers only
+    # where a cell's net mass is negative, and at the most negative), under the centre of
+    # gravity's symbol.
+    root, svg, _ = draw(massplot, folder, "module.txt", module())
+    image = with_rsvg(svg)
+    check_cog_shows(image, root, "module")
+    marked, alone = cell_shades(image, root, True), cell_shades(with_rsvg(without_overlays(svg)), root)
+    for name in marked:
+        same = sum(marked[name][c] == alone[name].get(c) for c in marked[name])
+        check(same >= 0.97 * len(marked[name]), f"module, {name}: {same} of {len(marked[name])} "
+              "cells keep their shade under the negative markers")
+
     # The ship: the negative mass shows in its heavy cell; one mass in millimetres leaves the
     # model filling the views, with a marker at the edge and tick labels apart.
     root, svg, _ = draw(massplot, folder, "ship.txt", ship())
@@ -591,7 +714,7 @@ def chromium(massplot, data, folder):
 
     def screenshot(svg, root):
         png = svg[:-4] + "-chromium.png"
-        size = f"{round(float(root.get('width')))},{round(float(root.get('height')))}"
+        size = ",".join(str(round(v)) for v in page_size(root))
         # No network, no services, a fresh profile: only the file is loaded.
         subprocess.run([browser, "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic",
                         "--no-first-run", "--disable-background-networking",
@@ -617,6 +740,42 @@ def chromium(massplot, data, folder):
     for name in ours:
         same = sum(ours[name][c] == theirs[name].get(c) for c in ours[name])
         check(same >= 0.99 * len(ours[name]), f"{name}: {same} of {len(ours[name])} cells alike")
+
+    # In a browser window 1,280 and 1,920 pixels wide the whole picture shows, scaled to fit
+    # the window and centred across it: the title block's left and right edges and the
+    # section's right edge are where that scale puts them, inside the window.
+    for window in ((1280, 800), (1920, 1080)):
+        png = svg[:-4] + f"-{window[0]}.png"
+        subprocess.run([browser, "--headless", "--no-sandbox", "--disable-gpu", "--no-first-run",
+                        "--disable-background-networking", "--disable-component-update",
+                        "--hide-scrollbars", "--force-device-scale-factor=1",
+                        f"--user-data-dir={folder}/profile", f"--window-size={window[0]},{window[1]}",
+                        f"--screenshot={png}", "file://" + svg], check=True, capture_output=True,
+                       timeout=120)
+        seen = Image(png)
+        page_width, page_height = page_size(root)
+        scale = min(window[0] / page_width, window[1] / page_height)
+        shift = (window[0] - page_width * scale) / 2
+        block = [r for g in of_class(root, "g", "title-block") for r in g.iter(SVG + "rect")][0]
+        left, top, width, height = frame(views(root)["section"])
+        edges = [(float(block.get("x")), float(block.get("y")) + 40),
+                 (float(block.get("x")) + float(block.get("width")), float(block.get("y")) + 40),
+                 (left + width, top + height / 3)]
+        for x, y in edges:
+            x, y = x * scale + shift, y * scale
+            check(2 < x < window[0] - 2 and
+                  min(luminance(seen.pixel(x + d, y)) for d in (-2, -1, 0, 1, 2)) < 180,
+                  f"{window[0]} px window: no edge at {x:.0f}, {y:.0f}")
+
+    # Printed, the picture fills one landscape page.
+    pdf = os.path.join(folder, "ship.pdf")
+    subprocess.run([browser, "--headless", "--no-sandbox", "--disable-gpu", "--no-first-run",
+                    f"--user-data-dir={folder}/profile", "--no-pdf-header-footer",
+                    f"--print-to-pdf={pdf}", "file://" + svg], check=True, capture_output=True,
+                   timeout=120)
+    with open(pdf, "rb") as f:
+        pages = len(re.findall(rb"/Type\s*/Page(?![s\w])", f.read()))
+    check(pages == 1, f"printed on {pages} pages")
 
 
 def main():

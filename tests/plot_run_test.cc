@@ -46,7 +46,8 @@ struct FailureCase {
 };
 
 // Each case starts from a folder holding m.txt (records), w.txt (a weight list, no records),
-// bad.txt (records that are not numbers) and the folder sub/.
+// none.txt (a weight list without a mass), bad.txt (records that are not numbers) and the
+// folder sub/.
 TEST_F(PlotRun, FailuresEndWithTheirStatusAndOneLineAndWriteNothing) {
   const FailureCase cases[] = {
       {"no arguments", {}, 1, nullptr},
@@ -57,7 +58,13 @@ TEST_F(PlotRun, FailuresEndWithTheirStatusAndOneLineAndWriteNothing) {
        2,
        "massplot: nope.txt: cannot read: No such file or directory\n"},
       {"a folder as input", {"sub"}, 2, "massplot: sub: cannot read: Is a directory\n"},
-      {"no record", {"w.txt"}, 2, "massplot: w.txt: no Map_Mass record\n"},
+      {"a weight list without masses",
+       {"none.txt"},
+       2,
+       "massplot: none.txt: 1 line left out, as kel2fram leaves them out (a word, or fewer than "
+       "four numbers): line 3\n"
+       "massplot: none.txt: no mass kept: every line of the weight list was rejected\n"},
+      {"an unknown option", {"--frame", "m.txt"}, 1, nullptr},
       {"no record that can be drawn",
        {"bad.txt"},
        2,
@@ -98,6 +105,7 @@ TEST_F(PlotRun, FailuresEndWithTheirStatusAndOneLineAndWriteNothing) {
   };
   dir.write("m.txt", kRecords);
   dir.write("w.txt", "1.5 10 20 30\n");
+  dir.write("none.txt", "' no masses yet\n\n1 2 3\n");
   dir.write("bad.txt", " Map_Mass 1 ** 2 3 4\n Map_Mass 1 nan 2 3 4\n");
   dir.write("page.html", "<!DOCTYPE html>\n<html><body><svg width=\"1\"></svg></body></html>\n");
   dir.write("data.xml", "<?xml version=\"1.0\"?>\n<!-- not <svg -->\n<data/>\n");
@@ -111,7 +119,8 @@ TEST_F(PlotRun, FailuresEndWithTheirStatusAndOneLineAndWriteNothing) {
     if (c.err != nullptr) {
       EXPECT_EQ(r.err, c.err);
     } else {
-      EXPECT_TRUE(r.err.starts_with("Usage: massplot OUTFILE [SVGFILE]\n")) << r.err;
+      EXPECT_NE(r.err.find("Usage: massplot [OPTIONS] FILE [SVGFILE]\n"), std::string::npos)
+          << r.err;
     }
     EXPECT_EQ(files(), before);
     EXPECT_EQ(dir.read("m.txt"), kRecords);
@@ -153,7 +162,7 @@ TEST_F(PlotRun, TooLittleMemoryFailsWithOneLineAndWritesNothing) {
 TEST_F(PlotRun, HelpPrintsTheUsage) {
   const RunResult r = run({"--help"});
   EXPECT_EQ(r.status, 0);
-  EXPECT_TRUE(r.out.starts_with("Usage: massplot OUTFILE [SVGFILE]\n")) << r.out;
+  EXPECT_TRUE(r.out.starts_with("Usage: massplot [OPTIONS] FILE [SVGFILE]\n")) << r.out;
   EXPECT_EQ(r.err, "");
 }
 

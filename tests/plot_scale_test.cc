@@ -3,7 +3,9 @@
 // gravity, too many masses for circles).
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -18,10 +20,24 @@ struct TickCase {
 };
 
 const TickCase kTickCases[] = {
-    {1.2, 3, "6"},         {1.2, 0, "0"},        {1.2, -1, "-2"},        {15, 7, "140"},
-    {0.3, 3, "1.5"},       {0.3, 2, "1"},        {0.3, -3, "-1.5"},      {0.03, 1, "0.05"},
-    {0.0015, 21, "0.042"}, {0.0007, 7, "0.007"}, {3e-12, 3, "1.5e-11"},  {4e5, 3, "1500000"},
-    {7e8, 1, "1e9"},       {4e9, 3, "1.5e10"},   {9e299, 12, "1.2e301"}, {9e-31, -1, "-1e-30"},
+    {1.2, 3, "6"},
+    {1.2, 0, "0"},
+    {1.2, -1, "-2"},
+    {15, 7, "140"},
+    {0.3, 3, "1.5"},
+    {0.3, 2, "1"},
+    {0.3, -3, "-1.5"},
+    {0.03, 1, "0.05"},
+    {0.0015, 21, "0.042"},
+    {0.0007, 7, "0.007"},
+    {3e-12, 3, "1.5e-11"},
+    {4e5, 3, "1,500,000"},
+    {7e8, 1, "1,000,000,000"},
+    {4e9, -3, "-15,000,000,000"},
+    {4e14, 3, "1.5e+15"},
+    {9e299, 12, "1.2e+301"},
+    {9e-31, -1, "-1e-30"},
+    {700, 3, "3,000"},
 };
 
 TEST(PlotScale, TicksAreRoundValuesLabelledExactly) {
@@ -51,6 +67,7 @@ struct LayoutCase {
 // 199 masses in a box of 20 by 10 by 5, and one with X in millimetres.
 std::vector<plot::Mass> one_slip() {
   std::vector<plot::Mass> masses;
+  masses.reserve(200);
   for (int k = 0; k < 199; ++k) masses.push_back({k % 20 * 1.0, k % 10 * 1.0, k % 5 * 1.0, 1.0});
   masses.push_back({45000, 3, 2, 1});
   return masses;
@@ -169,6 +186,93 @@ TEST(PlotScale, EvenlySpacedMassesFillTheirCellsAlike) {
       }
       EXPECT_NEAR(whole, 1, 1e-12);
     }
+  }
+}
+
+// Evenly spaced equal masses, their X written to 3 decimals as records carry them, give a flat
+// weight curve (every bin within 5 % of the load) at every count, whatever the spacing to the
+// cells; the bins hold the whole mass.
+TEST(PlotScale, EvenlySpacedMassesGiveAFlatWeightCurveAtEveryCount) {
+  const struct {
+    int count;
+    double spacing;
+  } cases[] = {{10, 3},       {11, 0.5},      {674, 1},        {5000, 0.25},
+               {20001, 0.05}, {200000, 0.01}, {1000000, 0.001}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.count);
+    std::vector<plot::Mass> masses;
+    masses.reserve(static_cast<std::size_t>(c.count));
+    for (int k = 0; k < c.count; ++k) {
+      const double x = std::round((12.5 + k * c.spacing) * 1000) / 1000;
+      masses.push_back({x, (k % 5) * 1.0, (k % 3) * 2.0, 1000});
+    }
+    const plot::Summary s = plot::summarize(masses);
+    const plot::Page page = plot::plan_page(s);
+    const plot::Tiling& bins = page.bins;
+    std::vector<double> kg(static_cast<std::size_t>(bins.count), 0.0);
+    std::array<plot::CellShare, 4> shares{};
+    for (const plot::Mass& m : masses) {
+      for (const plot::CellShare& share : plot::spread(bins, m.x, shares)) {
+        kg[static_cast<std::size_t>(share.cell)] += m.kg * share.share;
+      }
+    }
+    double sum = 0;
+    const double load = 1000 / c.spacing;
+    for (const double k : kg) {
+      EXPECT_NEAR(k / bins.width, load, 0.05 * load);
+      sum += k;
+    }
+    EXPECT_NEAR(sum, 1000.0 * c.count, 1e-9 * 1000 * c.count);
+    // The curve's frame takes in every bin, on the page.
+    EXPECT_LE(page.curve.page_x(bins.lo), page.curve.page_x(masses.front().x));
+    EXPECT_GE(page.curve.left, 0);
+    EXPECT_LE(page.curve.left + page.curve.width, page.width);
+  }
+}
+
+__extension__ typedef __int128 Exact;  // GCC's and Clang's 128-bit integers, on every target
+
+// The moments of inertia about the centre of gravity against the exact sums, for masses whose
+// coordinates are large beside their distances (where a sum of squares taken away from another
+// would leave only rounding errors).
+TEST(PlotScale, MomentsOfInertiaAreTheExactSums) {
+  std::vector<plot::Mass> masses;
+  masses.reserve(1000);
+  std::uint64_t seed = 12345;
+  const auto next = [&](std::uint64_t range) {
+    seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
+    return static_cast<std::int64_t>((seed >> 33) % range);
+  };
+  for (int k = 0; k < 1000; ++k) {
+    masses.push_back({1e8 + static_cast<double>(next(2000)), -3e7 + static_cast<double>(next(600)),
+                      static_cast<double>(next(40)), static_cast<double>(1 + next(1000))});
+  }
+  // Per axis, the sum of m * (c - centre)^2 = (M * sum m c^2 - (sum m c)^2) / M, exact in
+  // 128-bit integers for these whole numbers.
+  Exact total = 0;
+  std::array<Exact, 3> first{};
+  std::array<Exact, 3> second{};
+  for (const plot::Mass& m : masses) {
+    const auto kg = static_cast<Exact>(m.kg);
+    total += kg;
+    const std::array<double, 3> at{m.x, m.y, m.z};
+    for (std::size_t a = 0; a < 3; ++a) {
+      const auto c = static_cast<Exact>(at[a]);
+      first[a] += kg * c;
+      second[a] += kg * c * c;
+    }
+  }
+  std::array<long double, 3> spread_of{};
+  for (std::size_t a = 0; a < 3; ++a) {
+    spread_of[a] = static_cast<long double>(total * second[a] - first[a] * first[a]) /
+                   static_cast<long double>(total);
+  }
+  const plot::Summary s = plot::summarize(masses);
+  ASSERT_TRUE(s.inertia_defined);
+  for (std::size_t a = 0; a < 3; ++a) {
+    const long double exact = spread_of[(a + 1) % 3] + spread_of[(a + 2) % 3];
+    EXPECT_NEAR(s.inertia[a], static_cast<double>(exact), 1e-12 * static_cast<double>(exact));
+    EXPECT_NEAR(s.gyration[a], std::sqrt(static_cast<double>(exact / total)), 1e-9);
   }
 }
 

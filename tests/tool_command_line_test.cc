@@ -211,25 +211,50 @@ TEST(CommandLine, ANameWithLineBreaksStaysOneReportLine) {
 
 TEST(CommandLine, HelpAndVersion) {
   const std::string version(lineio::kPackageVersion);
-  for (const char* exe : {KEL2FRAM_EXE, KITDUMP_EXE, MASSPLOT_EXE}) {
-    const RunResult r = run_program(exe, {"--version"}, "");
-    EXPECT_EQ(r.status, 0);
-    const std::string program = std::string(exe).substr(std::string(exe).find_last_of("/\\") + 1);
-    EXPECT_EQ(r.out, program.substr(0, program.find('.')) + " " + version + "\n");
+  const std::array<std::string, 3> names = {"kel2fram", "kitdump", "massplot"};
+  const std::array<const char*, 3> exes = {KEL2FRAM_EXE, KITDUMP_EXE, MASSPLOT_EXE};
+  for (std::size_t p = 0; p < exes.size(); ++p) {
+    SCOPED_TRACE(names[p]);
+    for (const char* version_option : {"--version", "-V"}) {
+      const RunResult r = run_program(exes[p], {version_option}, "");
+      EXPECT_EQ(r.status, 0);
+      EXPECT_EQ(r.out, names[p] + " " + version + "\n");
+    }
+    // The three programs' helps in one layout: the usage, the options, the exit status, and
+    // where to read on: the manual page and the other two programs.
+    for (const char* help : {"--help", "-h"}) {
+      const RunResult r = run_program(exes[p], {help}, "");
+      EXPECT_EQ(r.status, 0);
+      EXPECT_EQ(r.err, "");
+      EXPECT_TRUE(r.out.starts_with("Usage: " + names[p] + " ")) << r.out;
+      for (const std::string& part :
+           {std::string("\n\nOptions:\n"), std::string("\n  -h, --help             show this help"),
+            std::string("\n  -V, --version          show the version"),
+            std::string("\n\nExit status: 0 "),
+            "\n\nThe manual page " + names[p] + "(1) (man " + names[p] + ")"}) {
+        EXPECT_NE(r.out.find(part), std::string::npos) << part << "\n" << r.out;
+      }
+      for (const std::string& other : names) {
+        bool named = false;  // as a word, wherever the lines break
+        for (const char* before : {" ", "\n"}) {
+          for (const char* after : {" ", "\n"}) {
+            named = named || r.out.find(before + other + after) != std::string::npos;
+          }
+        }
+        EXPECT_TRUE(named) << other;
+      }
+      for (std::size_t at = 0, end = 0; at < r.out.size(); at = end + 1) {
+        end = r.out.find('\n', at);
+        EXPECT_LE(end - at, 79u) << r.out.substr(at, end - at);
+      }
+    }
   }
-  EXPECT_EQ(run_program(KEL2FRAM_EXE, {"-V"}, "").out, "kel2fram " + version + "\n");
-  for (const char* help : {"--help", "-h"}) {
-    const RunResult r = run_program(KEL2FRAM_EXE, {"-n", "3", help}, "");
-    EXPECT_EQ(r.status, 0);
-    EXPECT_TRUE(r.out.starts_with("Usage: kel2fram [OPTIONS] [WEIGHT-LIST [OUTPUT]]\n"));
-    for (const char* option : {"-u, --unit kg|tonnes", "-n, --spread N", "-x, --x-range MIN,MAX",
-                               "-y, --y-range", "-z, --z-range", "--strict", "-V, --version"}) {
-      EXPECT_NE(r.out.find(option), std::string::npos) << option;
-    }
-    for (std::size_t at = 0, end = 0; at < r.out.size(); at = end + 1) {
-      end = r.out.find('\n', at);
-      EXPECT_LE(end - at, 79u) << r.out.substr(at, end - at);
-    }
+  const RunResult r = run_program(KEL2FRAM_EXE, {"-n", "3", "--help"}, "");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_TRUE(r.out.starts_with("Usage: kel2fram [OPTIONS] [WEIGHT-LIST [OUTPUT]]\n"));
+  for (const char* option : {"-u, --unit kg|tonnes", "-n, --spread N", "-x, --x-range MIN,MAX",
+                             "-y, --y-range", "-z, --z-range", "--strict", "-V, --version"}) {
+    EXPECT_NE(r.out.find(option), std::string::npos) << option;
   }
 }
 

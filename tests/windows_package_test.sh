@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Windows zip check: makes kel2fram-<version>-win64.zip with cpack into a temporary folder,
-# checks that its one folder holds every program, README.txt, LICENSE.txt and USAGE.txt (all
-# with CR LF lines), that every program carries its manifest (long names, UTF-8 code page),
-# its version information (the package version, as --version prints it) and its icon, that
-# no program needs a DLL beyond the system's, and runs the unpacked kel2fram.exe and
-# kitdump.exe (under the emulator) on a small weight list.
+# checks that its one folder holds every program, README.txt (the users' page, naming the
+# manual), LICENSE.txt, USAGE.txt, manual.txt and the example weight lists (all with CR LF
+# lines), that every program carries its manifest (long names, UTF-8 code page), its version
+# information (the package version, as --version prints it) and its icon, that no program
+# needs a DLL beyond the system's, and runs the unpacked kel2fram.exe and kitdump.exe (under
+# the emulator) on a small weight list and kel2fram.exe on every example.
 # Usage: windows_package_test.sh CPACK BUILD_DIR VERSION OBJDUMP [EMULATOR...]
 set -euo pipefail
 cpack=$1
@@ -13,6 +14,7 @@ version=$3
 objdump=$4
 shift 4
 emulator=("$@")
+source=$(realpath "$(dirname "$0")/..")
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -27,13 +29,23 @@ zip=$work/$top.zip
 
 cd "$work"
 cmake -E tar xf "$zip"
-for f in kel2fram.exe kitdump.exe massplot.exe README.txt LICENSE.txt USAGE.txt; do
+examples=()
+for example in "$source"/examples/*.txt; do examples+=("examples/$(basename "$example")"); done
+texts=(README.txt LICENSE.txt USAGE.txt manual.txt "${examples[@]}")
+for f in kel2fram.exe kitdump.exe massplot.exe "${texts[@]}"; do
   [[ -f $top/$f ]] || { find "$top"; fail "zip lacks $f"; }
 done
-for f in README.txt LICENSE.txt USAGE.txt; do
+for f in "${texts[@]}"; do
   ! grep -q $'[^\r]$\|^$' "$top/$f" || fail "$f has lines that do not end in CR LF"
 done
-grep -q '@' "$top/USAGE.txt" && fail "USAGE.txt has an unreplaced @VARIABLE@"
+for f in README.txt USAGE.txt; do
+  ! grep -q '@' "$top/$f" || fail "$f has an unreplaced @VARIABLE@"
+done
+# README.txt speaks to the users of the zip: it names the manual and the usage beside it, and
+# none of the developers' build commands.
+grep -qF manual.txt "$top/README.txt" && grep -qF USAGE.txt "$top/README.txt" ||
+  fail "README.txt names neither manual.txt nor USAGE.txt"
+! grep -qE 'cmake|ctest|build/' "$top/README.txt" || fail "README.txt is the developers' README"
 
 # What each program says about itself: read back from its resources.
 for exe in "$top"/*.exe; do
@@ -75,4 +87,13 @@ grep -qF ' Map_Mass     1      -5.000       0.000       4.500   2.0000E+03' "$to
 (cd "$top" && "${emulator[@]}" ./kitdump.exe w.txt >dump.txt) || fail "kitdump.exe exit status $?"
 [[ $(tr -d '\r' <"$top/dump.txt") == $'4 2:1.5: 1:10: 1:20: 1:30:\n4 2:2: 1:-5: 1:0: 2:4.5:\n-1' ]] ||
   { cat "$top/dump.txt"; fail "kitdump.exe output differs"; }
+# Every example converts as it lies in the zip, without a warning.
+for example in "${examples[@]}"; do
+  status=0
+  (cd "$top" && "${emulator[@]}" ./kel2fram.exe -u t "$example" example.out >/dev/null 2>example.err) ||
+    status=$?
+  [[ $status -eq 0 ]] || { cat "$top/example.err"; fail "kel2fram.exe $example: exit status $status"; }
+  grep -qE '^kel2fram: [0-9]+ records written to example\.out; 0 warnings'$'\r''?$' "$top/example.err" ||
+    { cat "$top/example.err"; fail "kel2fram.exe $example: not converted cleanly"; }
+done
 echo "$top.zip checks out"

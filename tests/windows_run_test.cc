@@ -201,9 +201,14 @@ TEST_F(WindowsRun, AnswersFromWindowsEditorsReadAsPlainOnes) {
 }
 
 TEST_F(WindowsRun, SlashQuestionIsHelpAndADroppedListAnswersTheFirstQuestion) {
-  const RunResult help = run_program(KEL2FRAM_EXE, {"/?"}, "", dir.path());
-  EXPECT_EQ(help.status, 0);
-  EXPECT_TRUE(help.out.starts_with("Usage: kel2fram [OPTIONS] [WEIGHT-LIST [OUTPUT]]\n"));
+  // "/?" is each program's --help, not a file name.
+  for (const char* exe : {KEL2FRAM_EXE, KITDUMP_EXE, MASSPLOT_EXE}) {
+    SCOPED_TRACE(exe);
+    const RunResult help = run_program(exe, {"/?"}, "", dir.path());
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out, run_program(exe, {"--help"}, "", dir.path()).out);
+    EXPECT_TRUE(help.out.starts_with("Usage: ")) << help.out;
+  }
   // A file dropped on the program is its one argument, a full path. A run from a pipe (as
   // here) shares no console window of its own, so it ends without waiting for Enter.
   const RunResult dropped =

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # A machine without GoogleTest and Google Benchmark: configure says in one line each what
-# is skipped and which Debian package brings it, the tool builds and runs the README's
+# is skipped and which Debian package brings it, the tool builds and runs the manual's
 # example session, and the test run fails on one test whose output names the package.
 # Usage: without_googletest_test.sh SOURCE_DIR BUILD_DIR
 set -euo pipefail
@@ -9,7 +9,8 @@ build=$2
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 mkdir -p "$build"
-cmake -S "$source" -B "$build" -DCMAKE_DISABLE_FIND_PACKAGE_GTest=ON \
+cmake -S "$source" -B "$build" -DKEL2FRAM_TESTS=ON -DKEL2FRAM_BENCH=ON \
+  -DCMAKE_DISABLE_FIND_PACKAGE_GTest=ON \
   -DCMAKE_DISABLE_FIND_PACKAGE_benchmark=ON >"$build/configure.log" 2>&1 ||
   { cat "$build/configure.log"; fail "configure"; }
 for line in '-- Unit tests skipped: GoogleTest not found (Debian package libgtest-dev)' \

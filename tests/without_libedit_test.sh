@@ -11,7 +11,7 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 mkdir -p "$build"
 # A debug build without benchmarks: quick to compile, and the console is all it is for.
 cmake -S "$source" -B "$build" -DCMAKE_DISABLE_FIND_PACKAGE_Libedit=ON -DCMAKE_BUILD_TYPE=Debug \
-  -DKEL2FRAM_BENCH=OFF >"$build/configure.log" 2>&1 || { cat "$build/configure.log"; fail "configure"; }
+  -DKEL2FRAM_TESTS=ON -DKEL2FRAM_BENCH=OFF >"$build/configure.log" 2>&1 || { cat "$build/configure.log"; fail "configure"; }
 line='-- Line editing off: libedit not found (Debian package libedit-dev); answers at a terminal are read as plain lines'
 grep -qxF -- "$line" "$build/configure.log" || { cat "$build/configure.log"; fail "no line «$line»"; }
 ! grep -q '^CMake \(Error\|Warning\)' "$build/configure.log" ||

@@ -9,6 +9,7 @@
 #include "kit/kit.h"
 #include "lineio/lineio.h"
 #include "os/version.h"
+#include "sheet/sheet.h"
 #include "terminal/console_window.h"
 #include "tool/kel2fram.h"
 
@@ -69,6 +70,25 @@ std::string answer_range(CommandLine& c, std::string_view value) {
   return {};
 }
 
+std::string set_table(CommandLine& c, std::string_view /*value*/) {
+  c.settings.table = true;
+  return {};
+}
+
+std::string set_columns(CommandLine& c, std::string_view value) {
+  if (std::string why = sheet::check_columns(value); !why.empty()) return why;
+  // Naming columns says the list is a table, whatever its name.
+  c.settings.columns = std::string(value);
+  c.settings.table = true;
+  return {};
+}
+
+std::string set_sheet(CommandLine& c, std::string_view value) {
+  if (value.empty()) return "the sheet is named by its name";
+  c.settings.sheet_name = std::string(value);
+  return {};
+}
+
 std::string set_strict(CommandLine& c, std::string_view /*value*/) {
   c.settings.strict = true;
   return {};
@@ -89,6 +109,18 @@ constexpr std::array kOptions = {
            answer_range<Question::skip_y, Question::range_y>},
     Option{'z', "z-range", "MIN,MAX", "the same for Z",
            answer_range<Question::skip_z, Question::range_z>},
+    Option{'\0', "table", "",
+           "read the weight list as a delimited table (comma, semicolon or tab) with a heading "
+           "row, whatever its name; .csv and .tsv files with headings, .xlsx and .ods workbooks "
+           "are read so without it",
+           set_table},
+    Option{'\0', "columns", "LIST",
+           "the columns of a table's mass, X, Y and Z where the headings do not name them, as "
+           "mass=D,x=E,y=F,z=G (letters, numbers from 1, or heading texts); roles left out are "
+           "found by their headings; implies --table",
+           set_columns},
+    Option{'\0', "sheet", "NAME", "the sheet of a workbook to read (default: the first)",
+           set_sheet},
     Option{'\0', "strict", "",
            "end early with status 1, writing nothing, when any line is rejected or any warning "
            "is given (for scripts)",
@@ -243,6 +275,12 @@ std::string help_text() {
       "end that wrote nothing; 2 a failed transfer (a file named here that cannot be opened, "
       "a bad answer or the end of the answers, an unreadable weight list, an output file that "
       "cannot be written).",
+      0, 0, kWidth);
+  text += "\n\n";
+  text += wrapped(
+      "The manual page kel2fram(1) (man kel2fram) and the KEL2FRAM manual tell more. The other "
+      "programs: kitdump shows how each line of a weight list is read, massplot draws the "
+      "records as an SVG picture.",
       0, 0, kWidth);
   text += "\n";
   return text;

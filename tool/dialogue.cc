@@ -312,6 +312,7 @@ void run_dialogue(RunSettings& s, const Answers& answers) {
   take_answer(answers, Question::unit, s.answer);
   check_unit_answer(s.answer);
   s.unit = MassUnit::tonnes;
+  s.unit_answered = !blank_only(s.answer);
   if (!blank_only(s.answer)) {
     kit::UPCASE(s.answer);
     if (s.answer[0] == 'K') s.unit = MassUnit::kg;

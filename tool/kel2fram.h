@@ -3,6 +3,7 @@
 
 #include <array>
 #include <bit>
+#include <cmath>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -45,7 +46,13 @@ struct RunSettings {
   std::int32_t spread = 1;
   std::array<double, 3> min{kDefaultMin, kDefaultMin, kDefaultMin};  // X, Y, Z
   std::array<double, 3> max{kDefaultMax, kDefaultMax, kDefaultMax};
-  bool strict = false;  // a rejected line or a warning ends the run early (for scripts)
+  bool strict = false;         // a rejected line or a warning ends the run early (for scripts)
+  bool unit_answered = false;  // the unit answer was not empty (a table's heading may decide)
+  // Spreadsheets: a delimited file read as a table whatever its name, the columns of the
+  // roles ("mass=D,x=E,y=F,z=G"), the sheet of a workbook (empty: the first).
+  bool table = false;
+  std::string columns;
+  std::string sheet_name;
 };
 
 // The questions of the dialogue in the order asked; each range request follows its axis's
@@ -147,8 +154,42 @@ enum class Processed {
   reader_failed,  // the reader reported a failure (its own report is on the console)
 };
 
-// Sets up the reader, reads every line and keeps the masses inside the ranges.
-Processed process_weight_data(const RunSettings& settings, MassTable& table, Totals& totals);
+// The console's notice that the weight data are being read, between empty lines.
+void write_processing_notice();
+// Sets up the reader, reads every line and keeps the masses inside the ranges. With
+// `kept_lines`, the line an editor shows of each kept mass is added to it, in table order.
+Processed process_weight_data(const RunSettings& settings, MassTable& table, Totals& totals,
+                              std::vector<std::int32_t>* kept_lines = nullptr);
+
+// One mass and its point, read from a line or a row: kept and summed when inside the ranges,
+// counted as skipped otherwise. Answers whether it was kept.
+inline bool take_mass(const RunSettings& s, MassTable& table, Totals& t, double mass, double x,
+                      double y, double z) {
+  if (x < s.min[0] || x > s.max[0] || y < s.min[1] || y > s.max[1] || z < s.min[2] ||
+      z > s.max[2]) {
+    ++t.skipped;
+    t.skipped_weight += mass;
+    return false;
+  }
+  ++t.kept;
+  table.add({mass, x, y, z});
+  // A mass and point that a record holds as they are. (A comparison with a NaN is false.)
+  constexpr double kLimit = 1.0e6;
+  t.ordinary_values = t.ordinary_values && std::isfinite(mass) && std::fabs(x) < kLimit &&
+                      std::fabs(y) < kLimit && std::fabs(z) < kLimit;
+  t.moment[0] += mass * x;
+  t.moment[1] += mass * y;
+  t.moment[2] += mass * z;
+  t.total_mass += mass;
+  return true;
+}
+
+// A weight list that is a spreadsheet or a delimited table: read by its headings, each row
+// handed on as a weight line's four numbers are. `why` receives the reason when the table is
+// refused (reader_failed) or the run's settings disagree with it.
+enum class TableRead { processed, not_a_table, refused, unreadable };
+TableRead process_table(RunSettings& settings, MassTable& table, Totals& totals,
+                        Processed& processed, std::string& why);
 
 // Every line the program writes on standard error starts so.
 inline constexpr std::string_view kNoticePrefix = "kel2fram: ";

@@ -2,7 +2,7 @@
 // kilograms, filtered by the ranges and summed in reading order.
 #include <algorithm>
 #include <array>
-#include <cmath>
+#include <vector>
 
 #include "kit/kit.h"
 #include "lineio/lineio.h"
@@ -23,28 +23,21 @@ std::array<std::int32_t, kFieldCount> field_type;
 std::array<double, kFieldCount> field_value;
 std::array<char, kFieldCount * kFieldTextLength> field_text;
 
-bool outside(const RunSettings& s, double x, double y, double z) {
-  return x < s.min[0] || x > s.max[0] || y < s.min[1] || y > s.max[1] || z < s.min[2] ||
-         z > s.max[2];
-}
-
-// A mass and point that a record holds as they are. (A comparison with a NaN is false.)
-bool ordinary(double mass, double x, double y, double z) {
-  constexpr double kLimit = 1.0e6;
-  return std::isfinite(mass) && std::fabs(x) < kLimit && std::fabs(y) < kLimit &&
-         std::fabs(z) < kLimit;
-}
-
 }  // namespace
 
-Processed process_weight_data(const RunSettings& s, MassTable& table, Totals& t) {
+void write_processing_notice() {
+  lineio::put_empty(kConsoleOut);
+  lineio::put_line(kConsoleOut, kNotice);
+  lineio::put_empty(kConsoleOut);
+}
+
+Processed process_weight_data(const RunSettings& s, MassTable& table, Totals& t,
+                              std::vector<std::int32_t>* kept_lines) {
   std::int32_t ierr = 0;
   kit::INIFII(kInputUnit, kConsoleOut, ierr);
   if (ierr != 0) return Processed::reader_failed;
 
-  lineio::put_empty(kConsoleOut);
-  lineio::put_line(kConsoleOut, kNotice);
-  lineio::put_empty(kConsoleOut);
+  write_processing_notice();
 
   t = Totals{};
   t.ordinary_values = true;
@@ -77,22 +70,11 @@ Processed process_weight_data(const RunSettings& s, MassTable& table, Totals& t)
     }
     log.check_line(npar, field_type, field_value);
 
-    const double mass = s.unit_factor * field_value[0];
-    const double x = field_value[1];
-    const double y = field_value[2];
-    const double z = field_value[3];
-    if (outside(s, x, y, z)) {
-      ++t.skipped;
-      t.skipped_weight += mass;
-      continue;
+    if (take_mass(s, table, t, s.unit_factor * field_value[0], field_value[1], field_value[2],
+                  field_value[3]) &&
+        kept_lines != nullptr) {
+      kept_lines->push_back(kit::GETPAR(kLineCount));
     }
-    ++t.kept;
-    table.add({mass, x, y, z});
-    t.ordinary_values = t.ordinary_values && ordinary(mass, x, y, z);
-    t.moment[0] += mass * x;
-    t.moment[1] += mass * y;
-    t.moment[2] += mass * z;
-    t.total_mass += mass;
   }
   return t.kept > 0 ? Processed::kept : Processed::nothing_kept;
 }

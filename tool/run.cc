@@ -50,7 +50,22 @@ int run_steps(const CommandLine& command) {
   // An early end writes nothing into the output file: an existing one keeps its former
   // contents, also when the reader's failure report was addressed to it, and one that did
   // not exist is not made.
-  switch (process_weight_data(settings, table, totals)) {
+  // A workbook, or delimited text with headings, is read by its columns; any other file as
+  // a text list.
+  Processed processed = Processed::nothing_kept;
+  std::string why;
+  switch (process_table(settings, table, totals, processed, why)) {
+    case TableRead::refused:
+      return end_early(why, kNothingWritten);
+    case TableRead::unreadable:
+      return end_early(why, kFailed);
+    case TableRead::not_a_table:
+      processed = process_weight_data(settings, table, totals);
+      break;
+    case TableRead::processed:
+      break;
+  }
+  switch (processed) {
     case Processed::reader_failed: {
       const std::string problem = lineio::text_problem(kInputUnit);
       return end_early(

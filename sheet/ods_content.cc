@@ -1,0 +1,227 @@
+// OpenDocument spreadsheets: content.xml streamed, the chosen table's rows handed on. Rows and
+// cells repeated by count are handed on as often as they hold something (empty ones only move
+// the row or column on), within the sheet's bounds.
+#include <algorithm>
+#include <charconv>
+#include <string>
+#include <vector>
+
+#include "sheet/workbook_parts.h"
+#include "sheet/xml.h"
+
+namespace sheet::detail {
+namespace {
+
+constexpr std::int64_t kMaxOdsRows = std::int64_t{1} << 24;  // beyond any spreadsheet program
+// Cells handed on in all, repeats included: a few repeated rows of repeated cells must not
+// make a file of kilobytes into billions of cells.
+constexpr std::int64_t kMaxOdsCells = std::int64_t{1} << 27;
+
+std::int64_t repeat_of(const char** attributes, std::string_view name) {
+  const std::string_view text = attribute(attributes, name);
+  std::int64_t n = 1;
+  if (!text.empty()) {
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
+    if (ec != std::errc() || n < 1) n = 1;
+  }
+  return n;
+}
+
+struct OdsCell {
+  std::uint32_t column = 0;
+  CellKind kind = CellKind::text;
+  double number = 0.0;
+  std::string text;
+  std::string formula;
+  bool cut = false;
+};
+
+class ContentHandler final : public XmlHandler {
+ public:
+  ContentHandler(std::string_view wanted, const ColumnChoice& choice, RowSink& sink)
+      : wanted_(wanted), choice_(choice), sink_(sink) {}
+
+  void start(std::string_view name, const char** attributes) override {
+    if (name == "table") {
+      ++table_depth_;
+      if (table_depth_ != 1 || rows_ != nullptr || done_) return;
+      const std::string_view table = attribute(attributes, "name");
+      names_ += (names_.empty() ? "\"" : ", \"") + std::string(table) + "\"";
+      if (wanted_.empty() || table == wanted_) {
+        rows_ = std::make_unique<TableRows>(sink_, choice_, std::string(table), '.');
+        in_chosen_ = true;
+      }
+      return;
+    }
+    if (!in_chosen_ || table_depth_ != 1) return;
+    if (name == "table-row") {
+      row_repeat_ = repeat_of(attributes, "number-rows-repeated");
+      const std::string_view visibility = attribute(attributes, "visibility");
+      row_hidden_ = visibility == "collapse" || visibility == "filter";
+      column_ = 0;
+      cells_.clear();
+    } else if (name == "table-cell" || name == "covered-table-cell") {
+      in_cell_ = true;
+      cell_repeat_ = repeat_of(attributes, "number-columns-repeated");
+      cell_ = OdsCell{};
+      const std::string_view type = attribute(attributes, "value-type");
+      // "of:=SUM([.C5:.C8])": the formula without its namespace and its equals sign.
+      std::string_view formula = attribute(attributes, "formula");
+      if (const std::size_t colon = formula.find(":=");
+          colon != std::string_view::npos && colon < formula.find('(')) {
+        formula.remove_prefix(colon + 1);
+      }
+      if (formula.starts_with("=")) formula.remove_prefix(1);
+      cell_.formula = formula.substr(0, std::min(formula.size(), kMaxCellBytes));
+      has_value_ = !type.empty();
+      if (type == "float" || type == "percentage" || type == "currency") {
+        const std::string_view value = attribute(attributes, "value");
+        const auto [end, ec] =
+            std::from_chars(value.data(), value.data() + value.size(), cell_.number);
+        cell_.kind = ec == std::errc() && end == value.data() + value.size() ? CellKind::number
+                                                                             : CellKind::text;
+        cell_.text = value.substr(0, kMaxCellBytes);
+        take_text_ = false;
+      } else if (type == "boolean") {
+        cell_.kind = CellKind::boolean;
+        cell_.text = attribute(attributes, "boolean-value") == "true" ? "TRUE" : "FALSE";
+        take_text_ = false;
+      } else {
+        cell_.kind = CellKind::text;  // a string, a date, a time: read by their text
+        take_text_ = true;
+      }
+      paragraphs_ = 0;
+    } else if (in_cell_ && name == "p") {
+      if (take_text_ && paragraphs_++ > 0) add_text("\n");
+    } else if (in_cell_ && name == "s" && take_text_) {
+      const std::int64_t spaces = std::min<std::int64_t>(repeat_of(attributes, "c"), 1024);
+      add_text(std::string(static_cast<std::size_t>(spaces), ' '));
+    } else if (in_cell_ && name == "tab" && take_text_) {
+      add_text("\t");
+    }
+  }
+
+  void end(std::string_view name) override {
+    if (name == "table") {
+      if (table_depth_ == 1 && in_chosen_) {
+        in_chosen_ = false;
+        done_ = true;
+        stop = true;  // the other tables are not needed
+      }
+      --table_depth_;
+      return;
+    }
+    if (!in_chosen_ || table_depth_ != 1) return;
+    if ((name == "table-cell" || name == "covered-table-cell") && in_cell_) {
+      in_cell_ = false;
+      end_cell();
+    } else if (name == "table-row") {
+      end_row();
+    }
+  }
+
+  void text(std::string_view text) override {
+    if (in_cell_ && take_text_) add_text(text);
+  }
+
+  TableRows* rows() { return rows_.get(); }
+  const std::string& names() const { return names_; }
+
+ private:
+  void add_text(std::string_view text) {
+    const std::size_t room = kMaxCellBytes - std::min(cell_.text.size(), kMaxCellBytes);
+    if (text.size() > room) cell_.cut = true;
+    cell_.text.append(text.substr(0, room));
+  }
+
+  void end_cell() {
+    const bool empty = !has_value_ && cell_.formula.empty() && cell_.text.empty();
+    if (!empty && !has_value_) {
+      // A formula without a saved result, or a text without its type.
+      cell_.kind = cell_.formula.empty() ? CellKind::text : CellKind::no_value;
+    }
+    for (std::int64_t k = 0; k < cell_repeat_ && column_ < kMaxColumns; ++k) {
+      if (!empty) {
+        cell_.column = static_cast<std::uint32_t>(column_);
+        if (cells_.size() < kMaxColumns) cells_.push_back(cell_);
+      }
+      ++column_;
+      if (empty) {
+        // Empty repeated cells only move on: no loop over a million of them.
+        column_ = std::min<std::int64_t>(column_ + cell_repeat_ - 1, kMaxColumns);
+        break;
+      }
+    }
+  }
+
+  void end_row() {
+    if (cells_.empty()) {
+      row_ += row_repeat_;  // empty rows, however many, only move on
+      return;
+    }
+    if (row_ + row_repeat_ > kMaxOdsRows) {
+      failure =
+          "is damaged: its table repeats a row beyond " + std::to_string(kMaxOdsRows) + " rows";
+      stop = true;
+      return;
+    }
+    const auto cells = static_cast<std::int64_t>(cells_.size());
+    if (row_repeat_ > (kMaxOdsCells - handed_) / cells) {
+      failure = "holds more than " + std::to_string(kMaxOdsCells) +
+                " cells with repeats; no weight list is so large";
+      stop = true;
+      return;
+    }
+    handed_ += row_repeat_ * cells;
+    for (std::int64_t k = 0; k < row_repeat_; ++k) {
+      ++row_;
+      rows_->begin_row(row_, row_hidden_);
+      for (const OdsCell& c : cells_) {
+        rows_->cell(Cell{c.column, c.kind, c.number, c.text, c.formula, c.cut});
+      }
+      if (!rows_->end_row()) {
+        stop = true;
+        return;
+      }
+    }
+  }
+
+  std::string_view wanted_;
+  const ColumnChoice& choice_;
+  RowSink& sink_;
+  std::unique_ptr<TableRows> rows_;
+  std::string names_;
+  int table_depth_ = 0;
+  bool in_chosen_ = false;
+  bool done_ = false;
+  std::int64_t row_ = 0;
+  std::int64_t handed_ = 0;  // cells handed on so far
+  std::int64_t row_repeat_ = 1;
+  bool row_hidden_ = false;
+  std::int64_t column_ = 0;
+  std::vector<OdsCell> cells_;
+  bool in_cell_ = false;
+  std::int64_t cell_repeat_ = 1;
+  OdsCell cell_;
+  bool has_value_ = false;
+  bool take_text_ = false;
+  int paragraphs_ = 0;
+};
+
+}  // namespace
+
+std::string read_ods(Zip& zip, std::string_view sheet_name, const ColumnChoice& choice,
+                     RowSink& sink, bool& unreadable) {
+  unreadable = true;
+  ContentHandler handler(sheet_name, choice, sink);
+  if (std::string why = parse_entry(zip, "content.xml", handler); !why.empty()) return why;
+  unreadable = false;
+  if (handler.rows() == nullptr) {
+    return handler.names().empty() ? "is a spreadsheet without sheets"
+                                   : "has no sheet \"" + std::string(sheet_name) +
+                                         "\" (its sheets: " + handler.names() + ")";
+  }
+  return handler.rows()->finish();
+}
+
+}  // namespace sheet::detail

@@ -1,0 +1,284 @@
+// Tables read by their headings: what the reader hands on for each kind of table, row and
+// cell, and whole runs that read the same list as text and as each spreadsheet form.
+#include <gtest/gtest.h>
+
+#include <charconv>
+#include <string>
+#include <vector>
+
+#include "sheet/sheet.h"
+#include "support/case_name.h"
+#include "support/subprocess.h"
+
+namespace {
+
+using testing_support::run_program;
+using testing_support::ScratchDir;
+
+// What a table gives, one compact line per heading, row and note.
+class Recorder final : public sheet::RowSink {
+ public:
+  bool heading(const sheet::Heading& h) override {
+    out += "heading " + std::to_string(h.row) + ":";
+    for (std::uint32_t c : h.column) out += static_cast<char>('A' + c);
+    out += h.mass_unit == sheet::MassUnit::kg       ? " kg"
+           : h.mass_unit == sheet::MassUnit::tonnes ? " t"
+                                                    : "";
+    if (h.unit_column) out += " unit-column";
+    out += "\n";
+    return true;
+  }
+  void row(const sheet::Row& r) override {
+    out += std::to_string(r.number) + " ";
+    switch (r.outcome) {
+      case sheet::Row::Outcome::item:
+        for (double v : r.value) {
+          std::array<char, 32> digits{};
+          out.append(digits.data(), std::to_chars(digits.data(), digits.data() + 32, v).ptr);
+          out += ' ';
+        }
+        if (r.mass_factor > 0) out += "x" + std::to_string(static_cast<int>(r.mass_factor)) + " ";
+        break;
+      case sheet::Row::Outcome::illegal:
+        out += "illegal ";
+        break;
+      case sheet::Row::Outcome::too_few:
+        out += "too-few(" + std::to_string(r.filled) + ") ";
+        break;
+      case sheet::Row::Outcome::subtotal:
+        out += "subtotal ";
+        break;
+    }
+    if (!r.reason.empty()) out += std::string(r.cell) + ": " + std::string(r.reason);
+    out += "\n";
+  }
+  void note(std::string_view text) override { out += "note: " + std::string(text) + "\n"; }
+  std::string out;
+};
+
+struct TableCase {
+  const char* name;
+  const char* file_name;
+  const char* bytes;
+  const char* columns;
+  const char* expected;  // the recorder's lines, then "refused: <reason>" or "text list"
+};
+
+std::string read(const TableCase& c) {
+  auto source = sheet::memory_source(c.bytes);
+  const sheet::Form form = sheet::form_of(*source, c.file_name, false);
+  sheet::Options options;
+  options.columns = c.columns;
+  Recorder recorder;
+  const sheet::Outcome outcome = sheet::read_table(*source, form, options, recorder);
+  if (outcome.no_table) return recorder.out + "text list\n";
+  if (!outcome.read) return recorder.out + "refused: " + outcome.reason + "\n";
+  return recorder.out;
+}
+
+const TableCase kTables[] = {
+    {"CommaHeadingsFoundBelowTitles", "w.csv",
+     "Deck 2 weights\n\nItem,Mass [kg],X,Y,Z,Note\n1,12.5,45.0,-3.2,28.5,Pump A\n", "",
+     "heading 3:BCDE kg\n4 12.5 45 -3.2 28.5 \n"},
+    {"SemicolonDecimalCommaQuoted", "w.csv",
+     "\xEF\xBB\xBF\"Masse (t)\";\"LCG\";\"TCG\";\"VCG\"\n\"1,5\";\"10\";\"-2,25\";\"3\"\n", "",
+     "heading 1:ABCD t\nnote: numbers written as text are read with a decimal comma, as in A2\n"
+     "2 1.5 10 -2.25 3 \n"},
+    {"TabEmptyCellIsRejectedNeverShifted", "w.tsv", "W\tX\tY\tZ\n38.0\t20.0\t\t31.4\t589\n", "",
+     "heading 1:ABCD\n2 too-few(3) C2: the Y cell is empty; the row is left out\n"},
+    {"QuotedDelimiterAndLineBreak", "w.csv",
+     "Description,Weight,X,Y,Z\n\"Pump, \"\"A\"\"\nspare\",1,2,3,4\n", "",
+     "heading 1:BCDE\n2 1 2 3 4 \n"},
+    {"TextCellAndTextBeforeEmpty", "w.csv", "mass,x,y,z\n1,abc,,3\n", "",
+     "heading 1:ABCD\n2 illegal B2: the X cell holds \"abc\", not a number; the row is left out\n"},
+    {"UnitColumnAndMillimetres", "w.csv",
+     "Mass,Unit,X [mm],Y [cm],Z [m]\n2,kg,1500,250,3\n3,t,0,0,0\n4,lb,0,0,0\n", "",
+     "heading 1:ACDE unit-column\n"
+     "note: coordinates headed in mm or cm are converted to metres: X (mm), Y (cm)\n"
+     "2 2 1.5 2.5 3 x1 \n3 3 0 0 0 x1000 \n"
+     "4 illegal B4: the unit cell holds \"lb\", not kg or t; the row is left out\n"},
+    {"TotalRowLeftOut", "w.csv", "Item,Mass,X,Y,Z\nA,1,1,1,1\nTotal,1,,,\n", "",
+     "heading 1:BCDE\n2 1 1 1 1 \n"
+     "3 subtotal B3: a total: a mass without coordinates beside a total label; left out\n"
+     "note: 1 subtotal row was left out\n"},
+    {"TwoMassColumnsRefused", "w.csv", "Mass [t],Weight [kg],X,Y,Z\n1,2,3,4,5\n", "",
+     "refused: row 1 names 2 mass columns: A (\"Mass [t]\") and B (\"Weight [kg]\"); choose one "
+     "with --columns mass=A\n"},
+    {"ColumnsChooseAmongTwo", "w.csv", "Mass [t],Weight [kg],X,Y,Z\n1,2,3,4,5\n", "mass=B",
+     "heading 1:BCDE kg\n2 2 3 4 5 \n"},
+    {"ColumnsByHeadingTextAndNumber", "w.csv", "Vessel,m,Pos,Port,Up\n1,2,3,4,5\n",
+     "mass=m,x=3,y=port,z=E", "heading 1:BCDE\n2 2 3 4 5 \n"},
+    {"ColumnsByLetterWithoutHeading", "w.csv", "1,2,3,4\n5,6,7,8\n", "mass=A,x=B,y=C,z=D",
+     "heading 0:ABCD\n1 1 2 3 4 \n2 5 6 7 8 \n"},
+    {"NoHeadingNamesClosest", "w.csv", "Mass,X,Y,Height\n1,2,3,4\n", "", "text list\n"},
+    {"UnknownUnitRefused", "w.csv", "Mass [lb],X,Y,Z\n1,2,3,4\n", "",
+     "refused: the mass heading \"Mass [lb]\" names a unit other than kg or t\n"},
+    {"TextListByName", "w.txt", "Mass,X,Y,Z\n1,2,3,4\n", "", "text list\n"},
+    {"UnterminatedQuoteEndsCell", "w.csv", "Mass,X,Y,Z\n1,2,3,\"4", "",
+     "heading 1:ABCD\n2 1 2 3 4 \n"},
+};
+
+class Tables : public ::testing::TestWithParam<TableCase> {};
+
+TEST_P(Tables, ReadAsExpected) {
+  EXPECT_EQ(read(GetParam()), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Delimited, Tables, ::testing::ValuesIn(kTables),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Tables, TableOptionNamesTheClosestRow) {
+  auto source = sheet::memory_source("Mass,X,Y,Height\n1,2,3,4\n");
+  sheet::Options options;
+  options.table = true;
+  Recorder recorder;
+  const sheet::Outcome outcome =
+      sheet::read_table(*source, sheet::Form::delimited, options, recorder);
+  EXPECT_FALSE(outcome.read);
+  EXPECT_EQ(outcome.reason,
+            "no row names the mass and X, Y, Z columns (row 1 comes closest, with mass in A "
+            "(\"Mass\"), X in B (\"X\"), Y in C (\"Y\"), and no Z); name the columns with "
+            "--columns mass=D,x=E,y=F,z=G");
+}
+
+// The same list as a text list and in each spreadsheet form gives the same console and the
+// same output file, byte for byte, but for the name of the list.
+class SameRecords : public ::testing::TestWithParam<const char*> {};
+
+std::string without_name(std::string text, const std::string& name) {
+  for (std::size_t at = text.find(name); at != std::string::npos; at = text.find(name)) {
+    text.replace(at, name.size(), "LIST");
+  }
+  return text;
+}
+
+TEST_P(SameRecords, AsTheTextList) {
+  const std::string form = GetParam();
+  if ((form.ends_with(".xlsx") || form.ends_with(".ods")) && !sheet::reads_workbooks()) {
+    GTEST_SKIP() << "this build reads no workbooks (libminizip-dev and libexpat1-dev missing)";
+  }
+  ScratchDir text_dir;
+  ScratchDir sheet_dir;
+  const std::string data = std::string(TEST_DATA_DIR) + "/sheet/";
+  const auto text = run_program(KEL2FRAM_EXE, {data + "deck.txt", "out.txt"}, "", text_dir.path());
+  const auto sheet = run_program(KEL2FRAM_EXE, {data + form, "out.txt"}, "", sheet_dir.path());
+  ASSERT_EQ(text.status, 0) << text.err;
+  ASSERT_EQ(sheet.status, 0) << sheet.err;
+  EXPECT_EQ(without_name(sheet.out, data + form), without_name(text.out, data + "deck.txt"));
+  EXPECT_EQ(without_name(sheet_dir.read("out.txt"), data + form),
+            without_name(text_dir.read("out.txt"), data + "deck.txt"));
+  // The subtotal is left out and the hidden row of a workbook read; both are told.
+  EXPECT_NE(sheet.err.find("1 subtotal row was left out"), std::string::npos) << sheet.err;
+  if (!form.ends_with(".csv")) {
+    EXPECT_NE(sheet.err.find("1 hidden or filtered row was read"), std::string::npos) << sheet.err;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Forms, SameRecords,
+                         ::testing::Values("deck.xlsx", "deck.ods", "deck_comma.csv",
+                                           "deck_semicolon.csv"),
+                         [](const auto& info) {
+                           std::string name = info.param;
+                           for (char& c : name) {
+                             if (c == '.') c = '_';
+                           }
+                           return name;
+                         });
+
+// Whole runs on tables: the console's messages with the sheet's row numbers, each reason on
+// standard error naming its cell, and the exit statuses.
+struct RunCase {
+  const char* name;
+  const char* file;
+  const char* bytes;
+  std::vector<std::string> options;
+  int status;
+  const char* out;  // a part of standard output
+  const char* err;  // a part of standard error
+};
+
+const RunCase kRuns[] = {
+    {"RejectedRowsByRowNumber",
+     "deck.csv",
+     "Mass [kg];X;Y;Z\n1;2;3;4\n\n2;x;3;4\n3;2;;4\n",
+     {},
+     0,
+     " Illegal character in line      4\r\n Too few parameters, ( 3 ), on line      5\r\n",
+     "kel2fram: deck.csv: B4: the X cell holds \"x\", not a number; the row is left out\r\n"
+     "kel2fram: deck.csv: C5: the Y cell is empty; the row is left out\r\n"},
+    {"StrictRefusesRejectedRows",
+     "deck.csv",
+     "Mass [kg],X,Y,Z\n1,2,3,4\n2,,3,4\n",
+     {"--strict"},
+     1,
+     " Too few parameters, ( 3 ), on line      3",
+     "1 line rejected (line 3)"},
+    {"UnitAnswerAgainstHeading",
+     "deck.csv",
+     "Mass [t],X,Y,Z\n1,2,3,4\n",
+     {"-u", "kg"},
+     1,
+     "",
+     "the mass unit answer is kg but the mass heading \"Mass [t]\" says tonnes"},
+    {"HeadingSetsKg",
+     "deck.csv",
+     "Mass [kg],X,Y,Z\n1,2,3,4\n",
+     {},
+     0,
+     "with input mass unit [kg].",
+     "the mass unit is kg, from the heading \"Mass [kg]\""},
+    {"TableOptionWithoutHeadings",
+     "deck.txt",
+     "1 2 3 4\n",
+     {"--table"},
+     1,
+     "",
+     "no row names the mass and X, Y, Z columns"},
+    {"CsvWithoutHeadingsIsATextList",
+     "deck.csv",
+     "1.5 10 20 30\n",
+     {},
+     0,
+     "#     1 lines with mass data found.",
+     "1 record written"},
+    {"DamagedWorkbook", "deck.xlsx", "PK\x03\x04 cut short", {}, 2, "", "cut short or damaged"},
+};
+
+class Runs : public ::testing::TestWithParam<RunCase> {};
+
+TEST_P(Runs, TellAndEndAsExpected) {
+  const RunCase& c = GetParam();
+  if (std::string(c.file).ends_with(".xlsx") && !sheet::reads_workbooks()) {
+    GTEST_SKIP() << "this build reads no workbooks";
+  }
+  ScratchDir dir;
+  dir.write(c.file, c.bytes);
+  std::vector<std::string> args = c.options;
+  args.emplace_back(c.file);
+  args.emplace_back("out.txt");
+  const auto r = run_program(KEL2FRAM_EXE, args, "", dir.path());
+  EXPECT_EQ(r.status, c.status) << r.err;
+  EXPECT_NE(r.out.find(c.out), std::string::npos) << r.out;
+  EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
+  EXPECT_EQ(dir.exists("out.txt"), c.status == 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Tables, Runs, ::testing::ValuesIn(kRuns),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// kitdump shows a table's heading and rows as kel2fram reads them.
+TEST(KitdumpTable, ShowsRolesCellsAndReasons) {
+  if (!sheet::reads_workbooks()) GTEST_SKIP() << "this build reads no workbooks";
+  const auto r = run_program(KITDUMP_EXE, {std::string(TEST_DATA_DIR) + "/sheet/deck.ods"}, "");
+  ASSERT_EQ(r.status, 0) << r.err;
+  for (const char* line :
+       {"table sheet \"Deck\", headings in row 4: mass C \"Mass [t]\", X D \"LCG [m]\", Y E "
+        "\"TCG [m]\", Z F \"VCG [m]\"; mass in tonnes\r\n",
+        "\r\n5 mass C5=1.5 X D5=10 Y E5=20 Z F5=30\r\n",
+        "\r\n9 subtotal Deck!C9: a subtotal (=SUM([.C5:.C8])); left out\r\n",
+        "\r\n10 hidden mass C10=0.5 X D10=7 Y E10=7 Z F10=7\r\n", "\r\n-1\r\n"}) {
+    EXPECT_NE(r.out.find(line), std::string::npos) << line << "\n" << r.out;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,157 @@
+// A weight list kept as a table (a workbook, or delimited text with headings): the rows, read
+// by the headings, go through the same ranges, conversion and sums as the lines of a text
+// list. Rejected rows give the console's messages with the sheet's row number, and each
+// row's reason on standard error, naming its cell.
+#include <algorithm>
+#include <limits>
+#include <string>
+
+#include "lineio/lineio.h"
+#include "sheet/sheet.h"
+#include "tool/kel2fram.h"
+
+namespace kel2fram {
+namespace {
+
+using lineio::Line;
+
+std::string_view unit_word(MassUnit unit) {
+  return unit == MassUnit::kg ? "kg" : "tonnes";
+}
+
+class ToolRows final : public sheet::RowSink {
+ public:
+  ToolRows(RunSettings& s, MassTable& table, Totals& t, std::string_view file)
+      : s_(s), table_(table), t_(t), file_(file) {}
+
+  bool heading(const sheet::Heading& h) override {
+    std::string where = h.sheet.empty() ? std::string("the table") : "sheet \"" + h.sheet + "\"";
+    if (h.row > 0) {
+      where += ", headings in row " + std::to_string(h.row);
+    } else {
+      where += ", without a heading row";
+    }
+    note("reading " + where);
+    if (h.mass_unit != sheet::MassUnit::none) {
+      const MassUnit unit = h.mass_unit == sheet::MassUnit::kg ? MassUnit::kg : MassUnit::tonnes;
+      if (s_.unit_answered && unit != s_.unit) {
+        conflict_ = std::string(kNoticePrefix) + std::string(file_) + ": the mass unit answer is " +
+                    std::string(unit_word(s_.unit)) + " but the mass heading \"" +
+                    h.text[sheet::kMass] + "\" says " + std::string(unit_word(unit)) +
+                    "; nothing written, the output file is left as it was";
+        return false;
+      }
+      if (!s_.unit_answered) {
+        s_.unit = unit;
+        s_.unit_factor = unit == MassUnit::kg ? 1.0 : 1000.0;
+        note("the mass unit is " + std::string(unit_word(unit)) + ", from the heading \"" +
+             h.text[sheet::kMass] + "\"");
+      }
+    }
+    write_processing_notice();
+    return true;
+  }
+
+  void row(const sheet::Row& r) override {
+    using Outcome = sheet::Row::Outcome;
+    const auto number = static_cast<std::int32_t>(
+        std::min<std::int64_t>(r.number, std::numeric_limits<std::int32_t>::max()));
+    switch (r.outcome) {
+      case Outcome::subtotal:
+        tell_cell(r);
+        return;
+      case Outcome::illegal:
+        ++t_.lines;
+        lineio::put(kConsoleOut, Line().lit(" Illegal character in line").i(r.number, 7));
+        t_.rejected.add(number);
+        tell_cell(r);
+        return;
+      case Outcome::too_few:
+        ++t_.lines;
+        lineio::put(
+            kConsoleOut,
+            Line().lit(" Too few parameters, (").i(r.filled, 2).lit(" ), on line").i(r.number, 7));
+        t_.rejected.add(number);
+        tell_cell(r);
+        return;
+      case Outcome::item:
+        break;
+    }
+    ++t_.lines;
+    const double factor = r.mass_factor > 0.0 ? r.mass_factor : s_.unit_factor;
+    take_mass(s_, table_, t_, factor * r.value[sheet::kMass], r.value[sheet::kX],
+              r.value[sheet::kY], r.value[sheet::kZ]);
+  }
+
+  void note(std::string_view text) override {
+    lineio::notice(std::string(kNoticePrefix) + std::string(file_) + ": " + std::string(text));
+  }
+
+  const std::string& conflict() const { return conflict_; }
+
+ private:
+  void tell_cell(const sheet::Row& r) {
+    std::string line(kNoticePrefix);
+    line += file_;
+    line += ": ";
+    line += r.cell;
+    line += ": ";
+    line += r.reason;
+    lineio::notice(line);
+  }
+
+  RunSettings& s_;
+  MassTable& table_;
+  Totals& t_;
+  std::string_view file_;
+  std::string conflict_;
+};
+
+}  // namespace
+
+TableRead process_table(RunSettings& s, MassTable& table, Totals& t, Processed& processed,
+                        std::string& why) {
+  const std::string_view file = trimmed({s.input_name.data(), s.input_name.size()});
+  int error = 0;
+  const std::unique_ptr<sheet::Source> source = sheet::open_file(file, error);
+  if (!source) {
+    if (!s.table) return TableRead::not_a_table;  // a pipe or a device: a text list
+    why = std::string(kNoticePrefix) + std::string(file) +
+          (error != 0 ? ": " + lineio::describe_error(error)
+                      : std::string(": --table reads regular files only")) +
+          "; nothing written, the output file is left as it was";
+    return TableRead::refused;
+  }
+  const sheet::Form form = sheet::form_of(*source, file, s.table);
+  if (form == sheet::Form::text_list) return TableRead::not_a_table;
+  if (form == sheet::Form::other_zip) {
+    why = std::string(kNoticePrefix) + std::string(file) +
+          ": is a zip archive but no workbook (.xlsx) or OpenDocument spreadsheet (.ods); "
+          "nothing written, the output file is left as it was";
+    return TableRead::refused;
+  }
+
+  t = Totals{};
+  t.ordinary_values = true;
+  table.clear();
+  ToolRows rows(s, table, t, file);
+  sheet::Options options;
+  options.table = s.table;
+  options.columns = s.columns;
+  options.sheet_name = s.sheet_name;
+  const sheet::Outcome outcome = sheet::read_table(*source, form, options, rows);
+  if (outcome.no_table) return TableRead::not_a_table;
+  if (!rows.conflict().empty()) {
+    why = rows.conflict();
+    return TableRead::refused;
+  }
+  if (!outcome.read) {
+    why = std::string(kNoticePrefix) + std::string(file) + ": " + outcome.reason +
+          "; nothing written, the output file is left as it was";
+    return outcome.unreadable ? TableRead::unreadable : TableRead::refused;
+  }
+  processed = t.kept > 0 ? Processed::kept : Processed::nothing_kept;
+  return TableRead::processed;
+}
+
+}  // namespace kel2fram
