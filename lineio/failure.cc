@@ -6,10 +6,19 @@
 #include <string>
 
 #include "lineio/lineio.h"
+#include "os/platform.h"
 
 namespace lineio {
 
 std::string describe_error(int code) {
+  // The refusals of an output file that no system code names.
+  if (code == os::kOwnerNotKept) {
+    return "its owner or group cannot be kept by a replacement from this user, so it is not "
+           "replaced (who may read and write it would change)";
+  }
+  if (code == os::kOthersFileInStickyFolder) {
+    return "another user's file in a folder that lets only its owner replace it";
+  }
 #ifdef _WIN32
   // Windows' C library has no text for some codes the programs use, and a misleading one for
   // others; these are what the codes stand for there.

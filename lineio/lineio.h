@@ -34,10 +34,14 @@ class TransferFailure : public std::exception {
       : message_(std::move(message)), unit_(unit) {}
   const char* what() const noexcept override { return message_.c_str(); }
   std::int32_t unit() const noexcept { return unit_; }
+  // The line for standard error besides the console's (empty: the console's line alone).
+  const std::string& notice() const noexcept { return notice_; }
+  void set_notice(std::string line) { notice_ = std::move(line); }
 
  private:
   std::string message_;
   std::int32_t unit_;
+  std::string notice_;
 };
 
 // A plain stop requested from deep inside a routine (the record reader's end-of-file stop).

@@ -4,6 +4,59 @@
 #include <charconv>
 
 namespace lineio {
+
+namespace {
+
+// The length of the control character at text[at] (1, or 2 for a C1 character), 0 for none.
+std::size_t control_at(std::string_view text, std::size_t at) {
+  const auto c = static_cast<unsigned char>(text[at]);
+  if (c < 0x20 || c == 0x7F) return 1;
+  if (c == 0xC2 && at + 1 < text.size()) {
+    const auto next = static_cast<unsigned char>(text[at + 1]);
+    if (next >= 0x80 && next <= 0x9F) return 2;
+  }
+  return 0;
+}
+
+}  // namespace
+
+std::size_t first_control(std::string_view text) {
+  for (std::size_t at = 0; at < text.size(); ++at) {
+    if (control_at(text, at) != 0) return at;
+  }
+  return std::string_view::npos;
+}
+
+std::string escape_controls(std::string_view text) {
+  constexpr std::string_view kHex = "0123456789abcdef";
+  std::string shown;
+  shown.reserve(text.size());
+  for (std::size_t at = 0; at < text.size(); ++at) {
+    const std::size_t n = control_at(text, at);
+    const auto c = static_cast<unsigned char>(text[at]);
+    if (n == 0) {
+      shown += text[at];
+    } else if (n == 2) {
+      const auto code = static_cast<unsigned char>(text[++at]);
+      shown += "\\u00";
+      shown += kHex[code >> 4];
+      shown += kHex[code & 0xF];
+    } else if (c == '\n') {
+      shown += "\\n";
+    } else if (c == '\r') {
+      shown += "\\r";
+    } else if (c == '\t') {
+      shown += "\\t";
+    } else if (c == 0x1B) {
+      shown += "\\e";
+    } else {
+      shown += "\\x";
+      shown += kHex[c >> 4];
+      shown += kHex[c & 0xF];
+    }
+  }
+  return shown;
+}
 namespace {
 
 constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";

@@ -22,6 +22,14 @@ std::size_t character_count(std::string_view text);
 // fewer).
 std::size_t bytes_of_characters(std::string_view text, std::size_t n);
 
+// A name or a text for the console, a report line or a message: every control character
+// (C0, DEL and C1) shown as an escape, \n \r \t \e or \xHH (\u0085 for a C1 character), so
+// that no line break or terminal command ever reaches the screen or a file from a name.
+// Other text, backslashes and invalid bytes included, stays as it is.
+std::string escape_controls(std::string_view text);
+// Where the first character that escape_controls would show escaped begins; npos for none.
+std::size_t first_control(std::string_view text);
+
 // ---- The encoding of a text, and its conversion -------------------------------------------
 
 class TextDecoder {

@@ -14,6 +14,7 @@
 #include <optional>
 #include <string>
 
+#include "os/arguments.h"
 #include "lineio/failure.h"
 #include "lineio/lineio.h"
 #include "lineio/text_encoding.h"
@@ -52,6 +53,27 @@ void release(Connection& c) {
 
 // Gives what was written to the file: the replacement takes the file's place, a device is
 // closed. Throws a failed transfer when that cannot be done.
+// A file that could not be written: the console's error line, and a line on standard error
+// that says the same where scripts look. After the rename the new contents are in place, but
+// their folder's sync failed: the lines say so.
+[[noreturn]] void fail_file_write(std::int32_t unit, const std::string& file, int code,
+                                  bool in_place) {
+  std::string reason = describe_error(code);
+  std::string notice = std::string(os::program_name()) + ": " + file;
+  if (in_place) {
+    notice += ": the new contents are in place, but making them durable failed: " + reason;
+    reason += "; the new contents are in place but may not be durable";
+  } else {
+    notice += ": not written: " + reason;
+  }
+  try {
+    fail_transfer(in_place ? "SYNC FAILED" : "WRITE FAILED", unit, file, reason);
+  } catch (TransferFailure& failure) {
+    failure.set_notice(std::move(notice));
+    throw;
+  }
+}
+
 void commit_output(std::int32_t unit, Connection& c) {
   if (!c.output_open) return;
   c.output_open = false;
@@ -66,7 +88,7 @@ void commit_output(std::int32_t unit, Connection& c) {
   os::close(c.file.handle);
   c.file = os::Opened{};
   const int code = os::commit(c.output);
-  if (code != 0) fail_transfer("WRITE FAILED", unit, c.name, code);
+  if (code != 0) fail_file_write(unit, c.name, code, c.output.in_place);
 }
 
 // The handle that sequential output of a file unit goes to, opened at the first write for a
@@ -100,7 +122,7 @@ void flush_connection(std::int32_t unit, Connection& c) {
   }
   const os::Handle handle = output_handle(unit, c);
   const int error = os::write_all(handle, {c.out.get(), n});
-  if (error != 0) fail_transfer("WRITE FAILED", unit, c.name, error);
+  if (error != 0) fail_file_write(unit, c.name, error, false);
 }
 
 Connection& writable(std::int32_t unit) {
@@ -412,6 +434,10 @@ void report_failure(const TransferFailure& failure) {
     }
   }
   if (!shown) static_cast<void>(os::write_all(os::standard_error(), {line.data(), line.size()}));
+  if (!failure.notice().empty()) {
+    const std::string notice = failure.notice() + "\r\n";
+    static_cast<void>(os::write_all(os::standard_error(), {notice.data(), notice.size()}));
+  }
   // Whatever was pending on the console is dropped now.
   if (Connection* c = find(kConsoleOut)) c->out_used = 0;
 }

@@ -9,7 +9,6 @@
 #include <fcntl.h>
 #include <sys/random.h>
 #include <sys/stat.h>
-#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -25,6 +24,8 @@
 #include <utility>
 
 #include "os/arguments.h"
+#include "os/attribute_copy.h"
+#include "os/commit_steps.h"
 #include "os/platform.h"
 #include "os/platform_posix.h"
 
@@ -115,20 +116,6 @@ void take_over(int signal_number) {
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESETHAND | SA_NODEFER;
   static_cast<void>(::sigaction(signal_number, &action, nullptr));
-}
-
-// ---- Fault injection -------------------------------------------------------------------
-
-std::array<int, 6> step_faults{};
-void (*step_observer)(Step) = nullptr;
-
-// Announces a step and answers the fault injected for it (0: none).
-int begin_step(Step step) {
-  if (step_observer != nullptr) step_observer(step);
-  const auto n = static_cast<std::size_t>(step);
-  const int code = step_faults[n];
-  step_faults[n] = 0;
-  return code;
 }
 
 // ---- Names -----------------------------------------------------------------------------
@@ -306,6 +293,17 @@ int make_temp(Output& out, bool replaces) {
   return make_named_temp(out, mode);
 }
 
+// Whether the temporary file can have the owner and group of the file it replaces: the same
+// already, or given now (a privileged user; the group where the user belongs to it).
+bool may_take_owner(int fd, const struct stat& former) {
+  struct stat mine {};
+  if (::fstat(fd, &mine) != 0) return false;
+  if (mine.st_uid == former.st_uid && mine.st_gid == former.st_gid) return true;
+  const uid_t owner = mine.st_uid == former.st_uid ? static_cast<uid_t>(-1) : former.st_uid;
+  const gid_t group = mine.st_gid == former.st_gid ? static_cast<gid_t>(-1) : former.st_gid;
+  return ::fchown(fd, owner, group) == 0;
+}
+
 // The replacement of a regular file, or the making of a new one, in the folder of its path.
 int open_replacement(const Target& t, Output& out) {
   const std::string base(base_of(t.path));
@@ -324,14 +322,25 @@ int open_replacement(const Target& t, Output& out) {
     // A file the user may not write is not replaced behind its back.
     if (::faccessat(folder.get(), base.c_str(), W_OK, 0) != 0) return errno;
     if (allows_no_replacement(folder.get(), base.c_str())) return EPERM;
+    // A sticky folder (as /tmp) lets only a file's owner, or the folder's, replace it.
+    struct stat folder_st {};
+    if (::fstat(folder.get(), &folder_st) != 0) return errno;
+    const uid_t me = ::geteuid();
+    if ((folder_st.st_mode & S_ISVTX) != 0 && me != 0 && here.st_uid != me &&
+        folder_st.st_uid != me) {
+      return kOthersFileInStickyFolder;
+    }
   }
   if (allows_no_replacement(folder.get(), "")) return EPERM;
   out.target = t.path;
   out.target_existed = present;
   out.folder = folder.release();
-  const int code = make_temp(out, present);
+  int code = make_temp(out, present);
+  // A replacement that could not have the former file's owner and group would change who may
+  // read and write it: refused now, at the question, rather than at the commit.
+  if (code == 0 && present && !may_take_owner(fd_of(out.handle), here)) code = kOwnerNotKept;
   if (code != 0) {
-    ::close(fd_of(out.folder));
+    discard(out);
     out = Output{};
   }
   return code;
@@ -339,39 +348,11 @@ int open_replacement(const Target& t, Output& out) {
 
 // ---- The former file's attributes --------------------------------------------------------
 
-constexpr std::size_t kAttributeBytes = 65536;  // the most a list or a value may hold
-std::array<char, kAttributeBytes> attribute_names;
-std::array<char, kAttributeBytes> attribute_value;
-constexpr const char* kAccessAcl = "system.posix_acl_access";
-
-// Attributes that describe the former contents (integrity hashes and signatures) or grant
-// privileges to them (file capabilities): the new contents do not inherit them.
-bool belongs_to_contents(std::string_view name) {
-  return name == "security.capability" || name == "security.ima" || name == "security.evm";
-}
-
-// A failure that says this user, or this file system, cannot read or give an attribute.
-bool not_allowed(int code) {
-  // ENOTSUP is EOPNOTSUPP on Linux.
-  return code == EPERM || code == EACCES || code == ENOTSUP || code == ENODATA || code == ERANGE ||
-         code == EINVAL;
-}
-
 // The file under the target's name, opened to read its attributes: for reading where the
-// user may, else only to name it (its attributes are then read through /proc).
+// user may, else only to name it (its attributes are then read by name, through /proc).
 struct Former {
   Descriptor fd;
   bool by_path = false;
-  std::array<char, 32> path{};
-
-  ssize_t list(std::span<char> into) const {
-    return by_path ? ::listxattr(path.data(), into.data(), into.size())
-                   : ::flistxattr(fd.get(), into.data(), into.size());
-  }
-  ssize_t get(const char* name, std::span<char> into) const {
-    return by_path ? ::getxattr(path.data(), name, into.data(), into.size())
-                   : ::fgetxattr(fd.get(), name, into.data(), into.size());
-  }
 };
 
 // Opens the former file; answers 0 (former.fd < 0 when there is no regular file) or a code.
@@ -386,57 +367,18 @@ int open_former(int folder, const char* base, Former& former, struct stat& st) {
   Descriptor opened(fd);
   if (::fstat(fd, &st) != 0) return errno;
   if (!S_ISREG(st.st_mode)) return 0;
-  if (former.by_path) former.path = proc_name(fd);
   former.fd.reset(opened.release());
   return 0;
 }
 
-// The owner and group: both where the user may give them (a privileged user), else the
-// group where the user belongs to it; else the file stays the user's.
+// The owner and group of the former file. The open made sure they can be given; a former file
+// that has changed hands since fails the commit rather than change who may use it.
 int take_owner(int fd, const struct stat& from) {
   struct stat mine {};
   if (::fstat(fd, &mine) != 0) return errno;
   if (mine.st_uid == from.st_uid && mine.st_gid == from.st_gid) return 0;
   if (::fchown(fd, from.st_uid, from.st_gid) == 0) return 0;
-  if (errno != EPERM && errno != EINVAL) return errno;
-  if (mine.st_gid == from.st_gid || ::fchown(fd, static_cast<uid_t>(-1), from.st_gid) == 0) {
-    return 0;
-  }
-  return errno == EPERM || errno == EINVAL ? 0 : errno;
-}
-
-// The ACL and the extended attributes, each one this user and this file system allow. An
-// ACL that cannot be given fails the commit: the mode alone would grant the group what the
-// ACL's mask allows, more than the former file did.
-int take_extended_attributes(int fd, const Former& former) {
-  ssize_t listed = former.list(attribute_names);
-  if (listed < 0) {
-    if (!not_allowed(errno) && errno != ENOENT) return errno;
-    listed = 0;
-  }
-  const std::string_view names(attribute_names.data(), static_cast<std::size_t>(listed));
-  bool former_acl = false;
-  for (std::size_t at = 0; at < names.size();) {
-    const std::size_t end = std::min(names.find('\0', at), names.size());
-    const std::string name(names.substr(at, end - at));
-    at = end + 1;
-    if (name.empty() || belongs_to_contents(name)) continue;
-    const bool acl = name == kAccessAcl;
-    former_acl = former_acl || acl;
-    const ssize_t n = former.get(name.c_str(), attribute_value);
-    if (n < 0) {
-      if (not_allowed(errno) && !acl) continue;
-      return errno;
-    }
-    if (::fsetxattr(fd, name.c_str(), attribute_value.data(), static_cast<std::size_t>(n), 0) !=
-        0) {
-      if (not_allowed(errno) && !acl) continue;
-      return errno;
-    }
-  }
-  // An ACL that the new file took from the folder's default ACL goes: the former had none.
-  if (!former_acl && ::fremovexattr(fd, kAccessAcl) != 0 && !not_allowed(errno)) return errno;
-  return 0;
+  return errno == EPERM || errno == EINVAL ? kOwnerNotKept : errno;
 }
 
 // Gives the temporary file what the file under the target's name has now, in the held
@@ -455,7 +397,9 @@ int take_former_attributes(const Output& out) {
     return ::fchmod(fd, 0666 & ~current_umask()) != 0 ? errno : 0;
   }
   if (const int code = take_owner(fd, st); code != 0) return code;
-  if (const int code = take_extended_attributes(fd, former); code != 0) return code;
+  if (const int code = copy_attributes(former.fd.get(), former.by_path, fd); code != 0) {
+    return code;
+  }
   // The mode last: it sets the ACL's mask and other entries to the former file's bits, and
   // gives back the set-user and set-group bits that a change of owner clears.
   if (::fchmod(fd, st.st_mode & 07777) != 0 && errno != EPERM) return errno;
@@ -571,7 +515,11 @@ int open_output(std::string_view name, bool exclusive, Output& out) {
 
 int commit(Output& out) {
   if (out.route == Route::standard_stream) {
+    // The file that standard output or standard error writes is made durable too (a pipe or
+    // a terminal has nothing to sync).
+    const int fd = fd_of(out.handle);
     out = Output{};
+    if (::fsync(fd) != 0 && errno != EINVAL && errno != EROFS) return errno;
     return 0;
   }
   if (out.route == Route::direct) {
@@ -606,6 +554,7 @@ int commit(Output& out) {
   if (code == 0) code = sync_folder(fd_of(out.folder), kept.get());
   ::close(fd_of(out.folder));
   out = Output{};
+  out.in_place = true;
   return code;
 }
 
@@ -619,16 +568,6 @@ void discard(Output& out) {
   forget_pending(out.slot);
   if (out.folder != kNoHandle) ::close(fd_of(out.folder));
   out = Output{};
-}
-
-// ---- Fault injection ---------------------------------------------------------------------
-
-void fail_step_once(Step step, int code) {
-  step_faults[static_cast<std::size_t>(step)] = code;
-}
-
-void observe_steps(void (*observer)(Step)) {
-  step_observer = observer;
 }
 
 }  // namespace os

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "os/arguments.h"
+#include "os/commit_steps.h"
 #include "os/platform.h"
 
 namespace os {
@@ -30,23 +31,6 @@ using namespace win32;  // NOLINT(google-build-using-namespace)
 // Held from the first step of a commit to its end: the console control handler takes it
 // too, and so waits for a commit under way before the process ends.
 SRWLOCK commit_lock = SRWLOCK_INIT;
-
-// ---- Fault injection --------------------------------------------------------------------
-
-Step injected_step = Step::sync;
-int injected_code = 0;
-void (*step_observer)(Step) = nullptr;
-
-// Announces a commit step; answers the injected failure for it, or 0.
-int step_begins(Step step) {
-  if (step_observer != nullptr) step_observer(step);
-  if (injected_code != 0 && injected_step == step) {
-    const int code = injected_code;
-    injected_code = 0;
-    return code;
-  }
-  return 0;
-}
 
 // ---- Files named relative to a folder handle (the system's native calls) ----------------
 
@@ -318,7 +302,7 @@ int rename_over_target(HANDLE file, HANDLE folder, const std::wstring& base) {
 int commit_replacement(Output& out) {
   HANDLE h = as_handle(out.handle);
   // 1. A file like any other, its data on the disk.
-  int code = step_begins(Step::sync);
+  int code = begin_step(Step::sync);
   FILE_BASIC_INFO plain{};
   plain.FileAttributes = FILE_ATTRIBUTE_ARCHIVE;
   if (code == 0 && SetFileInformationByHandle(h, FileBasicInfo, &plain, sizeof plain) == 0) {
@@ -329,7 +313,7 @@ int commit_replacement(Output& out) {
   // 3. Closed so that it stays (its deletion on close cleared first); it is opened again by
   //    its name in the held folder for the rename.
   if (code == 0) {
-    code = step_begins(Step::close);
+    code = begin_step(Step::close);
     if (code == 0 && !set_delete_disposition(h, false)) code = last_code();
     if (code == 0) {
       if (CloseHandle(h) == 0) code = last_code();
@@ -348,7 +332,7 @@ int commit_replacement(Output& out) {
     if (!NT_SUCCESS(status)) code = code_of_status(status);
   }
   // 4. Over the target in one step.
-  if (code == 0) code = step_begins(Step::rename);
+  if (code == 0) code = begin_step(Step::rename);
   if (code == 0) code = rename_over_target(renamed, folder_of(out), base_of(out));
   if (code != 0) {
     if (renamed != nullptr) {
@@ -362,7 +346,7 @@ int commit_replacement(Output& out) {
   out.temp.clear();
   // 5. The new name on the disk too: flushing the renamed file writes the folder's journal;
   //    the folder itself is flushed where the file system allows it.
-  code = step_begins(Step::sync_folder);
+  code = begin_step(Step::sync_folder);
   if (code == 0 && FlushFileBuffers(renamed) == 0) code = last_code();
   FlushFileBuffers(folder_of(out));
   CloseHandle(renamed);
@@ -466,7 +450,11 @@ int open_output(std::string_view name, bool exclusive, Output& out) {
 
 int commit(Output& out) {
   if (out.route == Route::standard_stream) {
+    // The file that standard output or standard error writes is made durable too; a pipe or
+    // a console has nothing to flush.
+    HANDLE h = as_handle(out.handle);
     out.handle = kNoHandle;
+    if (GetFileType(h) == FILE_TYPE_DISK && FlushFileBuffers(h) == 0) return last_code();
     return 0;
   }
   if (out.route == Route::direct) {
@@ -487,17 +475,6 @@ void discard(Output& out) {
     CloseHandle(as_handle(out.handle));
   }
   out.handle = kNoHandle;
-}
-
-// ---- Fault injection for the tests of the commit sequence -----------------------------
-
-void fail_step_once(Step step, int code) {
-  injected_step = step;
-  injected_code = code;
-}
-
-void observe_steps(void (*observer)(Step)) {
-  step_observer = observer;
 }
 
 }  // namespace os

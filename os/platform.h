@@ -17,6 +17,11 @@ namespace os {
 using Handle = std::intptr_t;
 inline constexpr Handle kNoHandle = -1;
 
+// Refusals of an output that no errno value names (all below the file opening's own 901 and
+// 902, so that they pass through its error flag as any code does).
+inline constexpr int kOwnerNotKept = 801;              // its owner or group cannot be kept
+inline constexpr int kOthersFileInStickyFolder = 802;  // only its owner may replace it
+
 // ---- The process and its console ------------------------------------------------------
 
 // Once, before the first transfer: console streams in binary mode; console streams that the
@@ -29,6 +34,9 @@ Handle standard_input();
 Handle standard_output();
 Handle standard_error();
 bool is_terminal(Handle handle);
+// Whether the caller started the program with standard output closed (it then writes to the
+// null device, and a result meant for it is lost).
+bool standard_output_was_closed();
 
 // ---- Transfers ------------------------------------------------------------------------
 
@@ -55,6 +63,9 @@ struct Opened {
   bool writable = false;  // opened for writing too
 };
 
+// Whether two names open the same existing file, however spelled: through links, hard
+// links, or another path to it. False when either opens nothing.
+bool same_file(std::string_view a, std::string_view b);
 // Opens an existing file to read; with `update`, to read and write when that is allowed
 // (direct access), else to read only. A directory is refused (EISDIR), and so is a regular
 // file whose permissions let nobody read it (EACCES), even for a privileged user.
@@ -83,6 +94,8 @@ struct Output {
                                 // empty for an unnamed one
   int slot = -1;                // registration of the pending file for interrupt clean-up
   Handle folder = kNoHandle;    // the target's folder, held from the open to the end
+  bool in_place = false;        // after a commit: the new contents are under the target's
+                                // name, also when the last step failed
 };
 
 // Prepares output to `name`, classified by what the name opens (not by how it is spelled):
@@ -93,8 +106,10 @@ struct Output {
 // for its reader). The file or pipe that standard input reads is refused (EBUSY), and so is
 // a file or folder that allows no replacement (append-only or immutable: EPERM). On POSIX
 // the folder is held open from here on, and every later step works in it, wherever it
-// moves. `exclusive` refuses an existing target (EEXIST). Answers 0 or a code; on a failure
-// nothing is left behind.
+// moves. `exclusive` refuses an existing target (EEXIST). A file whose owner and group the
+// replacement could not keep is refused (kOwnerNotKept: someone would gain or lose access),
+// and so is another user's file in a sticky folder (kOthersFileInStickyFolder). Answers 0 or
+// a code; on a failure nothing is left behind.
 int open_output(std::string_view name, bool exclusive, Output& out);
 
 // Makes what was written the target's contents, durably. For Route::replace:
@@ -107,7 +122,9 @@ int open_output(std::string_view name, bool exclusive, Output& out);
 //   6. sync the folder, so that the new name survives a power cut (the whole file system
 //      when the folder may be searched and written but not read).
 // A failure in steps 1 to 5 removes the temporary file and leaves the target untouched. A
-// failure in step 6 is reported although the target already holds the new contents. For
+// failure in step 6 is reported with out.in_place set: the target already holds the new
+// contents, which may not be durable. An owner or group that can no longer be kept fails
+// step 1 with kOwnerNotKept. For
 // Route::direct the file is closed; for Route::standard_stream nothing is left to do.
 // Answers 0 or the code of the failed step.
 int commit(Output& out);
@@ -118,7 +135,8 @@ void discard(Output& out);
 
 enum class Step { sync, name, close, rename, sync_folder, attributes };
 
-// The next time `step` runs, it fails with `code` instead (0 clears).
+// A table of the steps, one entry each, on every system: the next time `step` runs, it fails
+// with `code` instead (0 clears). Each entry fails once, independently of the others.
 void fail_step_once(Step step, int code);
 // Calls `observer` as each step of a commit starts (nullptr: none).
 void observe_steps(void (*observer)(Step));

@@ -41,12 +41,30 @@ int finish_open(int fd, bool writable, bool reading_only, Opened& file) {
 
 // ---- The process and its console ------------------------------------------------------------
 
+namespace {
+bool output_was_closed = false;
+}  // namespace
+
+bool same_file(std::string_view a, std::string_view b) {
+  int code = 0;
+  if (!valid_name(a, code) || !valid_name(b, code)) return false;
+  struct stat x {};
+  struct stat y {};
+  return ::stat(std::string(a).c_str(), &x) == 0 && ::stat(std::string(b).c_str(), &y) == 0 &&
+         x.st_dev == y.st_dev && x.st_ino == y.st_ino;
+}
+
+bool standard_output_was_closed() {
+  return output_was_closed;
+}
+
 void prepare_process() {
   // A console stream that the caller closed (as "2>&-" does) is opened on the null device:
   // the first file the run opens would otherwise take its number and be written as that
   // stream. The lowest free descriptor is the closed one itself.
   for (int fd = 0; fd <= 2; ++fd) {
     if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    if (fd == 1) output_was_closed = true;
     const int null = ::open("/dev/null", O_RDWR);
     if (null > fd) ::close(null);  // not free after all: nothing to mend
   }

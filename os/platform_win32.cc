@@ -147,6 +147,22 @@ Handle standard_error() {
   return h == nullptr ? kNoHandle : as_value(h);
 }
 
+bool same_file(std::string_view a, std::string_view b) {
+  if (a.empty() || b.empty()) return false;
+  constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  HANDLE x = open_handle(system_name(a), 0, kShareAll, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS);
+  HANDLE y = open_handle(system_name(b), 0, kShareAll, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS);
+  const bool same =
+      x != INVALID_HANDLE_VALUE && y != INVALID_HANDLE_VALUE && win32::same_file(x, y);
+  if (x != INVALID_HANDLE_VALUE) CloseHandle(x);
+  if (y != INVALID_HANDLE_VALUE) CloseHandle(y);
+  return same;
+}
+
+bool standard_output_was_closed() {
+  return standard_output() == kNoHandle;
+}
+
 bool is_terminal(Handle handle) {
   return handle != kNoHandle && is_console(as_handle(handle));
 }

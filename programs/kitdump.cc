@@ -23,6 +23,7 @@
 #include "kit/kit.h"
 #include "kit/surprises.h"
 #include "lineio/lineio.h"
+#include "lineio/text_encoding.h"
 #include "os/arguments.h"
 #include "os/version.h"
 #include "sheet/sheet.h"
@@ -212,7 +213,8 @@ int dump(const std::string& file_name, const sheet::Options& options) {
       append_number(line, "%.17g", value[k]);
       line += ':';
       const auto element = text.at(k);
-      line += trim_right(std::string_view(element.data(), element.size()));
+      // A control character in a word is shown escaped: never a terminal command.
+      line += lineio::escape_controls(trim_right(std::string_view(element.data(), element.size())));
     }
     lineio::put_line(kConsole, line);
     if (npar == -1) {
@@ -257,8 +259,8 @@ int run(int argc, char** argv) {
   const std::string_view argument =
       arguments.size() == first + 1 ? std::string_view(arguments[first]) : std::string_view();
   if (argument == "--help" || argument == "-h" || terminal::is_system_help_switch(argument)) {
-    std::fputs(kUsage, stdout);
-    return 0;
+    // Help that could not be written (a full disk, a closed stream) is a failed write.
+    return std::fputs(kUsage, stdout) >= 0 && std::fflush(stdout) == 0 ? 0 : 2;
   }
   if (argument == "--version" || argument == "-V") {
     std::printf("kitdump %.*s\n", static_cast<int>(lineio::kPackageVersion.size()),

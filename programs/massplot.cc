@@ -13,7 +13,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <new>
 #include <optional>
 #include <span>
@@ -121,11 +120,36 @@ int fail(const std::string& file, std::string_view reason) {
   return kFailed;
 }
 
+// Whether a text begins as an SVG picture: after an XML declaration, processing
+// instructions, comments and a document type, its first (root) element is svg.
+bool starts_as_svg(std::string_view text) {
+  for (;;) {
+    text.remove_prefix(std::min(text.find_first_not_of(" \t\r\n"), text.size()));
+    std::string_view end;
+    if (text.starts_with("<?")) {
+      end = "?>";
+    } else if (text.starts_with("<!--")) {
+      end = "-->";
+    } else if (text.starts_with("<!")) {
+      end = ">";
+    } else {
+      break;
+    }
+    const std::size_t at = text.find(end, 2);
+    if (at == std::string_view::npos) return false;
+    text.remove_prefix(at + end.size());
+  }
+  if (!text.starts_with("<svg") || text.size() < 5) return false;
+  const char after = text[4];
+  return after == ' ' || after == '\t' || after == '\r' || after == '\n' || after == '>' ||
+         after == '/';
+}
+
 // Why an existing file may not be replaced by a picture; empty when it may: it is no
-// regular file (a device, a FIFO, or none: the open decides), it is empty, or its first
-// bytes are those of an SVG picture (an XML declaration, a comment or <svg itself, and the
-// <svg element within the first 4 KB). A list of records named by mistake (as a shell
-// pattern can name two) is never drawn over.
+// regular file (a device, a FIFO, or none: the open decides), it is empty, or its root
+// element is svg (within the first 4 KB): an HTML page or an XML file that only holds an
+// svg element, or names one in a comment, is not a picture. A list of records named by mistake (as
+// a shell pattern can name two) is never drawn over.
 std::string why_not_replaced(const std::string& svg) {
   os::Opened file;
   const int code = os::open_existing(svg, false, file);
@@ -146,7 +170,7 @@ std::string why_not_replaced(const std::string& svg) {
   std::string_view text(head.data(), got);
   if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
   text.remove_prefix(std::min(text.find_first_not_of(" \t\r\n"), text.size()));
-  if (text.starts_with('<') && text.find("<svg") != std::string_view::npos) return {};
+  if (starts_as_svg(text)) return {};
   return "is not an SVG picture; it is not overwritten";
 }
 
@@ -186,14 +210,8 @@ int write_picture(const std::string& input, const std::string& svg,
   const plot::PictureInput picture{
       input, records ? base_name(input) : std::string_view{}, source, &list, nullptr, nullptr};
 
-  // Names are UTF-8 on every system; a plain std::string path would be taken in the ANSI
-  // code page on Windows and miss a name with letters beyond it.
-  const auto path_of = [](const std::string& name) {
-    return std::filesystem::path(std::u8string(name.begin(), name.end()));
-  };
   const bool to_standard_output = svg == "-";
-  std::error_code ec;
-  if (!to_standard_output && std::filesystem::equivalent(path_of(input), path_of(svg), ec) && !ec) {
+  if (!to_standard_output && os::same_file(input, svg)) {
     return fail(svg, "is the file being drawn; it is not overwritten");
   }
   if (const std::string refusal = to_standard_output ? "" : why_not_replaced(svg);
@@ -209,6 +227,8 @@ int write_picture(const std::string& input, const std::string& svg,
     return in;
   };
   if (to_standard_output) {
+    if (os::standard_output_was_closed())
+      return fail(svg, "not written: standard output is closed");
     try {
       UnitSink sink(kConsoleOut);
       plot::write_svg(complete(picture, summary, page), sink);

@@ -1,16 +1,20 @@
 // The history file of earlier answers on POSIX systems.
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <array>
 #include <cerrno>
-#include <climits>
+#include <csignal>
 #include <cstdlib>
+#include <ctime>
 #include <map>
 #include <string_view>
+#include <utility>
 
+#include "lineio/lineio.h"
+#include "os/arguments.h"
 #include "terminal/answer_history.h"
 
 namespace terminal::answer_history {
@@ -23,68 +27,139 @@ constexpr std::size_t kMostBytes = std::size_t{4} << 20;
 constexpr std::size_t kLongestAnswer = 4096;
 constexpr std::string_view kHeader =
     "# kel2fram: earlier answers, oldest first; per line the question, a tab, the answer\n";
+constexpr const char* kFile = "history";
+// How long a run waits for another that is adding its answer.
+constexpr int kLockAttempts = 200;
+constexpr long kLockPauseNanoseconds = 10'000'000;
 
-bool write_all(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    bytes.remove_prefix(static_cast<std::size_t>(n));
+// A descriptor closed when it goes out of scope.
+class Descriptor {
+ public:
+  explicit Descriptor(int fd = -1) : fd_(fd) {}
+  ~Descriptor() {
+    if (fd_ >= 0) ::close(fd_);
   }
-  return true;
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  Descriptor(Descriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+  Descriptor& operator=(Descriptor&& other) noexcept {
+    if (this != &other) {
+      if (fd_ >= 0) ::close(fd_);
+      fd_ = std::exchange(other.fd_, -1);
+    }
+    return *this;
+  }
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+// Every signal held back while the temporary file exists, so that none ends the run between
+// its making and its rename or removal.
+class SignalsHeld {
+ public:
+  SignalsHeld() {
+    sigset_t all{};
+    sigfillset(&all);
+    static_cast<void>(::sigprocmask(SIG_BLOCK, &all, &former_));
+  }
+  ~SignalsHeld() { static_cast<void>(::sigprocmask(SIG_SETMASK, &former_, nullptr)); }
+  SignalsHeld(const SignalsHeld&) = delete;
+  SignalsHeld& operator=(const SignalsHeld&) = delete;
+
+ private:
+  sigset_t former_{};
+};
+
+// Says once per run that the history is not kept because of another user's folder or file.
+void tell_once(const std::string& path, std::string_view why) {
+  static bool told = false;
+  if (std::exchange(told, true)) return;
+  lineio::notice(std::string(os::program_name()) + ": the history of answers is not kept: " + path +
+                 " " + std::string(why));
 }
 
-// Makes every missing folder of `folder`, each with mode 0700.
-void make_folders(const std::string& folder) {
-  for (std::size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
-    const std::string part = folder.substr(0, slash);
-    static_cast<void>(::mkdir(part.c_str(), 0700));  // an existing folder is no failure
-    if (slash == std::string::npos) return;
-  }
+bool mine(const struct stat& st) {
+  return st.st_uid == ::geteuid();
 }
 
-// The file a rename must replace: a symbolic link's target, so that the link stays.
-std::string real_target(const std::string& file) {
+// The history's folder, opened folder by folder from the base: each must be the user's (a
+// link to a folder of the user's is followed, as the user's own choice). With `make`, missing
+// folders are made, 0700. Answers -1 when there is no folder of the user's.
+Descriptor open_folder(const Location& place, bool make) {
+  Descriptor folder(::open(place.base.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   struct stat st {};
-  if (::lstat(file.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return file;
-  std::array<char, PATH_MAX> resolved{};
-  if (::realpath(file.c_str(), resolved.data()) == nullptr) return file;
-  return resolved.data();
-}
-
-}  // namespace
-
-std::string file_name() {
-  std::string base;
-  if (const char* state = std::getenv("XDG_STATE_HOME"); state != nullptr && state[0] == '/') {
-    base = state;
-  } else if (const char* home = std::getenv("HOME"); home != nullptr && home[0] == '/') {
-    base = std::string(home) + "/.local/state";
-  } else {
-    return {};
+  if (folder.get() < 0 || ::fstat(folder.get(), &st) != 0) return Descriptor();
+  if (!mine(st)) {
+    // Nothing is made in another user's home; an existing history there is theirs.
+    tell_once(place.base, "is another user's folder");
+    return Descriptor();
   }
-  return base + "/kel2fram/history";
+  std::string_view rest = place.below;
+  std::string reached = place.base;
+  while (!rest.empty()) {
+    const std::size_t slash = rest.find('/');
+    const std::string part(rest.substr(0, slash));
+    rest.remove_prefix(slash == std::string_view::npos ? rest.size() : slash + 1);
+    if (part.empty()) continue;
+    reached += '/' + part;
+    int fd = ::openat(folder.get(), part.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    // Made here, or by another run at the same moment.
+    if (fd < 0 && errno == ENOENT && make &&
+        (::mkdirat(folder.get(), part.c_str(), 0700) == 0 || errno == EEXIST)) {
+      fd = ::openat(folder.get(), part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    }
+    Descriptor next(fd);
+    if (next.get() < 0 || ::fstat(next.get(), &st) != 0) return Descriptor();
+    if (!mine(st)) {
+      tell_once(reached, "is another user's folder");
+      return Descriptor();
+    }
+    folder = std::move(next);
+  }
+  return folder;
 }
 
-std::vector<Entry> load(const std::string& file) {
+// The history file in its folder, opened to be read: only a regular file of the user's. A
+// link, a device or a FIFO in its place is left alone; another user's is said once.
+Descriptor open_file(int folder, const Location& place) {
+  Descriptor fd(::openat(folder, kFile, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  struct stat st {};
+  if (fd.get() < 0) {
+    if (errno == ELOOP && ::fstatat(folder, kFile, &st, AT_SYMLINK_NOFOLLOW) == 0 && !mine(st)) {
+      tell_once(place.file(), "is another user's link");
+    }
+    return Descriptor();
+  }
+  if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return Descriptor();
+  if (!mine(st)) {
+    tell_once(place.file(), "is another user's file");
+    return Descriptor();
+  }
+  return fd;
+}
+
+// Whether a file of the history's name is there (in whatever form).
+bool present(int folder) {
+  struct stat st {};
+  return ::fstatat(folder, kFile, &st, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+std::vector<Entry> parse(int fd) {
   std::vector<Entry> entries;
-  // Not blocking: a FIFO put in the file's place must not hold up the run.
-  const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) return entries;
   struct stat st {};
   std::string bytes;
-  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-    bytes.resize(std::min(static_cast<std::size_t>(st.st_size), kMostBytes));
-    std::size_t got = 0;
-    while (got < bytes.size()) {
-      const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) break;
-      got += static_cast<std::size_t>(n);
-    }
-    bytes.resize(got);
+  if (::fstat(fd, &st) != 0) return entries;
+  bytes.resize(std::min(static_cast<std::size_t>(st.st_size), kMostBytes));
+  std::size_t got = 0;
+  while (got < bytes.size()) {
+    const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    got += static_cast<std::size_t>(n);
   }
-  ::close(fd);
+  bytes.resize(got);
   std::string_view rest(bytes);
   while (!rest.empty()) {
     const std::size_t end = rest.find('\n');
@@ -96,6 +171,62 @@ std::vector<Entry> load(const std::string& file) {
     entries.push_back({std::string(line.substr(0, tab)), std::string(line.substr(tab + 1))});
   }
   return entries;
+}
+
+bool write_all(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
+// Takes the folder's lock, waiting a little for another run that holds it.
+bool lock(int folder) {
+  for (int attempt = 0; attempt < kLockAttempts; ++attempt) {
+    if (::flock(folder, LOCK_EX | LOCK_NB) == 0) return true;
+    if (errno != EWOULDBLOCK && errno != EINTR) return false;
+    const timespec pause{0, kLockPauseNanoseconds};
+    ::nanosleep(&pause, nullptr);
+  }
+  return false;
+}
+
+// Writes `text` as the new history: a temporary file beside it (of this process; one left by
+// a killed run of the same number goes first) renamed over it.
+void replace(int folder, std::string_view text) {
+  const std::string temp = ".history." + std::to_string(::getpid());
+  const SignalsHeld held;
+  static_cast<void>(::unlinkat(folder, temp.c_str(), 0));
+  const int fd = ::openat(folder, temp.c_str(),
+                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0600);
+  if (fd < 0) return;
+  const bool written = write_all(fd, text);
+  const bool closed = ::close(fd) == 0;
+  if (!written || !closed || ::renameat(folder, temp.c_str(), folder, kFile) != 0) {
+    static_cast<void>(::unlinkat(folder, temp.c_str(), 0));
+  }
+}
+
+}  // namespace
+
+std::optional<Location> location() {
+  if (const char* state = std::getenv("XDG_STATE_HOME"); state != nullptr && state[0] == '/') {
+    return Location{state, "kel2fram"};
+  }
+  if (const char* home = std::getenv("HOME"); home != nullptr && home[0] == '/') {
+    return Location{home, ".local/state/kel2fram"};
+  }
+  return std::nullopt;
+}
+
+std::vector<Entry> load(const Location& place) {
+  const Descriptor folder = open_folder(place, false);
+  if (folder.get() < 0) return {};
+  const Descriptor fd = open_file(folder.get(), place);
+  return fd.get() < 0 ? std::vector<Entry>{} : parse(fd.get());
 }
 
 void add_entry(std::vector<Entry>& entries, const Entry& added, std::size_t kept) {
@@ -111,27 +242,22 @@ void add_entry(std::vector<Entry>& entries, const Entry& added, std::size_t kept
                  std::make_move_iterator(newest_first.rend()));
 }
 
-void record(const std::string& file, const Entry& added) {
-  if (file.empty() || added.answer.size() > kLongestAnswer ||
-      added.answer.find('\n') != std::string::npos) {
+void record(const Location& place, const Entry& added) {
+  if (added.answer.size() > kLongestAnswer || added.answer.find('\n') != std::string::npos) {
     return;
   }
-  std::vector<Entry> entries = load(file);
+  const Descriptor folder = open_folder(place, true);
+  if (folder.get() < 0 || !lock(folder.get())) return;  // the lock goes with the descriptor
+  std::vector<Entry> entries;
+  if (present(folder.get())) {
+    const Descriptor fd = open_file(folder.get(), place);
+    if (fd.get() < 0) return;  // not a file of the user's: left alone
+    entries = parse(fd.get());
+  }
   add_entry(entries, added);
   std::string text(kHeader);
   for (const Entry& e : entries) text += e.question + '\t' + e.answer + '\n';
-
-  const std::string target = real_target(file);
-  const std::string folder = target.substr(0, target.rfind('/'));
-  make_folders(folder);
-  std::string temp = folder + "/.history.XXXXXX";
-  const int fd = ::mkstemp(temp.data());  // made with mode 0600
-  if (fd < 0) return;
-  const bool written = ::fchmod(fd, 0600) == 0 && write_all(fd, text);
-  const bool closed = ::close(fd) == 0;
-  if (!written || !closed || ::rename(temp.c_str(), target.c_str()) != 0) {
-    static_cast<void>(::unlink(temp.c_str()));
-  }
+  replace(folder.get(), text);
 }
 
 }  // namespace terminal::answer_history

@@ -22,12 +22,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 #include "lineio/lineio.h"
+#include "lineio/text_encoding.h"
 #include "os/platform.h"
 #include "terminal/answer_history.h"
 #include "terminal/console.h"
@@ -158,14 +160,18 @@ void list_names(const std::vector<Candidate>& found) {
   const std::size_t shown = std::min(found.size(), kMostListed);
   std::size_t longest = 1;
   for (std::size_t k = 0; k < shown; ++k) {
-    longest = std::max(longest, found[k].name.size() + (found[k].folder ? 1 : 0));
+    longest = std::max(longest,
+                       lineio::escape_controls(found[k].name).size() + (found[k].folder ? 1 : 0));
   }
   const std::size_t columns = std::max<std::size_t>(1, width / (longest + 2));
   const std::size_t rows = (shown + columns - 1) / columns;
   std::string text = "\r\n";
   for (std::size_t row = 0; row < rows; ++row) {
     for (std::size_t k = row; k < shown; k += rows) {
-      const std::string cell = found[k].name + (found[k].folder ? "/" : "");
+      // Shown as `ls` shows them at a terminal: a control character in a name is escaped, so
+      // that a name never moves the cursor, clears the screen or retitles the window.
+      const std::string cell =
+          lineio::escape_controls(found[k].name) + (found[k].folder ? "/" : "");
       text += cell;
       if (k + rows < shown) text.append(longest + 2 - cell.size(), ' ');
     }
@@ -207,7 +213,7 @@ class Editor {
   EditLine* el_ = nullptr;
   std::FILE* quiet_ = nullptr;
   std::map<std::string, History*> histories_;
-  std::string history_file_;
+  std::optional<answer_history::Location> history_place_;
   std::string prompt_;
   std::string listed_at_;  // the line when a Tab completed nothing: a second Tab lists
 };
@@ -258,10 +264,10 @@ bool Editor::start() {
   }};
   for (const auto& [key, function] : keys) el_set(el_, EL_BIND, key, function, nullptr);
 
-  history_file_ = answer_history::file_name();
-  if (!history_file_.empty()) {
+  history_place_ = answer_history::location();
+  if (history_place_) {
     HistEvent event{};
-    for (const answer_history::Entry& e : answer_history::load(history_file_)) {
+    for (const answer_history::Entry& e : answer_history::load(*history_place_)) {
       history(history_of(e.question), &event, H_ENTER, e.answer.c_str());
     }
   }
@@ -304,7 +310,7 @@ int Editor::read_line(std::string prompt, std::string& line) {
   if (answer.find_first_not_of(" \t") != std::string::npos) {
     HistEvent event{};
     history(h, &event, H_ENTER, answer.c_str());
-    answer_history::record(history_file_, {asked_question, answer});
+    if (history_place_) answer_history::record(*history_place_, {asked_question, answer});
   }
   return 0;
 }
@@ -329,14 +335,20 @@ unsigned char Editor::complete() {
   if (found.empty()) return CC_ERROR;
   std::string addition =
       found.front().name.substr(start.size(), common_length(found, start.size()) - start.size());
-  if (found.size() == 1 && found.front().folder) addition += '/';
+  // A name is completed up to its first control character only: a line feed inserted into
+  // the line would end the answer there and shift every later one.
+  const bool whole = lineio::first_control(addition) == std::string::npos;
+  addition.resize(std::min(lineio::first_control(addition), addition.size()));
+  // A single name that cannot be completed whole is listed (escaped) by the next Tab.
+  const bool choice = found.size() > 1 || !whole;
+  if (whole && found.size() == 1 && found.front().folder) addition += '/';
   if (!addition.empty()) {
     if (el_insertstr(el_, addition.c_str()) != 0) return CC_ERROR;
     // With several names left, the next Tab lists them.
-    listed_at_ = found.size() > 1 ? line_state() : std::string();
+    listed_at_ = choice ? line_state() : std::string();
     return CC_REFRESH;
   }
-  if (found.size() > 1 && listed_at_ == line_state()) {
+  if (choice && listed_at_ == line_state()) {
     list_names(found);
     return CC_REDISPLAY;
   }

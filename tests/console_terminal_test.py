@@ -229,6 +229,25 @@ def a_history_that_cannot_be_used_is_passed_over():
         os.remove(os.path.join(folder, "out.txt"))
 
 
+def names_with_control_characters_stay_one_answer():
+    """Tab never puts a line feed into the answer, and a listing shows control characters
+    escaped: no name retitles the window or clears the screen."""
+    folder, env = folder_with_weights()
+    for name in ("q\nkg", "w\x1b]0;OWNED\x07\x1b[2J.txt"):
+        open(os.path.join(folder, name), "w").close()
+    run = Run(folder, env)
+    dialogue(run, [b"w.txt\r", b"q\t\t\x15w\t\t\x15out.txt\r", b"\r", b"\r", b"\r", b"\r",
+                   b"\r"])
+    status, _, _ = run.finish()
+    name = "control characters"
+    check(name, status == 0, "status %d: %r" % (status, run.out[-800:]))
+    check(name, b"q\\nkg" in run.out and b"w\\e]0;OWNED\\x07\\e[2J.txt" in run.out,
+          "names not listed escaped: %r" % run.out[-800:])
+    check(name, b"\x1b]0;OWNED" not in run.out and b"q\nkg" not in run.out, "raw name written")
+    report = open(os.path.join(folder, "out.txt"), "rb").read()
+    check(name, b"with input mass unit [tonnes]." in report, "answers shifted")
+
+
 def interrupt_gives_the_terminal_back():
     folder, env = folder_with_weights()
     run = Run(folder, env)
@@ -244,7 +263,7 @@ def interrupt_gives_the_terminal_back():
 cases = [slips_are_asked_again, end_of_input_ends_the_run, piped_runs_leave_the_history_alone]
 if MODE == "editor":
     cases += [completion_keys_and_history, a_history_that_cannot_be_used_is_passed_over,
-              interrupt_gives_the_terminal_back]
+              names_with_control_characters_stay_one_answer, interrupt_gives_the_terminal_back]
 for case in cases:
     try:
         case()

@@ -131,7 +131,8 @@ TEST_F(ReaderTest, FailedRdmixReportsOnTheErrorUnit) {
 
 TEST(KitdumpTest, DumpsEveryCallOfAFile) {
   testing_support::ScratchDir dir;
-  dir.write("w.txt", "  12.5  3  abc\r\n'comment\n\n1/0 SIN(PI/2) 0.3\n% x\n2 * 3");
+  dir.write("w.txt",
+            "  12.5  3  abc\r\n'comment\n\n1/0 SIN(PI/2) 0.3\n% x\n2 * 3\nA\x1b]0;PWN\x07\x1b[2J");
   const auto run = testing_support::run_program(KITDUMP_EXE, {dir.file("w.txt")}, "");
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out,
@@ -139,6 +140,7 @@ TEST(KitdumpTest, DumpsEveryCallOfAFile) {
             "3 2:0: 2:1: 2:0.30000000000000004:\r\n"
             "0\r\n"
             "1 1:2:\r\n"
+            "1 3:0:A\\e]0;PWN\r\n"  // a terminal command in a word, escaped
             "-1\r\n");
 }
 

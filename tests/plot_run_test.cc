@@ -89,6 +89,14 @@ TEST_F(PlotRun, FailuresEndWithTheirStatusAndOneLineAndWriteNothing) {
        {"m.txt", "w.txt"},
        1,
        "massplot: w.txt: is not an SVG picture; it is not overwritten\n"},
+      {"picture onto a web page holding an svg element",
+       {"m.txt", "page.html"},
+       1,
+       "massplot: page.html: is not an SVG picture; it is not overwritten\n"},
+      {"picture onto XML that names svg in a comment",
+       {"m.txt", "data.xml"},
+       1,
+       "massplot: data.xml: is not an SVG picture; it is not overwritten\n"},
       {"picture onto a full device",
        {"m.txt", "/dev/full"},
        2,
@@ -99,6 +107,8 @@ TEST_F(PlotRun, FailuresEndWithTheirStatusAndOneLineAndWriteNothing) {
   dir.write("w.txt", "1.5 10 20 30\n");
   dir.write("none.txt", "' no masses yet\n\n1 2 3\n");
   dir.write("bad.txt", " Map_Mass 1 ** 2 3 4\n Map_Mass 1 nan 2 3 4\n");
+  dir.write("page.html", "<!DOCTYPE html>\n<html><body><svg width=\"1\"></svg></body></html>\n");
+  dir.write("data.xml", "<?xml version=\"1.0\"?>\n<!-- not <svg -->\n<data/>\n");
   std::filesystem::create_directory(dir.file("sub"));
   const std::vector<std::string> before = files();
   for (const FailureCase& c : cases) {
@@ -154,6 +164,19 @@ TEST_F(PlotRun, HelpPrintsTheUsage) {
   EXPECT_EQ(r.status, 0);
   EXPECT_TRUE(r.out.starts_with("Usage: massplot [OPTIONS] FILE [SVGFILE]\n")) << r.out;
   EXPECT_EQ(r.err, "");
+}
+
+// Standard output that cannot be written (a full device, closed by the caller) is a failed
+// write, for massplot's picture and help and for kitdump's help.
+TEST_F(PlotRun, AFailedWriteToStandardOutputIsStatusTwo) {
+  SKIP_ON_WINDOWS("/dev/full and a closed descriptor");
+  dir.write("m.txt", kRecords);
+  for (const std::string script :
+       {MASSPLOT_EXE " m.txt - >&-", MASSPLOT_EXE " m.txt - >/dev/full",
+        MASSPLOT_EXE " --help >/dev/full", KITDUMP_EXE " --help >/dev/full"}) {
+    SCOPED_TRACE(script);
+    EXPECT_EQ(run_program("/bin/sh", {"-c", script}, "", dir.path()).status, 2);
+  }
 }
 
 TEST_F(PlotRun, ThePictureIsNamedAfterTheInput) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -158,6 +159,54 @@ TEST(CommandLine, ANamedFileThatCannotBeOpenedIsNotAskedForAgain) {
   EXPECT_EQ(output.status, 2);
   EXPECT_NE(output.out.find("\r\n Cannot write file :no/such/folder/o.txt "), std::string::npos);
   EXPECT_EQ(dir.read("out.txt"), "former\n");
+
+  // Names taken as given, or refused: never another file than the one named.
+  struct Case {
+    const char* what;
+    std::vector<std::string> names;
+    const char* reason;
+  };
+  const Case cases[] = {
+      {"trailing blanks beside a file without them", {"w.txt", "out.txt  "}, "ends in blanks"},
+      {"the weight list as the output", {"w.txt", "w.txt"}, "is the weight list"},
+      {"the weight list through a link", {"w.txt", "link.txt"}, "is the weight list"},
+  };
+  std::error_code no_links;  // a system without symbolic links skips that case
+  std::filesystem::create_symlink("w.txt", dir.file("link.txt"), no_links);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    if (no_links && c.names[1] == "link.txt") continue;
+    const RunResult r = run_program(KEL2FRAM_EXE, c.names, "", dir.path());
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.out.find("\r\n Cannot write file :" + c.names[1]), std::string::npos);
+    EXPECT_NE(r.err.find(c.reason), std::string::npos) << r.err;
+    EXPECT_EQ(dir.read("out.txt"), "former\n");
+    EXPECT_EQ(dir.read("w.txt"), kWeights);
+  }
+}
+
+// A weight list whose name holds line breaks adds no line to the report: shown escaped.
+TEST(CommandLine, ANameWithLineBreaksStaysOneReportLine) {
+  SKIP_ON_WINDOWS("file names with line breaks");
+  ScratchDir dir;
+  const std::string name =
+      "w\n Map_Mass     1     999.000       9.000       9.000   9.0000E+03\r#.txt";
+  dir.write(name, kWeights);
+  const RunResult r = run_program(KEL2FRAM_EXE, {name, "out.txt"}, "", dir.path());
+  EXPECT_EQ(r.status, 0);
+  const std::string file = dir.read("out.txt");
+  std::size_t records = 0;
+  for (std::size_t at = file.find("\n Map_Mass"); at != std::string::npos;
+       at = file.find("\n Map_Mass", at + 1)) {
+    ++records;
+  }
+  EXPECT_EQ(records, 3u);
+  const std::string shown =
+      "#  Input File: w\\n Map_Mass     1     999.000       9.000       "
+      "9.000   9.0000E+03\\r#.txt, with input mass unit [tonnes].\r\n";
+  EXPECT_NE(file.find(shown), std::string::npos) << file;
+  EXPECT_NE(r.out.find(shown), std::string::npos);
+  EXPECT_NE(r.err.find(" written to out.txt"), std::string::npos);
 }
 
 TEST(CommandLine, HelpAndVersion) {

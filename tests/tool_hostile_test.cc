@@ -363,7 +363,8 @@ TEST_F(HostileRun, OutputOnAFullDeviceFailsWithStatusTwo) {
   EXPECT_EQ(after_banner(r.out),
             kDialogue + report("     1", "    1.000E+03", "       2.000       3.000       4.000") +
                 " *** ERROR: WRITE FAILED ON UNIT 17 (/dev/full): No space left on device\r\n");
-  EXPECT_EQ(r.err, "");
+  // The last line on standard error names the failure too.
+  EXPECT_EQ(r.err, "kel2fram: /dev/full: not written: No space left on device\r\n");
 }
 
 TEST_F(HostileRun, OutputOnAFullFileSystemKeepsTheFormerFile) {

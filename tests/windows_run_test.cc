@@ -100,9 +100,9 @@ TEST_F(WindowsRun, OutputsThatCannotBeReplacedAreRefusedAtTheQuestion) {
 }
 
 TEST_F(WindowsRun, NamesInAnyLanguageGoThroughEveryProgram) {
-  // A weight list under each name: kitdump reads it, kel2fram replaces it with its records
-  // (input = output; the names typed, then on its command line), massplot draws them beside it
-  // and will not draw over the list itself.
+  // A weight list under each name: kitdump reads it, kel2fram refuses to write over it and
+  // writes its records under the name instead from another list (the names typed, then on its
+  // command line), massplot draws them beside it and will not draw over the list itself.
   const std::string folder = "C:\\Bj\xc3\xb8rn";
   const bool made_folder = !std::filesystem::exists(utf8_path(folder));
   std::filesystem::create_directory(utf8_path(folder));
@@ -127,14 +127,19 @@ TEST_F(WindowsRun, NamesInAnyLanguageGoThroughEveryProgram) {
     const RunResult dump = run_program(KITDUMP_EXE, {c.name}, "", dir.path());
     EXPECT_EQ(dump.status, 0) << dump.err;
     EXPECT_EQ(dump.out, "4 1:2: 1:2: 1:3: 1:4:\r\n-1\r\n");
-    const RunResult r = run(answers(c.name, c.name));
+    const RunResult same = run(answers(c.name, c.name));
+    EXPECT_EQ(same.status, 2);
+    EXPECT_NE(same.err.find(": is the weight list"), std::string::npos) << same.err;
+    EXPECT_EQ(read(path(c.name)), "2 2 3 4\n");
+    dir.write("list.txt", "2 2 3 4\n");
+    const RunResult r = run(answers("list.txt", c.name));
     EXPECT_EQ(r.status, 0) << r.err;
     const std::string records = read(path(c.name));
     EXPECT_NE(records.find(" Map_Mass     1       2.000       3.000       4.000   2.0000E+03"),
               std::string::npos);
     // The same names on kel2fram's command line give the same file.
     std::ofstream(path(c.name), std::ios::binary) << "2 2 3 4\n";
-    const RunResult named = run_program(KEL2FRAM_EXE, {c.name, c.name}, "", dir.path());
+    const RunResult named = run_program(KEL2FRAM_EXE, {"list.txt", c.name}, "", dir.path());
     EXPECT_EQ(named.status, 0) << named.err;
     EXPECT_EQ(read(path(c.name)), records);
     const RunResult plot = run_program(MASSPLOT_EXE, {c.name}, "", dir.path());

@@ -9,6 +9,7 @@
 #include "kit/kit.h"
 #include "lineio/lineio.h"
 #include "lineio/text_encoding.h"
+#include "os/platform.h"
 #include "terminal/console.h"
 #include "tool/kel2fram.h"
 
@@ -168,22 +169,34 @@ std::string refusal_reason(std::int32_t flag, bool must_exist) {
 
 // A typed name that did not open: its reason on standard error beside the console's message.
 void explain_refusal(const NameText& name, std::int32_t flag, bool must_exist) {
-  const std::string_view shown = typed_name(name);
+  const std::string shown = lineio::escape_controls(typed_name(name));
   if (shown.empty()) {
     lineio::notice(std::string(kNoticePrefix) + "the answer names no file");
     return;
   }
   const std::string reason = refusal_reason(flag, must_exist);
   if (reason.empty()) return;
-  lineio::notice(std::string(kNoticePrefix) + std::string(shown) + ": " + reason);
+  lineio::notice(std::string(kNoticePrefix) + shown + ": " + reason);
+}
+
+// The console's line for a file that did not open: the message and the whole name as read,
+// a control character in it shown escaped so that the name never breaks the line.
+void show_refusal(std::string_view failure_message, const NameText& name) {
+  lineio::put(kConsoleOut, Line().lit(failure_message).lit(lineio::escape_controls(view(name))));
+}
+
+// Whether the output file named is the weight list itself (also through a link or a hard
+// link): writing it would replace the list by its records.
+bool is_weight_list(const NameText& output, const NameText& input) {
+  return os::same_file(typed_name(output), typed_name(input));
 }
 
 // A file named on the command line that cannot be opened is not asked for again: the run
 // ends, so that a script is not left at the question.
 [[noreturn]] void end_for_named_file(const NameText& name, std::int32_t flag) {
   std::string reason = refusal_reason(flag, false);
-  lineio::notice(std::string(kNoticePrefix) + std::string(typed_name(name)) + ": " + reason +
-                 " (named on the command line, so not asked for again)");
+  lineio::notice(std::string(kNoticePrefix) + lineio::escape_controls(typed_name(name)) + ": " +
+                 reason + " (named on the command line, so not asked for again)");
   throw lineio::StopRun{kFailed};
 }
 
@@ -202,8 +215,12 @@ void tell_answer_taken(Question q, std::string_view missed, std::int64_t missed_
 // Asks for a file until one opens; a failure shows the message and the whole name as read.
 // A name longer than the answer holds is refused rather than opened under its first part,
 // which would be another file.
+// A name given on the command line is taken as given: one that ends in blanks, which an
+// answer's padding would drop (and so name another file), ends the run. The output file may
+// not be the weight list (`input`, when given).
 void ask_file(const Answers& answers, Question q, std::string_view question, NameText& name,
-              std::int32_t unit, std::int32_t status, std::string_view failure_message) {
+              std::int32_t unit, std::int32_t status, std::string_view failure_message,
+              const NameText* input = nullptr) {
   std::string line;
   // The first name of piped answers that did not open, and its line: the answer that opens
   // then is one meant for a later question.
@@ -215,8 +232,14 @@ void ask_file(const Answers& answers, Question q, std::string_view question, Nam
     name.fill(' ');
     std::copy_n(line.begin(), lineio::bytes_of_characters(line, kTextLength), name.begin());
     const std::size_t characters = lineio::character_count(line);
+    if (given && line.ends_with(' ')) {
+      show_refusal(failure_message, name);
+      lineio::notice(std::string(kNoticePrefix) + "\"" + lineio::escape_controls(line) +
+                     "\": a file name that ends in blanks is not taken from the command line");
+      throw lineio::StopRun{kFailed};
+    }
     if (characters > kTextLength) {
-      lineio::put(kConsoleOut, Line().lit(failure_message).lit(view(name)));
+      show_refusal(failure_message, name);
       lineio::notice(std::string(kNoticePrefix) + "a file name of " + std::to_string(characters) +
                      " characters is longer than the " + std::to_string(kTextLength) +
                      " an answer holds");
@@ -224,11 +247,19 @@ void ask_file(const Answers& answers, Question q, std::string_view question, Nam
       continue;
     }
     const std::int32_t flag = open_answer(name, unit, status);
+    if (flag == 0 && input != nullptr && is_weight_list(name, *input)) {
+      lineio::discard_unit(unit);
+      show_refusal(failure_message, name);
+      lineio::notice(std::string(kNoticePrefix) + lineio::escape_controls(typed_name(name)) +
+                     ": is the weight list; it is not overwritten by its records");
+      if (given) throw lineio::StopRun{kFailed};
+      continue;
+    }
     if (flag == 0) {
       if (!missed.empty()) tell_answer_taken(q, missed, missed_line, typed_name(name));
       return;
     }
-    lineio::put(kConsoleOut, Line().lit(failure_message).lit(view(name)));
+    show_refusal(failure_message, name);
     if (given) end_for_named_file(name, flag);
     explain_refusal(name, flag, status == 2);
     if (missed.empty() && !lineio::answers_typed()) {
@@ -326,7 +357,8 @@ void run_dialogue(RunSettings& s, const Answers& answers) {
   // 1 and 2: the files. The input must exist; the output is created when absent. An output
   // file that cannot be opened is asked for again rather than written nowhere.
   ask_file(answers, Question::input, kAskInput, s.input_name, kInputUnit, 2, kNonexisting);
-  ask_file(answers, Question::output, kAskOutput, s.output_name, kOutputUnit, 1, kCannotWrite);
+  ask_file(answers, Question::output, kAskOutput, s.output_name, kOutputUnit, 1, kCannotWrite,
+           &s.input_name);
 
   // 3: the mass unit; only an answer beginning with K (either case) selects kilograms.
   PROMPT(kConsoleOut, kAskUnit);

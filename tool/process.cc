@@ -6,6 +6,7 @@
 
 #include "kit/kit.h"
 #include "lineio/lineio.h"
+#include "lineio/text_encoding.h"
 #include "tool/kel2fram.h"
 
 namespace kel2fram {
@@ -42,7 +43,7 @@ Processed process_weight_data(const RunSettings& s, MassTable& table, Totals& t,
   t.ordinary_values = true;
   table.clear();
   kit::SurpriseLog& log = surprise_log();
-  log.name_file(trimmed({s.input_name.data(), s.input_name.size()}));
+  log.name_file(lineio::escape_controls(trimmed({s.input_name.data(), s.input_name.size()})));
   const kit::TextArray texts(field_text, kFieldTextLength);
   std::int32_t npar = 0;
   // The least and greatest kept coordinates, kept in the loop's own variables.

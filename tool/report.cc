@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "lineio/lineio.h"
+#include "lineio/text_encoding.h"
 #include "tool/kel2fram.h"
 
 namespace kel2fram {
@@ -23,16 +24,14 @@ constexpr std::string_view kColumnHeader =
 constexpr std::string_view kEndMarker = "'  --------------- E O F ----------------";
 
 // Writes a composed report line as its 256-character line text without trailing blanks,
-// first on the console, then (unless only the console is written) on the output file.
+// first on the console, then (unless only the console is written) on the output file. The
+// line is cut after 256 characters, never inside one.
 bool report_to_file = true;
 
 void report(const Line& line) {
-  Text text;
-  text.fill(' ');
-  const std::string_view composed = line.view();
-  std::copy_n(composed.begin(), std::min(composed.size(), text.size()), text.begin());
-  const std::string_view out(text.data(),
-                             static_cast<std::size_t>(LENTRM({text.data(), text.size()})));
+  std::string_view out = line.view();
+  out = out.substr(0, lineio::bytes_of_characters(out, kTextLength));
+  out = out.substr(0, static_cast<std::size_t>(LENTRM(out)));
   lineio::put_line(kConsoleOut, out);
   if (report_to_file) lineio::put_line(kOutputUnit, out);
 }
@@ -80,7 +79,9 @@ void write_report(const RunSettings& s, const MassTable& table, const Totals& t,
   report(Line());
   report(Line().lit("# ======================================================="));
   report(Line().lit("#").i(t.kept, 6).lit(" lines with mass data found."));
-  report(Line().lit("#  Input File: ").lit(trimmed(name)).lit(trimmed(phrase)));
+  // A name holding a line break or a terminal command is shown escaped: it never adds a line.
+  const std::string shown = lineio::escape_controls(trimmed(name));
+  report(Line().lit("#  Input File: ").lit(shown).lit(trimmed(phrase)));
   for (std::size_t axis = 0; axis < 3; ++axis) {
     report(Line().lit(kBoundaryLabel[axis]).e(s.min[axis], 12, 3).e(s.max[axis], 12, 3));
   }

@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "lineio/text_encoding.h"
 #include "tool/kel2fram.h"
 
 namespace kel2fram {
@@ -13,7 +14,9 @@ std::string records_written(const RunSettings& s, const Totals& t) {
   std::string line(kNoticePrefix);
   line += std::to_string(t.kept);
   line += t.kept == 1 ? " record written to " : " records written to ";
-  line += s.output_in_full ? full_path(trimmed(name)) : trimmed(name);
+  const std::string shown =
+      s.output_in_full ? full_path(trimmed(name)) : std::string(trimmed(name));
+  line += lineio::escape_controls(shown);
   return line;
 }
 
