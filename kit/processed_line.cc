@@ -73,15 +73,11 @@ bool quick_processed_line(std::int32_t first, std::int32_t last, bool upcase) {
   char* const prc = s.PRCLIN.data();
   // `last` is significant: without a "!" on the line, it is the last position taken.
   std::int32_t ilast = last;
-  // Two tabs in a row: lanes where a tab follows a tab, the lane before the first of a step
-  // being the last of the step before.
-  std::uint64_t two_tabs = 0;
-  std::uint64_t tab_before = 0;  // 0xFF in the lowest byte when the last lane was a tab
-  const auto tab_pairs = [&two_tabs, &tab_before](Chunk tab) {
-    const Halves h = halves(tab);
-    two_tabs |= (h.low & ((h.low << 8) | tab_before)) | (h.high & ((h.high << 8) | (h.low >> 56)));
-    tab_before = h.high >> 56;
-  };
+  // The tabs among the written positions, and the position after the last one written: a
+  // line with a tab is then looked at once more for two tabs in a row (most lines have none,
+  // and pay one operation a step for it).
+  Chunk tabs_seen{};
+  std::int32_t end = last + 1;
   for (std::int32_t p = first; p <= last; p += kStep) {
     Chunk raw;
     std::memcpy(&raw, s.RAWLIN.data() + p, kStep);
@@ -92,7 +88,7 @@ bool quick_processed_line(std::int32_t first, std::int32_t last, bool upcase) {
     const std::int32_t remaining = last - p + 1;
     if (remaining >= kStep && !any(comment)) {
       std::memcpy(prc + p, &processed, kStep);  // sixteen positions of the line
-      tab_pairs(tab);
+      tabs_seen |= tab;
       continue;
     }
     // The step where the line ends, at its end or at its first "!": only the positions
@@ -104,7 +100,8 @@ bool quick_processed_line(std::int32_t first, std::int32_t last, bool upcase) {
     std::memcpy(&old, prc + p, kStep);
     const Chunk written = (processed & inside) | (old & ~inside);
     std::memcpy(prc + p, &written, kStep);
-    tab_pairs(tab & inside);
+    tabs_seen |= tab & inside;
+    end = p + count;
     if (comment_lane < remaining) {
       // Ended by a "!": the last position before it that is not a blank (tabs are blanks
       // by now), `first` at the earliest.
@@ -114,7 +111,13 @@ bool quick_processed_line(std::int32_t first, std::int32_t last, bool upcase) {
     break;
   }
   s.ILAST = ilast;
-  s.LTAB = two_tabs != 0;
+  s.LTAB = false;
+  if (any(tabs_seen)) {
+    const char* const raw = s.RAWLIN.data();
+    for (std::int32_t q = first; q + 1 < end && !s.LTAB; ++q) {
+      s.LTAB = raw[q] == kTab && raw[q + 1] == kTab;
+    }
+  }
   prc[static_cast<std::size_t>(ilast) + 1] = kEndMark;
   return true;
 }
