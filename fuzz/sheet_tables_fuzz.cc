@@ -137,8 +137,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                           {"xl/sharedStrings.xml", rest}});
       break;
     case 4:
-      bytes = stored_zip({{"mimetype", "application/vnd.oasis.opendocument.spreadsheet"},
-                          {"content.xml", rest}});
+      bytes = stored_zip(
+          {{"mimetype", "application/vnd.oasis.opendocument.spreadsheet"}, {"content.xml", rest}});
       name = "book.ods";
       break;
     default:

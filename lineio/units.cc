@@ -14,11 +14,11 @@
 #include <optional>
 #include <string>
 
-#include "os/arguments.h"
 #include "lineio/failure.h"
 #include "lineio/lineio.h"
 #include "lineio/text_encoding.h"
 #include "lineio/unit_table.h"
+#include "os/arguments.h"
 #include "os/platform.h"
 
 namespace lineio {

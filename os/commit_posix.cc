@@ -28,6 +28,7 @@
 #include "os/commit_steps.h"
 #include "os/platform.h"
 #include "os/platform_posix.h"
+#include "os/signals_held_posix.h"
 
 namespace os {
 namespace {
@@ -50,23 +51,6 @@ class Descriptor {
 
  private:
   int fd_;
-};
-
-// Holds back every signal while a temporary name is made, renamed or removed, so that the
-// record of pending names and the folder never disagree when a signal ends the run.
-class SignalsHeld {
- public:
-  SignalsHeld() {
-    sigset_t all{};
-    sigfillset(&all);
-    static_cast<void>(::sigprocmask(SIG_BLOCK, &all, &former_));
-  }
-  ~SignalsHeld() { static_cast<void>(::sigprocmask(SIG_SETMASK, &former_, nullptr)); }
-  SignalsHeld(const SignalsHeld&) = delete;
-  SignalsHeld& operator=(const SignalsHeld&) = delete;
-
- private:
-  sigset_t former_{};
 };
 
 // ---- Pending temporary names, reachable from a signal handler without allocating ----------

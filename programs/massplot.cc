@@ -26,8 +26,8 @@
 #include "os/version.h"
 #include "programs/weight_list.h"
 #include "terminal/console.h"
-#include "tool/kel2fram.h"
 #include "terminal/console_window.h"
+#include "tool/kel2fram.h"
 
 namespace {
 

@@ -15,10 +15,13 @@
 
 #include "lineio/lineio.h"
 #include "os/arguments.h"
+#include "os/signals_held_posix.h"
 #include "terminal/answer_history.h"
 
 namespace terminal::answer_history {
 namespace {
+
+using os::SignalsHeld;
 
 // More than kKeptPerQuestion answers of every question ever needs; the rest of a larger file
 // is not read, so that no file can slow a run.
@@ -53,23 +56,6 @@ class Descriptor {
 
  private:
   int fd_;
-};
-
-// Every signal held back while the temporary file exists, so that none ends the run between
-// its making and its rename or removal.
-class SignalsHeld {
- public:
-  SignalsHeld() {
-    sigset_t all{};
-    sigfillset(&all);
-    static_cast<void>(::sigprocmask(SIG_BLOCK, &all, &former_));
-  }
-  ~SignalsHeld() { static_cast<void>(::sigprocmask(SIG_SETMASK, &former_, nullptr)); }
-  SignalsHeld(const SignalsHeld&) = delete;
-  SignalsHeld& operator=(const SignalsHeld&) = delete;
-
- private:
-  sigset_t former_{};
 };
 
 // Says once per run that the history is not kept because of another user's folder or file.

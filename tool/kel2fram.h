@@ -47,9 +47,9 @@ struct RunSettings {
   std::int32_t spread = 1;
   std::array<double, 3> min{kDefaultMin, kDefaultMin, kDefaultMin};  // X, Y, Z
   std::array<double, 3> max{kDefaultMax, kDefaultMax, kDefaultMax};
-  bool strict = false;         // a rejected line or a warning ends the run early (for scripts)
+  bool strict = false;          // a rejected line or a warning ends the run early (for scripts)
   bool output_in_full = false;  // the last line names the output by its full path
-  bool unit_answered = false;  // the unit answer was not empty (a table's heading may decide)
+  bool unit_answered = false;   // the unit answer was not empty (a table's heading may decide)
   // Spreadsheets: a delimited file read as a table whatever its name, the columns of the
   // roles ("mass=D,x=E,y=F,z=G"), the sheet of a workbook (empty: the first).
   bool table = false;
