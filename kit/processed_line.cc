@@ -14,6 +14,7 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <string_view>
 
 #include "kit/kit.h"
 #include "kit/reader_access.h"
@@ -113,10 +114,8 @@ bool quick_processed_line(std::int32_t first, std::int32_t last, bool upcase) {
   s.ILAST = ilast;
   s.LTAB = false;
   if (any(tabs_seen)) {
-    const char* const raw = s.RAWLIN.data();
-    for (std::int32_t q = first; q + 1 < end && !s.LTAB; ++q) {
-      s.LTAB = raw[q] == kTab && raw[q + 1] == kTab;
-    }
+    const std::string_view written(s.RAWLIN.data() + first, static_cast<std::size_t>(end - first));
+    s.LTAB = written.find("\t\t") != std::string_view::npos;
   }
   prc[static_cast<std::size_t>(ilast) + 1] = kEndMark;
   return true;
