@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -14,6 +15,7 @@
 
 #include "kit/kit.h"
 #include "lineio/lineio.h"
+#include "sheet/sheet.h"
 #include "terminal/console.h"
 
 namespace massplot {
@@ -102,6 +104,16 @@ std::string read_weight_list(const std::string& path, const kel2fram::RunSetting
                              std::string& source) {
   kel2fram::RunSettings s = given_settings;
   if (path.size() > s.input_name.size()) return "the file's name is too long for the reader";
+  // A workbook or an OpenDocument spreadsheet is no text list: said as such, not line by line
+  // as the bytes of its container would be.
+  int error = 0;
+  if (const std::unique_ptr<sheet::Source> source = sheet::open_file(path, error)) {
+    const sheet::Form form = sheet::form_of(*source, path, false);
+    if (form == sheet::Form::xlsx || form == sheet::Form::ods || form == sheet::Form::other_zip) {
+      return "a spreadsheet or zip archive, which massplot does not draw: convert it with "
+             "kel2fram and draw the records file";
+    }
+  }
   s.input_name.fill(' ');
   std::copy(path.begin(), path.end(), s.input_name.begin());
 

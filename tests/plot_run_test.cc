@@ -65,6 +65,11 @@ TEST_F(PlotRun, FailuresEndWithTheirStatusAndOneLineAndWriteNothing) {
        "four numbers): line 3\n"
        "massplot: none.txt: no mass kept: every line of the weight list was rejected\n"},
       {"an unknown option", {"--frame", "m.txt"}, 1, nullptr},
+      {"a spreadsheet, or any zip archive",
+       {"book.xlsx"},
+       2,
+       "massplot: book.xlsx: a spreadsheet or zip archive, which massplot does not draw: "
+       "convert it with kel2fram and draw the records file\n"},
       {"no record that can be drawn",
        {"bad.txt"},
        2,
@@ -106,6 +111,7 @@ TEST_F(PlotRun, FailuresEndWithTheirStatusAndOneLineAndWriteNothing) {
   dir.write("m.txt", kRecords);
   dir.write("w.txt", "1.5 10 20 30\n");
   dir.write("none.txt", "' no masses yet\n\n1 2 3\n");
+  dir.write("book.xlsx", std::string("PK\x03\x04", 4) + std::string(60, '\0'));
   dir.write("bad.txt", " Map_Mass 1 ** 2 3 4\n Map_Mass 1 nan 2 3 4\n");
   dir.write("page.html", "<!DOCTYPE html>\n<html><body><svg width=\"1\"></svg></body></html>\n");
   dir.write("data.xml", "<?xml version=\"1.0\"?>\n<!-- not <svg -->\n<data/>\n");
