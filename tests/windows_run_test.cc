@@ -91,8 +91,12 @@ TEST_F(WindowsRun, OutputsThatCannotBeReplacedAreRefusedAtTheQuestion) {
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.out.find(" Cannot write file :out.txt" + std::string(249, ' ') + "\r\n"),
               std::string::npos);
+    // Piped answers: the answer taken in the refused one's place is told, and counted.
     EXPECT_EQ(r.err, "kel2fram: out.txt: " + c.reason +
-                         "\r\nkel2fram: 1 record written to free.txt; 0 warnings\r\n");
+                         "\r\nkel2fram: output file \"out.txt\" (answer line 2) could not be "
+                         "opened, so answer line 3, \"free.txt\", was taken as the output file: "
+                         "each later answer moves up one question\r\n"
+                         "kel2fram: 1 record written to free.txt; 1 warning\r\n");
     EXPECT_EQ(dir.read("out.txt"), kFormer);
     EXPECT_EQ(entries(), (std::vector<std::string>{"free.txt", "out.txt", "w.txt"}));
     std::filesystem::remove(std::filesystem::path(dir.file("free.txt")));
