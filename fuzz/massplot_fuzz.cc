@@ -106,7 +106,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   check(std::isfinite(page.scale) && page.scale > 0, "finite scale");
   check(std::isfinite(page.width) && std::isfinite(page.height), "finite page");
   CheckingSink sink;
-  plot::write_svg({"fuzz.txt", &list, &summary, &page}, sink);
+  plot::write_svg({"fuzz.txt", "fuzz.txt", "", &list, &summary, &page}, sink);
   // A mass outside a view is a marker at its edge (markers pointing alike from one pixel
   // are one): each of them takes the place of a circle.
   if (!page.grid && summary.outside_count == 0) {
