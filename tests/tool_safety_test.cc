@@ -347,6 +347,8 @@ TEST_F(SafeOutput, AReplacedFileKeepsWhatItHad) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
+    // A build that copies the mode alone refuses to replace a file with an ACL instead.
+    if (KEL2FRAM_ATTRIBUTE_COPY == 0 && c.what == cases[0].what) continue;
     dir.write("out.txt", kFormer);
     ASSERT_EQ(shell(c.setup, "").status, 0);
     const std::string before = shell(c.kept, "").out;
