@@ -7,7 +7,7 @@
 # for byte and end its console with the rejected-line message and the report block. Then every
 # weight list of examples/ must convert with status 0 and nothing on standard error but the
 # last line, without a warning. Needs nothing but bash, awk and the tool, so it runs in every
-# build.
+# build. The manual page's example must show the same session.
 # Usage: example_session_test.sh KEL2FRAM
 set -euo pipefail
 kel2fram=$(realpath "$1")
@@ -52,6 +52,30 @@ printf '%s\n' "$(tr -d '\r' <console.txt | sed 's/ *$//' | sed -n '/^ Too few pa
 cmp console.expected console.tail ||
   { diff console.expected console.tail || true; fail "piped console differs"; }
 echo "example session checks out"
+
+# The manual page shows the same session: its blocks after the ".\" example-session: NAME"
+# comments, their escapes undone, must be the manual's weight list and output file, and the
+# run's rejected-line message and last line.
+page=$source/doc/kel2fram.1
+page_block() {
+  marker=".\\\" example-session: $1" awk '
+    $0 == ENVIRON["marker"] { armed = 1; next }
+    armed && !inside && $0 == ".EX" { inside = 1; next }
+    inside && $0 == ".EE" { found = 1; exit }
+    inside {
+      gsub(/\\\(aq/, "\047"); gsub(/\\-/, "-"); gsub(/\\&/, ""); gsub(/\\e/, "\\")
+      print
+    }
+    END { exit found ? 0 : 1 }' "$page" || fail "no block «$1» in $page"
+}
+page_block 'weight list' | cmp - w.txt || fail "the manual page's weight list differs from the manual's"
+page_block 'output file' | sed 's/$/\r/' | cmp - expected.txt ||
+  fail "the manual page's output file differs from the manual's"
+page_block 'rejected line' | cmp - <(tr -d '\r' <console.txt | sed 's/ *$//' | grep '^ Too few') ||
+  fail "the manual page's rejected-line message differs from the run's"
+page_block 'last line' | cmp - <(tr -d '\r' <stderr.txt) ||
+  fail "the manual page's last line differs from the run's"
+echo "the manual page shows the same session"
 
 # Every example weight list converts cleanly: status 0, and standard error holds the last
 # line alone, with no line rejected and no warning.
