@@ -1,7 +1,7 @@
 # The Windows zip, `cpack -G ZIP` in a Windows build folder: kel2fram-<version>-win64.zip with
 # one folder holding every installed program (all linked statically: no DLLs), README.txt (the
 # users' page, doc/windows-readme.txt), USAGE.txt, manual.txt (the manual, doc/manual.md),
-# LICENSE.txt and the example weight lists in examples\, all with CR LF lines so that Notepad
+# the manual pages as text (kel2fram.txt, kitdump.txt, massplot.txt), LICENSE.txt and the example weight lists in examples\, all with CR LF lines so that Notepad
 # and every other Windows editor open them (a .md file opens in nothing by default).
 kel2fram_add_windows_resources(${KEL2FRAM_PROGRAMS})
 
@@ -30,6 +30,25 @@ endfunction()
 
 kel2fram_windows_text(${PROJECT_SOURCE_DIR}/LICENSE LICENSE.txt)
 kel2fram_windows_text(${PROJECT_SOURCE_DIR}/doc/manual.md manual.txt)
+
+# The manual pages, which the manual points to for every rule, message and status, rendered as
+# plain UTF-8 text by groff (Debian's groff-base, cmake/render-page.cmake) for a system without
+# a man command: kel2fram.txt, kitdump.txt and massplot.txt.
+find_program(KEL2FRAM_GROFF groff REQUIRED)
+set(reference_pages)
+foreach(program IN LISTS KEL2FRAM_PROGRAMS)
+  set(page ${PROJECT_BINARY_DIR}/zip/${program}.txt)
+  add_custom_command(
+    OUTPUT ${page}
+    COMMAND ${CMAKE_COMMAND} -DGROFF=${KEL2FRAM_GROFF} -DPAGE=${PROJECT_SOURCE_DIR}/doc/${program}.1
+            -DOUTPUT=${page} -P ${PROJECT_SOURCE_DIR}/cmake/render-page.cmake
+    DEPENDS ${PROJECT_SOURCE_DIR}/doc/${program}.1 ${PROJECT_SOURCE_DIR}/cmake/render-page.cmake
+    COMMENT "Rendering ${program}(1) as ${program}.txt"
+    VERBATIM)
+  list(APPEND reference_pages ${page})
+endforeach()
+add_custom_target(reference_pages ALL DEPENDS ${reference_pages})
+install(FILES ${reference_pages} DESTINATION .)
 file(GLOB kel2fram_examples CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/examples/*.txt)
 foreach(example IN LISTS kel2fram_examples)
   get_filename_component(name ${example} NAME)

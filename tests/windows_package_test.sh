@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Windows zip check: makes kel2fram-<version>-win64.zip with cpack into a temporary folder,
 # checks that its one folder holds every program, README.txt (the users' page, naming the
-# manual), LICENSE.txt, USAGE.txt, manual.txt and the example weight lists (all with CR LF
+# manual), LICENSE.txt, USAGE.txt, manual.txt, the manual pages as text (kel2fram.txt,
+# kitdump.txt, massplot.txt) and the example weight lists (all with CR LF
 # lines), LIBRARIES.txt with the notices of the libraries built in,
 # that every program carries its manifest (long names, UTF-8 code page), its version
 # information (the package version, as --version prints it) and its icon, that no program
@@ -32,7 +33,8 @@ cd "$work"
 cmake -E tar xf "$zip"
 examples=()
 for example in "$source"/examples/*.txt; do examples+=("examples/$(basename "$example")"); done
-texts=(README.txt LICENSE.txt USAGE.txt LIBRARIES.txt manual.txt "${examples[@]}")
+texts=(README.txt LICENSE.txt USAGE.txt LIBRARIES.txt manual.txt kel2fram.txt kitdump.txt massplot.txt
+       "${examples[@]}")
 for f in kel2fram.exe kitdump.exe massplot.exe "${texts[@]}"; do
   [[ -f $top/$f ]] || { find "$top"; fail "zip lacks $f"; }
 done
