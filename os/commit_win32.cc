@@ -344,6 +344,7 @@ int commit_replacement(Output& out) {
     return code;
   }
   out.temp.clear();
+  out.in_place = true;  // a failure from here on leaves the new contents under the name
   // 5. The new name on the disk too: flushing the renamed file writes the folder's journal;
   //    the folder itself is flushed where the file system allows it.
   code = begin_step(Step::sync_folder);

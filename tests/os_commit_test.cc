@@ -139,6 +139,9 @@ TEST_F(Commit, AFailedFolderSyncIsReportedAfterTheReplacement) {
   os::fail_step_once(Step::sync_folder, EIO);
   EXPECT_EQ(write_and_close(), 2);
   EXPECT_EQ(dir.read("out.txt"), "new contents\r\n");
+  EXPECT_EQ(out.bytes(), " *** ERROR: SYNC FAILED ON UNIT 17 (" + file + "): " +
+                             lineio::describe_error(EIO) +
+                             "; the new contents are in place but may not be durable\r\n");
   EXPECT_EQ(entries(), 1u);
 }
 
