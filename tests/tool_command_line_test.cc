@@ -170,6 +170,11 @@ TEST(CommandLine, ANamedFileThatCannotBeOpenedIsNotAskedForAgain) {
       {"trailing blanks beside a file without them", {"w.txt", "out.txt  "}, "ends in blanks"},
       {"the weight list as the output", {"w.txt", "w.txt"}, "is the weight list"},
       {"the weight list through a link", {"w.txt", "link.txt"}, "is the weight list"},
+#ifdef _WIN32
+      // Spellings that Windows takes for the same file.
+      {"the weight list in capitals", {"w.txt", "W.TXT"}, "is the weight list"},
+      {"the weight list with a trailing dot", {"w.txt", "w.txt."}, "is the weight list"},
+#endif
   };
   std::error_code no_links;  // a system without symbolic links skips that case
   std::filesystem::create_symlink("w.txt", dir.file("link.txt"), no_links);
