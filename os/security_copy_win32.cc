@@ -66,6 +66,49 @@ bool may_write(std::vector<std::byte>& descriptor) {
   return checked == 0 || allowed != 0;
 }
 
+// The privilege to restore files (which lets a process give a file any owner), enabled for
+// as long as this lives where the user holds it (an administrator's elevated program, as root
+// on other systems), and put back as it was.
+class RestorePrivilege {
+ public:
+  RestorePrivilege() {
+    if (OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token_) ==
+        0) {
+      token_ = nullptr;
+      return;
+    }
+    TOKEN_PRIVILEGES wanted{};
+    wanted.PrivilegeCount = 1;
+    wanted.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    if (LookupPrivilegeValueW(nullptr, L"SeRestorePrivilege", &wanted.Privileges[0].Luid) == 0) {
+      return;
+    }
+    DWORD size = 0;
+    // Succeeds also when the user does not hold it, telling so by the last error.
+    enabled_ =
+        AdjustTokenPrivileges(token_, FALSE, &wanted, sizeof former_, &former_, &size) != 0 &&
+        GetLastError() == ERROR_SUCCESS;
+  }
+  ~RestorePrivilege() {
+    if (enabled_) AdjustTokenPrivileges(token_, FALSE, &former_, 0, nullptr, nullptr);
+    if (token_ != nullptr) CloseHandle(token_);
+  }
+  RestorePrivilege(const RestorePrivilege&) = delete;
+  RestorePrivilege& operator=(const RestorePrivilege&) = delete;
+  bool enabled() const { return enabled_; }
+
+ private:
+  HANDLE token_ = nullptr;
+  TOKEN_PRIVILEGES former_{};  // only what the enabling changed
+  bool enabled_ = false;
+};
+
+// Failures that say this user may not give the owner.
+bool owner_refused(DWORD error) {
+  return error == ERROR_INVALID_OWNER || error == ERROR_ACCESS_DENIED ||
+         error == ERROR_PRIVILEGE_NOT_HELD;
+}
+
 }  // namespace
 
 int copy_security(HANDLE from, HANDLE to) {
@@ -74,14 +117,16 @@ int copy_security(HANDLE from, HANDLE to) {
   if (former.empty()) return keeps_no_permissions(error) ? 0 : code_of(error);
   if (!may_write(former)) return EACCES;
   // The owner first and apart: only a user who may own files as that user or group can give
-  // it (or one whose privilege to restore files is enabled).
+  // it, or one who holds the privilege to restore files.
   if (SetKernelObjectSecurity(to, OWNER_SECURITY_INFORMATION, former.data()) == 0) {
     error = GetLastError();
     if (keeps_no_permissions(error)) return 0;
-    return error == ERROR_INVALID_OWNER || error == ERROR_ACCESS_DENIED ||
-                   error == ERROR_PRIVILEGE_NOT_HELD
-               ? kOwnerNotKept
-               : code_of(error);
+    if (!owner_refused(error)) return code_of(error);
+    const RestorePrivilege privilege;
+    if (!privilege.enabled() ||
+        SetKernelObjectSecurity(to, OWNER_SECURITY_INFORMATION, former.data()) == 0) {
+      return kOwnerNotKept;
+    }
   }
   if (SetKernelObjectSecurity(to, DACL_SECURITY_INFORMATION, former.data()) == 0) {
     return code_of(GetLastError());
