@@ -7,7 +7,8 @@
 // delete disposition is set at once: whatever ends the process before the commit (taskkill
 // /F, a crash, Ctrl-C, a closed console window) makes the system delete it as the handle
 // closes. Only the commit clears the disposition, just before the file takes the target's
-// name.
+// name. The file takes the owner, group and DACL of the file it replaces (at the question, so
+// that a file whose owner this user cannot give is refused there, and again at the commit).
 #include "os/win32.h"
 // After windows.h, whose declarations they use.
 #include <winioctl.h>
@@ -43,6 +44,7 @@ constexpr NTSTATUS kAccessDenied = static_cast<NTSTATUS>(0xC0000022);
 constexpr NTSTATUS kSharingViolation = static_cast<NTSTATUS>(0xC0000043);
 constexpr NTSTATUS kInvalidParameter = static_cast<NTSTATUS>(0xC000000D);
 constexpr NTSTATUS kNotSupported = static_cast<NTSTATUS>(0xC00000BB);
+constexpr NTSTATUS kNameNotFound = static_cast<NTSTATUS>(0xC0000034);
 
 int code_of_status(NTSTATUS status) {
   return code_of(RtlNtStatusToDosError(status));
@@ -85,23 +87,6 @@ NTSTATUS rename_to(HANDLE file, HANDLE folder, const std::wstring& name, ULONG f
   IO_STATUS_BLOCK io{};
   return NtSetInformationFile(file, &io, info, static_cast<ULONG>(buffer.size()),
                               extended ? kRenameInformationEx : kRenameInformation);
-}
-
-// The path of an open file or folder, links followed: with VOLUME_NAME_DOS in the \\?\ form,
-// with VOLUME_NAME_NT as the native calls take it ("\Device\..."); empty when unknown.
-std::wstring final_path(HANDLE h, DWORD volume) {
-  std::wstring path(MAX_PATH, L'\0');
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    const DWORD n = GetFinalPathNameByHandleW(h, path.data(), static_cast<DWORD>(path.size()),
-                                              FILE_NAME_NORMALIZED | volume);
-    if (n == 0) return {};
-    if (n < path.size()) {
-      path.resize(n);
-      return path;
-    }
-    path.assign(n + 1, L'\0');
-  }
-  return {};
 }
 
 // The same, relative to the held folder; where the file system takes no name relative to a
@@ -191,7 +176,20 @@ std::wstring temporary_name(const std::wstring& base) {
   return L"." + base.substr(0, 200) + L"." + program + L"-" + letters;
 }
 
-// Opens the folder of `target` (a full path) and makes the temporary file in it.
+// Gives the temporary file `file` the owner, group and DACL of the file under the name `base`
+// in `folder`; with no file under that name, it keeps those the folder gave it.
+int take_former_security(HANDLE folder, const std::wstring& base, HANDLE file) {
+  HANDLE former = nullptr;
+  const NTSTATUS status = open_in(folder, base, READ_CONTROL, kShareAll, FILE_OPEN, 0, former);
+  if (status == kNameNotFound) return 0;
+  if (!NT_SUCCESS(status)) return code_of_status(status);
+  const int code = copy_security(former, file);
+  CloseHandle(former);
+  return code;
+}
+
+// Opens the folder of `target` (a full path) and makes the temporary file in it, with the
+// security of the file under that name: one whose owner this user cannot give is refused.
 int open_temporary(const std::wstring& target, Output& out) {
   const std::size_t cut = last_separator(target);
   if (cut == std::wstring::npos || cut + 1 == target.size()) return ENOENT;
@@ -210,8 +208,8 @@ int open_temporary(const std::wstring& target, Output& out) {
     }
     HANDLE h = nullptr;
     const NTSTATUS status =
-        open_in(held, name, GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_READ, FILE_CREATE,
-                FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_TEMPORARY, h);
+        open_in(held, name, GENERIC_READ | GENERIC_WRITE | DELETE | WRITE_DAC | WRITE_OWNER,
+                FILE_SHARE_READ, FILE_CREATE, FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_TEMPORARY, h);
     if (status == kNameCollision) continue;
     if (!NT_SUCCESS(status)) {
       CloseHandle(held);
@@ -219,6 +217,11 @@ int open_temporary(const std::wstring& target, Output& out) {
     }
     // Deleted by the system when its handle closes, unless the commit clears this.
     set_delete_disposition(h, true);
+    if (const int code = take_former_security(held, base, h); code != 0) {
+      CloseHandle(h);
+      CloseHandle(held);
+      return code;
+    }
     out.handle = as_value(h);
     out.folder = as_value(held);
     out.route = Route::replace;
@@ -301,16 +304,19 @@ int rename_over_target(HANDLE file, HANDLE folder, const std::wstring& base) {
 // The steps of a commit of Route::replace (see platform.h), the commit lock held.
 int commit_replacement(Output& out) {
   HANDLE h = as_handle(out.handle);
-  // 1. A file like any other, its data on the disk.
-  int code = begin_step(Step::sync);
+  // 1. The owner, group and DACL of the file under the target's name now.
+  int code = begin_step(Step::attributes);
+  if (code == 0) code = take_former_security(folder_of(out), base_of(out), h);
+  // 2. A file like any other, its data on the disk.
+  if (code == 0) code = begin_step(Step::sync);
   FILE_BASIC_INFO plain{};
   plain.FileAttributes = FILE_ATTRIBUTE_ARCHIVE;
   if (code == 0 && SetFileInformationByHandle(h, FileBasicInfo, &plain, sizeof plain) == 0) {
     code = last_code();
   }
   if (code == 0 && FlushFileBuffers(h) == 0) code = last_code();
-  // 2. The file has its name from the start: nothing to give it.
-  // 3. Closed so that it stays (its deletion on close cleared first); it is opened again by
+  // 3. The file has its name from the start: nothing to give it.
+  // 4. Closed so that it stays (its deletion on close cleared first); it is opened again by
   //    its name in the held folder for the rename.
   if (code == 0) {
     code = begin_step(Step::close);
@@ -331,7 +337,7 @@ int commit_replacement(Output& out) {
     }
     if (!NT_SUCCESS(status)) code = code_of_status(status);
   }
-  // 4. Over the target in one step.
+  // 5. Over the target in one step.
   if (code == 0) code = begin_step(Step::rename);
   if (code == 0) code = rename_over_target(renamed, folder_of(out), base_of(out));
   if (code != 0) {
@@ -344,7 +350,8 @@ int commit_replacement(Output& out) {
     return code;
   }
   out.temp.clear();
-  // 5. The new name on the disk too: flushing the renamed file writes the folder's journal;
+  out.in_place = true;  // a failure from here on leaves the new contents under the name
+  // 6. The new name on the disk too: flushing the renamed file writes the folder's journal;
   //    the folder itself is flushed where the file system allows it.
   code = begin_step(Step::sync_folder);
   if (code == 0 && FlushFileBuffers(renamed) == 0) code = last_code();

@@ -113,8 +113,9 @@ struct Output {
 int open_output(std::string_view name, bool exclusive, Output& out);
 
 // Makes what was written the target's contents, durably. For Route::replace:
-//   1. (POSIX) give the temporary file the owner and group (where allowed), the ACL, the
-//      extended attributes and the mode of the file now under the target's name;
+//   1. give the temporary file the owner and group (where allowed), the ACL, the extended
+//      attributes and the mode of the file now under the target's name (on Windows: the
+//      owner, the group where allowed, and the DACL);
 //   2. sync the temporary file to the disk;
 //   3. give an unnamed temporary file a name in the target's folder, one nobody can foresee;
 //   4. close the temporary file;

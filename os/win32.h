@@ -50,6 +50,10 @@ std::wstring long_form(const std::wstring& full);
 // path, or that of a temporary file beside it, would pass the classic 260 characters.
 std::wstring system_name(std::string_view name);
 
+// The path of an open file or folder, links followed: with VOLUME_NAME_DOS in the \\?\ form,
+// with VOLUME_NAME_NT as the native calls take it ("\Device\..."); empty when unknown.
+std::wstring final_path(HANDLE h, DWORD volume);
+
 HANDLE open_handle(const std::wstring& name, DWORD access, DWORD share, DWORD disposition,
                    DWORD flags = FILE_ATTRIBUTE_NORMAL);
 Kind kind_of(HANDLE h);
@@ -61,6 +65,13 @@ inline constexpr std::size_t kRandomLetters = 10;
 inline constexpr int kNameTries = 1000;
 // n letters and digits from the system's random source (empty when it fails).
 std::wstring random_letters(std::size_t n);
+
+// Gives the file `to` (opened with WRITE_OWNER and WRITE_DAC) the owner, group and DACL of
+// `from` (opened with READ_CONTROL), exactly as they are (security_copy_win32.cc). A file
+// whose permissions do not let this user write it is EACCES, an owner that this user may not
+// give kOwnerNotKept; a file system without permissions has nothing to give. Answers 0 or a
+// code.
+int copy_security(HANDLE from, HANDLE to);
 
 // The console control handler's part in a commit: it waits until a commit under way is done,
 // so that Ctrl-C never ends the process between its steps.

@@ -148,6 +148,21 @@ std::wstring system_name(std::string_view name) {
   return long_form(full);
 }
 
+std::wstring final_path(HANDLE h, DWORD volume) {
+  std::wstring path(MAX_PATH, L'\0');
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    const DWORD n = GetFinalPathNameByHandleW(h, path.data(), static_cast<DWORD>(path.size()),
+                                              FILE_NAME_NORMALIZED | volume);
+    if (n == 0) return {};
+    if (n < path.size()) {
+      path.resize(n);
+      return path;
+    }
+    path.assign(n + 1, L'\0');
+  }
+  return {};
+}
+
 HANDLE open_handle(const std::wstring& name, DWORD access, DWORD share, DWORD disposition,
                    DWORD flags) {
   return CreateFileW(name.c_str(), access, share, nullptr, disposition, flags, nullptr);

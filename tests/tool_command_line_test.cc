@@ -170,6 +170,11 @@ TEST(CommandLine, ANamedFileThatCannotBeOpenedIsNotAskedForAgain) {
       {"trailing blanks beside a file without them", {"w.txt", "out.txt  "}, "ends in blanks"},
       {"the weight list as the output", {"w.txt", "w.txt"}, "is the weight list"},
       {"the weight list through a link", {"w.txt", "link.txt"}, "is the weight list"},
+#ifdef _WIN32
+      // Spellings that Windows takes for the same file.
+      {"the weight list in capitals", {"w.txt", "W.TXT"}, "is the weight list"},
+      {"the weight list with a trailing dot", {"w.txt", "w.txt."}, "is the weight list"},
+#endif
   };
   std::error_code no_links;  // a system without symbolic links skips that case
   std::filesystem::create_symlink("w.txt", dir.file("link.txt"), no_links);
@@ -186,11 +191,18 @@ TEST(CommandLine, ANamedFileThatCannotBeOpenedIsNotAskedForAgain) {
 }
 
 // A weight list whose name holds line breaks adds no line to the report: shown escaped.
+// Windows names hold no C0 control character: a C1 next line and a DEL there.
 TEST(CommandLine, ANameWithLineBreaksStaysOneReportLine) {
-  SKIP_ON_WINDOWS("file names with line breaks");
   ScratchDir dir;
-  const std::string name =
-      "w\n Map_Mass     1     999.000       9.000       9.000   9.0000E+03\r#.txt";
+#ifdef _WIN32
+  const std::string breaks[] = {"\xC2\x85", "\x7F"};
+  const std::string escaped[] = {"\\u0085", "\\x7f"};
+#else
+  const std::string breaks[] = {"\n", "\r"};
+  const std::string escaped[] = {"\\n", "\\r"};
+#endif
+  const std::string record = " Map_Mass     1     999.000       9.000       9.000   9.0000E+03";
+  const std::string name = "w" + breaks[0] + record + breaks[1] + "#.txt";
   dir.write(name, kWeights);
   const RunResult r = run_program(KEL2FRAM_EXE, {name, "out.txt"}, "", dir.path());
   EXPECT_EQ(r.status, 0);
@@ -201,11 +213,14 @@ TEST(CommandLine, ANameWithLineBreaksStaysOneReportLine) {
     ++records;
   }
   EXPECT_EQ(records, 3u);
-  const std::string shown =
-      "#  Input File: w\\n Map_Mass     1     999.000       9.000       "
-      "9.000   9.0000E+03\\r#.txt, with input mass unit [tonnes].\r\n";
+  const std::string shown = "#  Input File: w" + escaped[0] + record + escaped[1] +
+                            "#.txt, with input mass unit [tonnes].\r\n";
   EXPECT_NE(file.find(shown), std::string::npos) << file;
   EXPECT_NE(r.out.find(shown), std::string::npos);
+  for (const std::string& raw : {"w" + breaks[0], breaks[1] + "#.txt"}) {
+    EXPECT_EQ(file.find(raw), std::string::npos);
+    EXPECT_EQ(r.out.find(raw), std::string::npos);
+  }
   EXPECT_NE(r.err.find(" written to out.txt"), std::string::npos);
 }
 

@@ -2,8 +2,12 @@
 // file and the folder held for it, the names the system takes, and what is refused.
 #include <gtest/gtest.h>
 #include <windows.h>
+// After windows.h, whose declarations they use.
+#include <aclapi.h>
+#include <sddl.h>
 
 #include <cerrno>
+#include <cstddef>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -115,6 +119,80 @@ TEST(WindowsCommit, NamesPastTheClassicLimitAreReplacedLikeShortOnes) {
     EXPECT_EQ(contents(path_of(dir.file(name))), "again\r\n");
   }
   SetCurrentDirectoryW(saved);
+}
+
+// A file's owner and DACL in the system's text form ("" when they cannot be read).
+std::wstring security_of(const std::string& file) {
+  constexpr SECURITY_INFORMATION kWhat = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  std::wstring name = path_of(file).wstring();
+  if (GetNamedSecurityInfoW(name.data(), SE_FILE_OBJECT, kWhat, nullptr, nullptr, nullptr, nullptr,
+                            &descriptor) != ERROR_SUCCESS) {
+    return {};
+  }
+  LPWSTR text = nullptr;
+  ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1, kWhat, &text,
+                                                       nullptr);
+  std::wstring shown = text != nullptr ? text : L"";
+  LocalFree(text);
+  LocalFree(descriptor);
+  return shown;
+}
+
+TEST(WindowsCommit, AReplacedFileKeepsItsOwnerAndDacl) {
+  // Permissions set on the file alone, in the system's text form; "{me}" is this user. Wine
+  // keeps a DACL as the Unix mode it maps to, and every file there is the user's own: what it
+  // shows is whether others gain or lose access, not every entry nor the owner.
+  HANDLE token = nullptr;
+  ASSERT_NE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token), FALSE);
+  std::vector<std::byte> user(256);
+  DWORD size = 0;
+  ASSERT_NE(GetTokenInformation(token, TokenUser, user.data(), 256, &size), FALSE);
+  CloseHandle(token);
+  LPWSTR me = nullptr;
+  ASSERT_NE(ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid, &me),
+            FALSE);
+  const std::wstring mine = me;
+  LocalFree(me);
+  struct Case {
+    std::wstring dacl;
+    bool replaced;
+  };
+  const Case cases[] = {
+      {L"D:P(A;;FA;;;{me})", true},                          // the user's alone
+      {L"D:P(A;;FA;;;{me})(A;;FA;;;WD)", true},              // everyone's
+      {L"D:P(A;;FA;;;{me})(A;;FR;;;BU)(A;;FA;;;SY)", true},  // readers named on the file alone
+      // One the user may read but not write is refused at the open, as on other systems
+      // (Wine's mode makes it read-only, which refuses it first).
+      {L"D:P(A;;FR;;;{me})", false},
+  };
+  ScratchDir dir;
+  for (Case c : cases) {
+    c.dacl.replace(c.dacl.find(L"{me}"), 4, mine);
+    SCOPED_TRACE(testing::Message() << c.dacl);
+    std::filesystem::remove(path_of(dir.file("out.txt")));
+    dir.write("out.txt", "former\r\n");
+    PSECURITY_DESCRIPTOR set = nullptr;
+    ASSERT_NE(ConvertStringSecurityDescriptorToSecurityDescriptorW(c.dacl.c_str(), SDDL_REVISION_1,
+                                                                   &set, nullptr),
+              FALSE);
+    ASSERT_NE(SetFileSecurityW(path_of(dir.file("out.txt")).wstring().c_str(),
+                               DACL_SECURITY_INFORMATION, set),
+              FALSE);
+    LocalFree(set);
+    const std::wstring before = security_of(dir.file("out.txt"));
+    ASSERT_FALSE(before.empty());
+    const int code = replace(dir.file("out.txt"), "new\r\n");
+    if (c.replaced) {
+      EXPECT_EQ(code, 0);
+      EXPECT_EQ(dir.read("out.txt"), "new\r\n");
+    } else {
+      EXPECT_TRUE(code == EACCES || code == EROFS) << code;
+      EXPECT_EQ(dir.read("out.txt"), "former\r\n");
+    }
+    EXPECT_EQ(security_of(dir.file("out.txt")), before);
+    EXPECT_EQ(entries(dir.path(), L".out.txt.").size(), 0u);
+  }
 }
 
 TEST(WindowsCommit, TheFileThatStandardInputReadsIsRefused) {

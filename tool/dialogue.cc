@@ -90,11 +90,12 @@ std::string_view typed_name(const NameText& name) {
 }
 
 // The answer to a question whose prompt stands on the console: the one given beforehand,
-// shown after the prompt as a typed answer would be, or the console's next line, into text as
+// shown after the prompt as a typed answer would be (a control character in it escaped, so
+// that it never breaks the console's line), or the console's next line, into text as
 // lineio::read_text takes it. Answers whether it was given.
 bool take_answer(const Answers& answers, Question q, std::span<char> text) {
   if (const std::optional<std::string>& given = answers[q]) {
-    lineio::put_line(kConsoleOut, *given);
+    lineio::put_line(kConsoleOut, lineio::escape_controls(*given));
     const std::size_t n = std::min(given->size(), text.size());
     std::copy_n(given->begin(), n, text.begin());
     std::fill(text.begin() + static_cast<std::ptrdiff_t>(n), text.end(), ' ');
@@ -109,7 +110,7 @@ bool take_answer(const Answers& answers, Question q, std::span<char> text) {
 // As take_answer, for an answer of any length (a file name, a range).
 bool take_line(const Answers& answers, Question q, std::string& line) {
   if (const std::optional<std::string>& given = answers[q]) {
-    lineio::put_line(kConsoleOut, *given);
+    lineio::put_line(kConsoleOut, lineio::escape_controls(*given));
     line = *given;
     return true;
   }
