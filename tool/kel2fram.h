@@ -216,15 +216,27 @@ inline bool take_mass(const RunSettings& s, MassTable& table, Totals& t, double 
   return true;
 }
 
-// A weight list that is a spreadsheet or a delimited table: read by its headings, each row
-// handed on as a weight line's four numbers are. `why` receives the reason when the table is
-// refused (reader_failed) or the run's settings disagree with it.
-enum class TableRead { processed, not_a_table, refused, unreadable };
-TableRead process_table(RunSettings& settings, MassTable& table, Totals& totals,
-                        Processed& processed, std::string& why);
-
 // Every line the program writes on standard error starts so.
 inline constexpr std::string_view kNoticePrefix = "kel2fram: ";
+
+// What a caller that names the rows of a table (massplot) sets before it is read, and learns
+// of it besides its masses.
+struct TableReading {
+  std::string_view prefix = kNoticePrefix;         // begins each line told on standard error
+  std::vector<std::int32_t>* kept_rows = nullptr;  // receives each kept mass's row, in order
+  std::string_view form;                           // what the file is ("delimited text")
+  std::string sheet;                               // the sheet read; empty for delimited text
+  bool unit_from_heading = false;                  // the mass heading decided the unit
+  bool unit_column = false;                        // a unit column gives each row's unit
+};
+
+// A weight list that is a spreadsheet or a delimited table: read by its headings, each row
+// handed on as a weight line's four numbers are, and each kept mass's row added to
+// totals.kept_lines. `why` receives the reason, to follow the file's name, when the table is
+// refused or unreadable (also when the run's settings disagree with it).
+enum class TableRead { processed, not_a_table, refused, unreadable };
+TableRead process_table(RunSettings& settings, MassTable& table, Totals& totals,
+                        Processed& processed, std::string& why, TableReading* reading = nullptr);
 
 // ---- Warnings: readings that differ from what a list or an answer looks like ---------------
 

@@ -54,7 +54,13 @@ int run_steps(const CommandLine& command) {
   // a text list.
   Processed processed = Processed::nothing_kept;
   std::string why;
-  switch (process_table(settings, table, totals, processed, why)) {
+  const TableRead read = process_table(settings, table, totals, processed, why);
+  if (read == TableRead::refused || read == TableRead::unreadable) {
+    why = std::string(kNoticePrefix) +
+          std::string(trimmed({settings.input_name.data(), settings.input_name.size()})) + ": " +
+          why + "; nothing written, the output file is left as it was";
+  }
+  switch (read) {
     case TableRead::refused:
       return end_early(why, kNothingWritten);
     case TableRead::unreadable:

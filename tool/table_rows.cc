@@ -21,8 +21,9 @@ std::string_view unit_word(MassUnit unit) {
 
 class ToolRows final : public sheet::RowSink {
  public:
-  ToolRows(RunSettings& s, MassTable& table, Totals& t, std::string_view file)
-      : s_(s), table_(table), t_(t), file_(file) {}
+  ToolRows(RunSettings& s, MassTable& table, Totals& t, std::string_view file,
+           TableReading& reading)
+      : s_(s), table_(table), t_(t), file_(file), reading_(reading) {}
 
   bool heading(const sheet::Heading& h) override {
     std::string where = h.sheet.empty() ? std::string("the table") : "sheet \"" + h.sheet + "\"";
@@ -32,18 +33,20 @@ class ToolRows final : public sheet::RowSink {
       where += ", without a heading row";
     }
     note("reading " + where);
+    reading_.sheet = h.sheet;
+    reading_.unit_column = h.unit_column;
     if (h.mass_unit != sheet::MassUnit::none) {
       const MassUnit unit = h.mass_unit == sheet::MassUnit::kg ? MassUnit::kg : MassUnit::tonnes;
       if (s_.unit_answered && unit != s_.unit) {
-        conflict_ = std::string(kNoticePrefix) + std::string(file_) + ": the mass unit answer is " +
-                    std::string(unit_word(s_.unit)) + " but the mass heading \"" +
-                    h.text[sheet::kMass] + "\" says " + std::string(unit_word(unit)) +
-                    "; nothing written, the output file is left as it was";
+        conflict_ = "the mass unit answer is " + std::string(unit_word(s_.unit)) +
+                    " but the mass heading \"" + h.text[sheet::kMass] + "\" says " +
+                    std::string(unit_word(unit));
         return false;
       }
       if (!s_.unit_answered) {
         s_.unit = unit;
         s_.unit_factor = unit == MassUnit::kg ? 1.0 : 1000.0;
+        reading_.unit_from_heading = true;
         note("the mass unit is " + std::string(unit_word(unit)) + ", from the heading \"" +
              h.text[sheet::kMass] + "\"");
       }
@@ -79,19 +82,23 @@ class ToolRows final : public sheet::RowSink {
     }
     ++t_.lines;
     const double factor = r.mass_factor > 0.0 ? r.mass_factor : s_.unit_factor;
-    take_mass(s_, table_, t_, factor * r.value[sheet::kMass], r.value[sheet::kX],
-              r.value[sheet::kY], r.value[sheet::kZ]);
+    if (!take_mass(s_, table_, t_, factor * r.value[sheet::kMass], r.value[sheet::kX],
+                   r.value[sheet::kY], r.value[sheet::kZ])) {
+      return;
+    }
+    t_.kept_lines.add(static_cast<std::size_t>(t_.kept - 1), number);
+    if (reading_.kept_rows != nullptr) reading_.kept_rows->push_back(number);
   }
 
   void note(std::string_view text) override {
-    lineio::notice(std::string(kNoticePrefix) + std::string(file_) + ": " + std::string(text));
+    lineio::notice(std::string(reading_.prefix) + std::string(file_) + ": " + std::string(text));
   }
 
   const std::string& conflict() const { return conflict_; }
 
  private:
   void tell_cell(const sheet::Row& r) {
-    std::string line(kNoticePrefix);
+    std::string line(reading_.prefix);
     line += file_;
     line += ": ";
     line += r.cell;
@@ -104,37 +111,36 @@ class ToolRows final : public sheet::RowSink {
   MassTable& table_;
   Totals& t_;
   std::string_view file_;
+  TableReading& reading_;
   std::string conflict_;
 };
 
 }  // namespace
 
 TableRead process_table(RunSettings& s, MassTable& table, Totals& t, Processed& processed,
-                        std::string& why) {
+                        std::string& why, TableReading* reading) {
+  TableReading own;
+  TableReading& told = reading != nullptr ? *reading : own;
   const std::string_view file = trimmed({s.input_name.data(), s.input_name.size()});
   int error = 0;
   const std::unique_ptr<sheet::Source> source = sheet::open_file(file, error);
   if (!source) {
     if (!s.table) return TableRead::not_a_table;  // a pipe or a device: a text list
-    why = std::string(kNoticePrefix) + std::string(file) +
-          (error != 0 ? ": " + lineio::describe_error(error)
-                      : std::string(": --table reads regular files only")) +
-          "; nothing written, the output file is left as it was";
+    why = error != 0 ? lineio::describe_error(error) : "--table reads regular files only";
     return TableRead::refused;
   }
   const sheet::Form form = sheet::form_of(*source, file, s.table);
   if (form == sheet::Form::text_list) return TableRead::not_a_table;
+  told.form = sheet::form_name(form);
   if (form == sheet::Form::other_zip) {
-    why = std::string(kNoticePrefix) + std::string(file) +
-          ": is a zip archive but no workbook (.xlsx) or OpenDocument spreadsheet (.ods); "
-          "nothing written, the output file is left as it was";
+    why = "is a zip archive but no workbook (.xlsx) or OpenDocument spreadsheet (.ods)";
     return TableRead::refused;
   }
 
   t = Totals{};
   t.ordinary_values = true;
   table.clear();
-  ToolRows rows(s, table, t, file);
+  ToolRows rows(s, table, t, file, told);
   sheet::Options options;
   options.table = s.table;
   options.columns = s.columns;
@@ -146,8 +152,7 @@ TableRead process_table(RunSettings& s, MassTable& table, Totals& t, Processed& 
     return TableRead::refused;
   }
   if (!outcome.read) {
-    why = std::string(kNoticePrefix) + std::string(file) + ": " + outcome.reason +
-          "; nothing written, the output file is left as it was";
+    why = outcome.reason;
     return outcome.unreadable ? TableRead::unreadable : TableRead::refused;
   }
   processed = t.kept > 0 ? Processed::kept : Processed::nothing_kept;
