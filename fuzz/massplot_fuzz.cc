@@ -1,7 +1,8 @@
 // Fuzz target: arbitrary bytes read as a Map_Mass file by massplot's reader, then drawn.
 //
 // Byte 0 chooses the block size the bytes are fed in (1..256), so that lines straddle block
-// boundaries in every way; the rest is the file. Checked: records counted agree with what
+// boundaries in every way, and by its lowest bit whether the masses are named as the rows of a
+// sheet; the rest is the file. Checked: records counted agree with what
 // parse_record says of each line; every drawn number is finite and within kLargestDrawn;
 // the page is finite; the picture shows each mass in each view once (a circle, or a marker at
 // the frame's edge), has no control bytes, and its elements open and close in pairs.
@@ -106,7 +107,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   check(std::isfinite(page.scale) && page.scale > 0, "finite scale");
   check(std::isfinite(page.width) && std::isfinite(page.height), "finite page");
   CheckingSink sink;
-  plot::write_svg({"fuzz.txt", "fuzz.txt", "", &list, &summary, &page}, sink);
+  plot::PictureInput input{"fuzz.txt", "fuzz.txt", "", &list, &summary, &page};
+  if ((data[0] & 1) != 0) {
+    // Named as the rows of a sheet whose name holds markup characters.
+    input.record_file = {};
+    input.rows = true;
+    input.sheet = "Deck <&\"'>";
+  }
+  plot::write_svg(input, sink);
   // A mass outside a view is a marker at its edge (markers pointing alike from one pixel
   // are one): each of them takes the place of a circle.
   if (!page.grid && summary.outside_count == 0) {

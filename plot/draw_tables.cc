@@ -1,5 +1,6 @@
 // The tables under the picture: the heaviest masses, and the negative masses, each with the
-// line of its record, so that an engineer can go from the picture to the file.
+// line of its record (or the row of its spreadsheet), so that an engineer can go from the
+// picture to the file.
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -14,18 +15,21 @@ constexpr double kTableLeft = 34;
 constexpr double kTableGap = 60;
 
 // The columns of a table: heads and right edges from the table's left. A mass of a weight list
-// is found by its line; one of a records file by its record and that record's line.
+// is found by its line, one of a spreadsheet by its row (the sheet is named in the title
+// block); one of a records file by its record and that record's line.
 struct Columns {
   std::span<const std::string_view> heads;
   std::span<const double> ends;
 };
 constexpr std::array<std::string_view, 5> kListHeads{"line", "mass [kg]", "X", "Y", "Z"};
+constexpr std::array<std::string_view, 5> kRowHeads{"row", "mass [kg]", "X", "Y", "Z"};
 constexpr std::array<double, 5> kListEnds{60, 200, 300, 400, 500};
 constexpr std::array<std::string_view, 6> kRecordHeads{"record", "line", "mass [kg]",
                                                        "X",      "Y",    "Z"};
 constexpr std::array<double, 6> kRecordEnds{60, 130, 270, 370, 470, 570};
 
 Columns columns_of(const PictureInput& in) {
+  if (in.rows) return {kRowHeads, kListEnds};
   if (in.record_file.empty()) return {kListHeads, kListEnds};
   return {kRecordHeads, kRecordEnds};
 }

@@ -270,6 +270,10 @@ struct PictureInput {
   const MassList* list = nullptr;
   const Summary* summary = nullptr;
   const Page* page = nullptr;
+  // Masses of a spreadsheet or a delimited table: their places are its rows ("row 14 of sheet
+  // Deck"; "row 14" of delimited text, whose `sheet` is empty).
+  bool rows = false;
+  std::string_view sheet;
 };
 
 // Writes the whole SVG document: title block with legend, the three views with frames,

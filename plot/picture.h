@@ -51,6 +51,7 @@ std::string_view grouped(double value, int decimals, std::array<char, 64>& out);
 // A positive value to two significant digits in the same style ("3,200", "0.012").
 std::string_view two_digits(double value, std::array<char, 64>& out);
 // "line 5: 1,500.0 kg at X 10.000, Y 20.000, Z 30.000" for a mass of a weight list,
+// "row 14 of sheet Deck: ..." for one of a spreadsheet ("row 14: ..." of delimited text),
 // "record 1 (line 17 of out.txt): ..." for one of a records file (the line left out when
 // unknown).
 void describe(const Mass& m, const PictureInput& in, SvgLine& out);

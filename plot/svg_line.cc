@@ -168,7 +168,9 @@ void describe(const Mass& m, const PictureInput& in, SvgLine& out) {
     if (m.line > 0) out.raw(" (line ").integer(m.line).raw(" of ").text(in.record_file).raw(")");
     out.raw(": ");
   } else if (m.line > 0) {
-    out.raw("line ").integer(m.line).raw(": ");
+    out.raw(in.rows ? "row " : "line ").integer(m.line);
+    if (in.rows && !in.sheet.empty()) out.raw(" of sheet ").text(in.sheet);
+    out.raw(": ");
   }
   out.raw(grouped(m.kg, 1, a)).raw(" kg at X ").raw(grouped(m.x, 3, a));
   out.raw(", Y ").raw(grouped(m.y, 3, a)).raw(", Z ").raw(grouped(m.z, 3, a));
