@@ -1,6 +1,7 @@
 // massplot [OPTIONS] FILE [SVGFILE]: draws the masses of a Map_Mass file, or of a weight list
-// read as kel2fram reads it, as an SVG picture. This front only wires arguments, files and
-// exit statuses; the picture is plot/'s, the reading of a weight list weight_list.cc's,
+// or a spreadsheet read as kel2fram reads it, as an SVG picture. This front only wires
+// arguments, files and exit statuses; the picture is plot/'s, the reading of a weight list
+// weight_list.cc's and of a spreadsheet table_list.cc's,
 // the safe replacement of the SVG file (temporary file, renamed when complete) lineio's.
 // An existing SVGFILE is replaced only when it is a picture; "-" is standard output. Started
 // in a console window of its own (a file dropped on it), it waits for Enter before the window
@@ -37,7 +38,6 @@ constexpr int kDone = 0;
 constexpr int kUsageError = 1;  // nothing written
 constexpr int kRefused = 1;     // SVGFILE is not a picture: nothing written
 constexpr int kFailed = 2;      // input unusable or the picture not written
-constexpr std::int64_t kMostNotices = 100;
 
 // The help, in the layout of every program of the package.
 constexpr std::string_view kUsage =
@@ -46,11 +46,13 @@ constexpr std::string_view kUsage =
     "common scale, every mass a circle of area in proportion to its mass, the centre\n"
     "of gravity as a cross-hair, a weight curve along X, and the moments of inertia.\n"
     "FILE is a file of Map_Mass records (as kel2fram writes it), or a weight list,\n"
-    "read as kel2fram reads it; the picture then names the lines of the list.\n"
+    "read as kel2fram reads it; the picture then names the lines of the list. A\n"
+    "workbook (.xlsx, .ods) or a delimited table (.csv, .tsv) with a heading row is\n"
+    "a weight list too, and the picture names its rows.\n"
     "SVGFILE defaults to FILE with .svg in place of its extension; - writes the\n"
     "picture to standard output. An existing SVGFILE is replaced only when it is an\n"
-    "SVG picture. The options -u, -n, -x, -y and -z are kel2fram's, for a weight\n"
-    "list; without them its defaults hold.\n"
+    "SVG picture. The options from -u to --sheet are kel2fram's, for a weight list;\n"
+    "without them its defaults hold.\n"
     "\n"
     "Options:\n"
     "  -u, --unit kg|tonnes   the mass unit of the weight list (default tonnes)\n"
@@ -58,38 +60,22 @@ constexpr std::string_view kUsage =
     "  -x, --x-range MIN,MAX  leave out the masses whose X lies outside MIN to MAX\n"
     "  -y, --y-range MIN,MAX  the same for Y\n"
     "  -z, --z-range MIN,MAX  the same for Z\n"
+    "      --table            read FILE as a delimited table with a heading row,\n"
+    "                         whatever its name\n"
+    "      --columns LIST     a table's mass, X, Y and Z columns, as\n"
+    "                         mass=D,x=E,y=F,z=G (letters, numbers or headings)\n"
+    "      --sheet NAME       the sheet of a workbook to draw (default: the first)\n"
     "  -h, --help             show this help and end\n"
     "  -V, --version          show the version and end\n"
     "\n"
     "Exit status: 0 picture written; 1 wrong arguments, or SVGFILE is a file that is\n"
-    "not an SVG picture (it is left as it was); 2 FILE unreadable or without masses,\n"
-    "or the picture could not be written (an existing SVGFILE is then unchanged).\n"
+    "not an SVG picture (it is left as it was); 2 FILE unreadable, a table whose\n"
+    "columns are not found, or without masses, or the picture could not be written\n"
+    "(an existing SVGFILE is then unchanged).\n"
     "\n"
     "The manual page massplot(1) (man massplot) and the KEL2FRAM manual tell more.\n"
     "The other programs: kel2fram converts a weight list into Map_Mass records,\n"
     "kitdump shows how each line of a weight list is read.\n";
-
-// Skipped records on standard error, one line each; a flood of them is cut short.
-class StderrNotice final : public plot::RecordNotice {
- public:
-  explicit StderrNotice(const std::string& file) : file_(file) {}
-  void skipped(std::int64_t line_number, std::string_view reason) override {
-    if (++count_ > kMostNotices) return;
-    std::fprintf(stderr, "massplot: %s:%lld: %.*s\n", file_.c_str(),
-                 static_cast<long long>(line_number), static_cast<int>(reason.size()),
-                 reason.data());
-  }
-  void finish() const {
-    if (count_ > kMostNotices) {
-      std::fprintf(stderr, "massplot: %s: %lld more records skipped\n", file_.c_str(),
-                   static_cast<long long>(count_ - kMostNotices));
-    }
-  }
-
- private:
-  const std::string& file_;
-  std::int64_t count_ = 0;
-};
 
 class UnitSink final : public plot::LineSink {
  public:
@@ -181,34 +167,54 @@ std::string_view base_name(std::string_view path) {
 }
 
 int write_picture(const std::string& input, const std::string& svg,
-                  const kel2fram::Answers& answers) {
+                  const kel2fram::CommandLine& command) {
   plot::MassList list;
-  StderrNotice notice(input);
-  const int error = plot::read_mass_file(input, list, notice);
-  if (error != 0) return fail(input, std::string("cannot read: ") + lineio::describe_error(error));
-  notice.finish();
-  // A file without a Map_Mass line is taken for a weight list.
+  massplot::Notices notice(input);
+  const kel2fram::RunSettings settings = massplot::settings_from(command);
   std::string source;
-  const bool records = list.records > 0;
-  if (!records) {
-    if (const std::string why = massplot::read_weight_list(input, massplot::settings_from(answers),
-                                                           list, notice, source);
-        !why.empty()) {
-      return fail(input, why);
+  std::string sheet;
+  std::string why;
+  // A workbook, or delimited text with headings, is drawn by its rows.
+  const massplot::TableDrawn table =
+      massplot::read_table_list(input, settings, list, notice, source, sheet, why);
+  if (table == massplot::TableDrawn::failed) return fail(input, why);
+  const bool rows = table == massplot::TableDrawn::drawn;
+  bool records = false;
+  if (!rows) {
+    const int error = plot::read_mass_file(input, list, notice);
+    if (error != 0) {
+      return fail(input, std::string("cannot read: ") + lineio::describe_error(error));
     }
     notice.finish();
-    if (list.masses.empty()) return fail(input, "no mass that can be drawn");
-  } else {
-    if (massplot::list_options_given(answers)) {
+    records = list.records > 0;
+  }
+  // A file without a Map_Mass line is taken for a weight list.
+  if (!rows && !records) {
+    if (const std::string reason =
+            massplot::read_weight_list(input, settings, list, notice, source);
+        !reason.empty()) {
+      return fail(input, reason);
+    }
+  }
+  if (records) {
+    if (massplot::list_options_given(command.answers)) {
       std::fprintf(stderr,
                    "massplot: %s: a file of Map_Mass records: the unit, spread and range options "
                    "are for weight lists, and are not used\n",
                    input.c_str());
     }
     if (list.masses.empty()) return fail(input, "no Map_Mass record that can be drawn");
+  } else {
+    notice.finish();
+    if (list.masses.empty()) return fail(input, "no mass that can be drawn");
   }
-  const plot::PictureInput picture{
-      input, records ? base_name(input) : std::string_view{}, source, &list, nullptr, nullptr};
+  plot::PictureInput picture{};
+  picture.file_name = input;
+  if (records) picture.record_file = base_name(input);
+  picture.rows = rows;
+  picture.sheet = sheet;
+  picture.source = source;
+  picture.list = &list;
 
   const bool to_standard_output = svg == "-";
   if (!to_standard_output && os::same_file(input, svg)) {
@@ -296,7 +302,7 @@ int run(int argc, char** argv) {
   }
   const std::string& input = *file;
   try {
-    return write_picture(input, picture ? *picture : default_svg_name(input), command.answers);
+    return write_picture(input, picture ? *picture : default_svg_name(input), command);
   } catch (const std::bad_alloc&) {
     // A picture being written is dropped: an existing SVGFILE keeps its former contents.
     lineio::abandon_run();

@@ -7,7 +7,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -15,7 +14,6 @@
 
 #include "kit/kit.h"
 #include "lineio/lineio.h"
-#include "sheet/sheet.h"
 #include "terminal/console.h"
 
 namespace massplot {
@@ -23,8 +21,8 @@ namespace {
 
 using kel2fram::Question;
 
-constexpr std::string_view kPrefix = "massplot: ";
 constexpr std::array<std::string_view, 3> kAxes{"X", "Y", "Z"};
+constexpr std::int64_t kMostNotices = 100;
 
 // The processing's console lines (its notice and the rejected lines by their counters) are not
 // massplot's: its standard output may be the picture. Rejected lines are told on standard
@@ -44,10 +42,43 @@ std::string shown(double value) {
   return {digits.data(), r.ptr};
 }
 
-// What was read, for the title block: "weight list, masses in tonnes, X from -100 to 100".
-std::string describe_reading(const kel2fram::RunSettings& s, const kel2fram::Totals& totals) {
-  std::string text = "weight list, masses in ";
-  text += s.unit == kel2fram::MassUnit::kg ? "kg" : "tonnes";
+}  // namespace
+
+void Notices::name_rows(std::string_view sheet) {
+  rows_ = true;
+  sheet_ = sheet;
+}
+
+void Notices::skipped(std::int64_t line_number, std::string_view reason) {
+  if (++count_ > kMostNotices) return;
+  const auto shown_reason = static_cast<int>(reason.size());
+  if (!rows_) {
+    std::fprintf(stderr, "massplot: %s:%lld: %.*s\n", file_.c_str(),
+                 static_cast<long long>(line_number), shown_reason, reason.data());
+  } else {
+    std::fprintf(stderr, "massplot: %s: row %lld%s%s: %.*s\n", file_.c_str(),
+                 static_cast<long long>(line_number), sheet_.empty() ? "" : " of sheet ",
+                 sheet_.c_str(), shown_reason, reason.data());
+  }
+}
+
+void Notices::finish() const {
+  if (count_ > kMostNotices) {
+    std::fprintf(stderr, "massplot: %s: %lld more %s skipped\n", file_.c_str(),
+                 static_cast<long long>(count_ - kMostNotices), rows_ ? "rows" : "records");
+  }
+}
+
+void bind_quiet_console() {
+  static lineio::MemorySource no_answers("");
+  static Discard discarded;
+  lineio::bind_console(no_answers, discarded, false);
+}
+
+// "weight list, masses in tonnes, X from -100 to 100".
+std::string describe_reading(std::string what, const kel2fram::RunSettings& s,
+                             const kel2fram::Totals& totals) {
+  std::string text = std::move(what);
   for (std::size_t axis = 0; axis < 3; ++axis) {
     if (s.min[axis] == kel2fram::kDefaultMin && s.max[axis] == kel2fram::kDefaultMax) continue;
     text += ", ";
@@ -62,11 +93,10 @@ std::string describe_reading(const kel2fram::RunSettings& s, const kel2fram::Tot
   return text;
 }
 
-bool drawable(double v) {
-  return std::isfinite(v) && std::fabs(v) <= plot::kLargestDrawn;
+bool drawable(const kel2fram::MassEntry& e) {
+  const auto one = [](double v) { return std::isfinite(v) && std::fabs(v) <= plot::kLargestDrawn; };
+  return one(e.mass) && one(e.x) && one(e.y) && one(e.z);
 }
-
-}  // namespace
 
 bool list_options_given(const kel2fram::Answers& answers) {
   return given(answers, Question::unit) || given(answers, Question::spread) ||
@@ -74,10 +104,15 @@ bool list_options_given(const kel2fram::Answers& answers) {
          given(answers, Question::skip_z);
 }
 
-kel2fram::RunSettings settings_from(const kel2fram::Answers& answers) {
+kel2fram::RunSettings settings_from(const kel2fram::CommandLine& command) {
+  const kel2fram::Answers& answers = command.answers;
   kel2fram::RunSettings s;
+  s.table = command.settings.table;
+  s.columns = command.settings.columns;
+  s.sheet_name = command.settings.sheet_name;
   // As the dialogue takes them: only an answer beginning with K (either case) is kilograms.
   if (given(answers, Question::unit)) {
+    s.unit_answered = true;
     std::string word = *answers[Question::unit];
     kit::UPCASE(word);
     if (word.front() == 'K') s.unit = kel2fram::MassUnit::kg;
@@ -104,22 +139,10 @@ std::string read_weight_list(const std::string& path, const kel2fram::RunSetting
                              std::string& source) {
   kel2fram::RunSettings s = given_settings;
   if (path.size() > s.input_name.size()) return "the file's name is too long for the reader";
-  // A workbook or an OpenDocument spreadsheet is no text list: said as such, not line by line
-  // as the bytes of its container would be.
-  int error = 0;
-  if (const std::unique_ptr<sheet::Source> source = sheet::open_file(path, error)) {
-    const sheet::Form form = sheet::form_of(*source, path, false);
-    if (form == sheet::Form::xlsx || form == sheet::Form::ods || form == sheet::Form::other_zip) {
-      return "a spreadsheet or zip archive, which massplot does not draw: convert it with "
-             "kel2fram and draw the records file";
-    }
-  }
   s.input_name.fill(' ');
   std::copy(path.begin(), path.end(), s.input_name.begin());
 
-  static lineio::MemorySource no_answers("");
-  static Discard discarded;
-  lineio::bind_console(no_answers, discarded, false);
+  bind_quiet_console();
   kit::reset_reader();
   std::int32_t flag = 0;
   kit::OPNFIL(path, kel2fram::kInputUnit, 2, 10, 1, 0, 0, -1, -kel2fram::kConsoleOut, flag);
@@ -128,7 +151,7 @@ std::string read_weight_list(const std::string& path, const kel2fram::RunSetting
     return "cannot be opened";
   }
   kit::SurpriseLog& log = kel2fram::surprise_log();
-  log.start(kPrefix);
+  log.start("massplot: ");
   kel2fram::MassTable table;
   kel2fram::Totals totals;
   std::vector<std::int32_t> lines;
@@ -169,7 +192,7 @@ std::string read_weight_list(const std::string& path, const kel2fram::RunSetting
   for (std::size_t k = 0; k < table.size(); ++k) {
     const kel2fram::MassEntry& e = table[k];
     ++list.records;
-    if (!drawable(e.mass) || !drawable(e.x) || !drawable(e.y) || !drawable(e.z)) {
+    if (!drawable(e)) {
       ++list.not_drawn;
       notice.skipped(lines[k],
                      "a mass or coordinate that is not finite or beyond 1e300, not drawn");
@@ -177,7 +200,9 @@ std::string read_weight_list(const std::string& path, const kel2fram::RunSetting
     }
     list.masses.push_back({e.x, e.y, e.z, e.mass, lines[k], 0});
   }
-  source = describe_reading(s, totals);
+  source = describe_reading(s.unit == kel2fram::MassUnit::kg ? "weight list, masses in kg"
+                                                             : "weight list, masses in tonnes",
+                            s, totals);
   return {};
 }
 

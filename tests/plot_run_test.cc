@@ -7,8 +7,10 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "sheet/sheet.h"
 #include "support/subprocess.h"
 
 namespace {
@@ -65,11 +67,25 @@ TEST_F(PlotRun, FailuresEndWithTheirStatusAndOneLineAndWriteNothing) {
        "four numbers): line 3\n"
        "massplot: none.txt: no mass kept: every line of the weight list was rejected\n"},
       {"an unknown option", {"--frame", "m.txt"}, 1, nullptr},
-      {"a spreadsheet, or any zip archive",
+      {"a damaged workbook",
        {"book.xlsx"},
        2,
-       "massplot: book.xlsx: a spreadsheet or zip archive, which massplot does not draw: "
-       "convert it with kel2fram and draw the records file\n"},
+       "massplot: book.xlsx: starts as a zip container but is cut short or damaged (no "
+       "directory of its entries)\n"},
+      {"a table whose every row is rejected",
+       {"r.csv"},
+       2,
+       "massplot: r.csv: reading the table, headings in row 1\r\n"
+       "massplot: r.csv: the mass unit is kg, from the heading \"Mass [kg]\"\r\n"
+       "massplot: r.csv: B2: the X cell holds \"x\", not a number; the row is left out\r\n"
+       "massplot: r.csv: 1 row left out, as kel2fram leaves them out: row 2\n"
+       "massplot: r.csv: no mass kept: every row of the table was rejected\n"},
+      {"a unit against the table's heading",
+       {"-u", "t", "k.csv"},
+       2,
+       "massplot: k.csv: reading the table, headings in row 1\r\n"
+       "massplot: k.csv: the mass unit answer is tonnes but the mass heading \"Mass [kg]\" says "
+       "kg\n"},
       {"no record that can be drawn",
        {"bad.txt"},
        2,
@@ -112,6 +128,8 @@ TEST_F(PlotRun, FailuresEndWithTheirStatusAndOneLineAndWriteNothing) {
   dir.write("w.txt", "1.5 10 20 30\n");
   dir.write("none.txt", "' no masses yet\n\n1 2 3\n");
   dir.write("book.xlsx", std::string("PK\x03\x04", 4) + std::string(60, '\0'));
+  dir.write("r.csv", "Mass [kg],X,Y,Z\n1,x,3,4\n");
+  dir.write("k.csv", "Mass [kg],X,Y,Z\n1,2,3,4\n");
   dir.write("bad.txt", " Map_Mass 1 ** 2 3 4\n Map_Mass 1 nan 2 3 4\n");
   dir.write("page.html", "<!DOCTYPE html>\n<html><body><svg width=\"1\"></svg></body></html>\n");
   dir.write("data.xml", "<?xml version=\"1.0\"?>\n<!-- not <svg -->\n<data/>\n");
@@ -131,6 +149,71 @@ TEST_F(PlotRun, FailuresEndWithTheirStatusAndOneLineAndWriteNothing) {
     EXPECT_EQ(files(), before);
     EXPECT_EQ(dir.read("m.txt"), kRecords);
     EXPECT_EQ(dir.read("w.txt"), "1.5 10 20 30\n");
+  }
+}
+
+// A spreadsheet or a delimited table is drawn as kel2fram reads it, each mass named by its row
+// (of its sheet) in the hover titles and the tables; its rejected rows are told by their cells.
+struct TableCase {
+  const char* file;   // in the folder, or in the test data when `bytes` is null
+  const char* bytes;  // the file's bytes
+  std::vector<std::string> options;
+  const char* source;  // the title block's line of what was read
+  const char* title;   // one mass's hover title
+  const char* err;     // a part of standard error
+};
+
+TEST_F(PlotRun, ASpreadsheetIsDrawnWithItsRowsNamed) {
+  const TableCase cases[] = {
+      {"deck.xlsx",
+       nullptr,
+       {},
+       "(xlsx spreadsheet, sheet Deck, masses in tonnes from the heading)",
+       "row 11 of sheet Deck: 12,500.0 kg at X 45.000, Y -6.200, Z 33.100",
+       "massplot: deck.xlsx: Deck!C9: a subtotal (=SUM(C5:C8)); left out\r\n"},
+      {"deck.ods",
+       nullptr,
+       {"-x", "-10,100"},
+       "(ods spreadsheet, sheet Deck, masses in tonnes from the heading, X from -10 to 100)",
+       "row 6 of sheet Deck: 2,000.0 kg at X -5.000, Y 0.000, Z 4.500",
+       "massplot: deck.ods: 1 hidden or filtered row was read like the others\r\n"},
+      {"deck_semicolon.csv",
+       nullptr,
+       {"--unit", "t"},
+       "(delimited table, masses in tonnes from --unit)",
+       "row 11: 12,500.0 kg at X 45.000, Y -6.200, Z 33.100",
+       "1 subtotal row was left out"},
+      {"r.csv",
+       "Mass;X;Y;Z\n1;2;3;4\n\n2;x;3;4\n3;2;5;4\n",
+       {},
+       "(delimited table, masses in tonnes by default)",
+       "row 5: 3,000.0 kg at X 2.000, Y 5.000, Z 4.000",
+       "massplot: r.csv: B4: the X cell holds \"x\", not a number; the row is left out\r\n"
+       "massplot: r.csv: 1 row left out, as kel2fram leaves them out: row 4\n"},
+      {"t.txt",
+       "a,b,c,d\n1,2,3,4\n",
+       {"--columns", "mass=D,x=A,y=B,z=C", "-u", "kg"},
+       "(delimited table, masses in kg from --unit)",
+       "row 2: 4.0 kg at X 1.000, Y 2.000, Z 3.000",
+       "massplot: t.txt: reading the table, headings in row 1\r\n"},
+  };
+  for (const TableCase& c : cases) {
+    SCOPED_TRACE(c.file);
+    const std::string_view name = c.file;
+    if ((name.ends_with(".xlsx") || name.ends_with(".ods")) && !sheet::reads_workbooks()) continue;
+    if (c.bytes != nullptr) {
+      dir.write(c.file, c.bytes);
+    } else {
+      std::filesystem::copy_file(std::string(TEST_DATA_DIR) + "/sheet/" + c.file, dir.file(c.file));
+    }
+    std::vector<std::string> args = c.options;
+    args.insert(args.end(), {c.file, "-"});
+    const RunResult r = run(args);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find(c.source), std::string::npos) << r.out.substr(0, 2000);
+    EXPECT_NE(r.out.find(std::string("<title>") + c.title + "</title>"), std::string::npos);
+    EXPECT_NE(r.out.find("text-anchor=\"end\">row</tspan>"), std::string::npos);
+    EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
   }
 }
 
