@@ -70,7 +70,7 @@ void facts(const PictureInput& in, SvgLine& out) {
   if (skipped > 0) {
     out.raw("; ")
         .integer(skipped)
-        .raw(skipped == 1 ? " record" : " records")
+        .raw(in.rows ? (skipped == 1 ? " row" : " rows") : (skipped == 1 ? " record" : " records"))
         .raw(" not drawn (listed on standard error)");
   }
   out.raw("</text>");

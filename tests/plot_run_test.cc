@@ -158,7 +158,7 @@ struct TableCase {
   const char* file;   // in the folder, or in the test data when `bytes` is null
   const char* bytes;  // the file's bytes
   std::vector<std::string> options;
-  const char* source;  // the title block's line of what was read
+  const char* source;  // a part of the title block: what was read, or what was drawn
   const char* title;   // one mass's hover title
   const char* err;     // a part of standard error
 };
@@ -190,6 +190,13 @@ TEST_F(PlotRun, ASpreadsheetIsDrawnWithItsRowsNamed) {
        "row 5: 3,000.0 kg at X 2.000, Y 5.000, Z 4.000",
        "massplot: r.csv: B4: the X cell holds \"x\", not a number; the row is left out\r\n"
        "massplot: r.csv: 1 row left out, as kel2fram leaves them out: row 4\n"},
+      {"huge.csv",
+       "Mass,X,Y,Z\n1,2,3,4\n1e305,1,3,4\n",
+       {},
+       ">1 mass drawn; 1 row not drawn (listed on standard error)<",
+       "row 2: 1,000.0 kg at X 2.000, Y 3.000, Z 4.000",
+       "massplot: huge.csv: row 3: a mass or coordinate that is not finite or beyond 1e300, not "
+       "drawn\n"},
       {"t.txt",
        "a,b,c,d\n1,2,3,4\n",
        {"--columns", "mass=D,x=A,y=B,z=C", "-u", "kg"},
