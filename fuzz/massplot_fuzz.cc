@@ -107,13 +107,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   check(std::isfinite(page.scale) && page.scale > 0, "finite scale");
   check(std::isfinite(page.width) && std::isfinite(page.height), "finite page");
   CheckingSink sink;
-  plot::PictureInput input{"fuzz.txt", "fuzz.txt", "", &list, &summary, &page};
-  if ((data[0] & 1) != 0) {
-    // Named as the rows of a sheet whose name holds markup characters.
-    input.record_file = {};
-    input.rows = true;
-    input.sheet = "Deck <&\"'>";
-  }
+  // Half the inputs are named as the rows of a sheet whose name holds markup characters.
+  const bool rows = (data[0] & 1) != 0;
+  const plot::PictureInput input{"fuzz.txt", rows ? "" : "fuzz.txt",   "", &list, &summary, &page,
+                                 rows,       rows ? "Deck <&\"'>" : ""};
   plot::write_svg(input, sink);
   // A mass outside a view is a marker at its edge (markers pointing alike from one pixel
   // are one): each of them takes the place of a circle.
