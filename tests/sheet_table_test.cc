@@ -197,6 +197,13 @@ struct RunCase {
   const char* err;  // a part of standard error
 };
 
+// 150 masses a fifth of a metre apart, then one whose X is given in millimetres.
+const std::string kFarRow = [] {
+  std::string rows = "Mass [t],X,Y,Z\n";
+  for (int i = 0; i < 150; ++i) rows += "1.5," + std::to_string(i / 5.0) + ",0,10\n";
+  return rows + "2,45000,0,10\n";
+}();
+
 const RunCase kRuns[] = {
     {"RejectedRowsByRowNumber",
      "deck.csv",
@@ -242,6 +249,13 @@ const RunCase kRuns[] = {
      "#     1 lines with mass data found.",
      "1 record written"},
     {"DamagedWorkbook", "deck.xlsx", "PK\x03\x04 cut short", {}, 2, "", "cut short or damaged"},
+    {"CoordinateFarBeyondTheOthers",
+     "deck.csv",
+     kFarRow.c_str(),
+     {},
+     0,
+     "",
+     "kel2fram: deck.csv:152: X 45000 lies far beyond the other masses (a length in mm?)"},
 };
 
 class Runs : public ::testing::TestWithParam<RunCase> {};

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "lineio/lineio.h"
+#include "lineio/text_encoding.h"
 #include "sheet/sheet.h"
 #include "tool/kel2fram.h"
 
@@ -88,6 +89,13 @@ class ToolRows final : public sheet::RowSink {
     }
     t_.kept_lines.add(static_cast<std::size_t>(t_.kept - 1), number);
     if (reading_.kept_rows != nullptr) reading_.kept_rows->push_back(number);
+    // The least and greatest kept coordinates, as a text list's are kept: the look for a
+    // coordinate far beyond the others starts from them.
+    for (std::size_t axis = 0; axis < 3; ++axis) {
+      const double v = r.value[sheet::kX + axis];
+      t_.low[axis] = v < t_.low[axis] ? v : t_.low[axis];
+      t_.high[axis] = v > t_.high[axis] ? v : t_.high[axis];
+    }
   }
 
   void note(std::string_view text) override {
@@ -140,6 +148,8 @@ TableRead process_table(RunSettings& s, MassTable& table, Totals& t, Processed& 
   t = Totals{};
   t.ordinary_values = true;
   table.clear();
+  // Findings on kept rows (a coordinate far beyond the others) name the file and the row.
+  surprise_log().name_file(lineio::escape_controls(file));
   ToolRows rows(s, table, t, file, told);
   sheet::Options options;
   options.table = s.table;
