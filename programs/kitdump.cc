@@ -81,11 +81,7 @@ void append_number(std::string& out, const char* format, auto value) {
 }
 
 std::string column_letters(std::uint32_t column) {
-  std::string letters;
-  for (std::uint64_t n = std::uint64_t{column} + 1; n > 0; n = (n - 1) / 26) {
-    letters.insert(letters.begin(), static_cast<char>('A' + (n - 1) % 26));
-  }
-  return letters;
+  return sheet::column_reference({}, column);
 }
 
 // The rows of a table, one console line each.

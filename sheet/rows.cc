@@ -6,6 +6,7 @@
 #include <string>
 
 #include "sheet/cells.h"
+#include "sheet/sheet.h"
 
 namespace sheet::detail {
 namespace {
@@ -184,3 +185,11 @@ void TableRows::end_data_row() {
 }
 
 }  // namespace sheet::detail
+
+namespace sheet {
+
+std::string column_reference(std::string_view sheet, std::uint32_t column) {
+  return detail::sheet_prefix(std::string(sheet)) + detail::column_letters(column);
+}
+
+}  // namespace sheet

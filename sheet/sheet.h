@@ -119,6 +119,11 @@ struct Outcome {
 // Reads a table of the given form into sink.
 Outcome read_table(Source& source, Form form, const Options& options, RowSink& sink);
 
+// The start of the cell names of `column` (from 0) in `sheet`, as a spreadsheet program takes
+// them: "Deck!C", "'Main deck'!C" (quoted when the name holds more than letters, digits and
+// _), or "C" for delimited text, whose sheet is empty. The row number completes a name.
+std::string column_reference(std::string_view sheet, std::uint32_t column);
+
 // Whether this build reads workbooks (.xlsx, .ods); without the zip and XML libraries it
 // refuses them with a reason and reads delimited text only.
 bool reads_workbooks();
