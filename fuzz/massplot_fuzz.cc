@@ -109,8 +109,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   CheckingSink sink;
   // Half the inputs are named as the rows of a sheet whose name holds markup characters.
   const bool rows = (data[0] & 1) != 0;
-  const plot::PictureInput input{"fuzz.txt", rows ? "" : "fuzz.txt",   "", &list, &summary, &page,
-                                 rows,       rows ? "Deck <&\"'>" : ""};
+  const plot::PictureInput input{"fuzz.txt",
+                                 rows ? "" : "fuzz.txt",
+                                 "",
+                                 &list,
+                                 &summary,
+                                 &page,
+                                 rows,
+                                 rows ? "Deck <&\"'>" : "",
+                                 rows ? "'Deck <&\"'>'!C" : ""};
   plot::write_svg(input, sink);
   // A mass outside a view is a marker at its edge (markers pointing alike from one pixel
   // are one): each of them takes the place of a circle.

@@ -274,6 +274,9 @@ struct PictureInput {
   // Deck"; "row 14" of delimited text, whose `sheet` is empty).
   bool rows = false;
   std::string_view sheet;
+  // With `rows`, the start of the mass cells' names ("Deck!C"): each mass is then named by its
+  // cell too ("row 14 of sheet Deck (mass cell Deck!C14)"), as a spreadsheet program finds it.
+  std::string_view mass_cells;
 };
 
 // Writes the whole SVG document: title block with legend, the three views with frames,

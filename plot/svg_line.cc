@@ -170,6 +170,9 @@ void describe(const Mass& m, const PictureInput& in, SvgLine& out) {
   } else if (m.line > 0) {
     out.raw(in.rows ? "row " : "line ").integer(m.line);
     if (in.rows && !in.sheet.empty()) out.raw(" of sheet ").text(in.sheet);
+    if (in.rows && !in.mass_cells.empty()) {
+      out.raw(" (mass cell ").text(in.mass_cells).integer(m.line).raw(")");
+    }
     out.raw(": ");
   }
   out.raw(grouped(m.kg, 1, a)).raw(" kg at X ").raw(grouped(m.x, 3, a));

@@ -173,10 +173,11 @@ int write_picture(const std::string& input, const std::string& svg,
   const kel2fram::RunSettings settings = massplot::settings_from(command);
   std::string source;
   std::string sheet;
+  std::string mass_cells;
   std::string why;
   // A workbook, or delimited text with headings, is drawn by its rows.
   const massplot::TableDrawn table =
-      massplot::read_table_list(input, settings, list, notice, source, sheet, why);
+      massplot::read_table_list(input, settings, list, notice, source, sheet, mass_cells, why);
   if (table == massplot::TableDrawn::failed) return fail(input, why);
   const bool rows = table == massplot::TableDrawn::drawn;
   bool records = false;
@@ -213,6 +214,7 @@ int write_picture(const std::string& input, const std::string& svg,
   if (records) picture.record_file = base_name(input);
   picture.rows = rows;
   picture.sheet = sheet;
+  picture.mass_cells = mass_cells;
   picture.source = source;
   picture.list = &list;
 

@@ -56,7 +56,7 @@ void tell_rejected(const std::string& path, const kel2fram::Totals& totals) {
 
 TableDrawn read_table_list(const std::string& path, const kel2fram::RunSettings& given_settings,
                            plot::MassList& list, Notices& notice, std::string& source,
-                           std::string& sheet, std::string& why) {
+                           std::string& sheet, std::string& mass_cells, std::string& why) {
   kel2fram::RunSettings s = given_settings;
   // A name too long for the reader is said by the reading of a text list.
   if (path.size() > s.input_name.size()) return TableDrawn::not_a_table;
@@ -104,6 +104,7 @@ TableDrawn read_table_list(const std::string& path, const kel2fram::RunSettings&
   }
   source = describe_reading(what_was_read(reading, s), s, totals);
   sheet = reading.sheet;
+  mass_cells = sheet::column_reference(reading.sheet, reading.mass_column);
   return TableDrawn::drawn;
 }
 

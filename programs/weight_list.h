@@ -63,11 +63,12 @@ enum class TableDrawn {
 // each mass with its row. Rows it rejects and its notes go to standard error as kel2fram
 // gives them, each line beginning with the program's prefix and naming the cell; so do masses
 // that cannot be drawn, through `notice`. `source` says what was read, for the title block,
-// and `sheet` which sheet (empty for delimited text). `why` is one line for standard error,
-// after the file's name.
+// `sheet` which sheet (empty for delimited text) and `mass_cells` the start of the mass cells'
+// names ("Deck!C", or "C" of delimited text). `why` is one line for standard error, after the
+// file's name.
 TableDrawn read_table_list(const std::string& path, const kel2fram::RunSettings& settings,
                            plot::MassList& list, Notices& notice, std::string& source,
-                           std::string& sheet, std::string& why);
+                           std::string& sheet, std::string& mass_cells, std::string& why);
 
 // Reads the weight list `path` as kel2fram reads it into `list`, its lines the list's own.
 // Lines kel2fram rejects and its warnings go to standard error, as kel2fram gives them, each

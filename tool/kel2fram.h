@@ -228,6 +228,7 @@ struct TableReading {
   std::string sheet;                               // the sheet read; empty for delimited text
   bool unit_from_heading = false;                  // the mass heading decided the unit
   bool unit_column = false;                        // a unit column gives each row's unit
+  std::uint32_t mass_column = 0;                   // the mass's column, from 0
 };
 
 // A weight list that is a spreadsheet or a delimited table: read by its headings, each row

@@ -36,6 +36,7 @@ class ToolRows final : public sheet::RowSink {
     note("reading " + where);
     reading_.sheet = h.sheet;
     reading_.unit_column = h.unit_column;
+    reading_.mass_column = h.column[sheet::kMass];
     if (h.mass_unit != sheet::MassUnit::none) {
       const MassUnit unit = h.mass_unit == sheet::MassUnit::kg ? MassUnit::kg : MassUnit::tonnes;
       if (s_.unit_answered && unit != s_.unit) {
