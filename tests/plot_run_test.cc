@@ -73,9 +73,9 @@ TEST_F(PlotRun, FailuresEndWithTheirStatusAndOneLineAndWriteNothing) {
        sheet::reads_workbooks()
            ? "massplot: book.xlsx: starts as a zip container but is cut short or damaged (no "
              "directory of its entries)\n"
-           : "massplot: book.xlsx: is a workbook, and this kel2fram was built without the zip and "
-             "XML libraries (Debian packages libminizip-dev and libexpat1-dev); save the sheet "
-             "as CSV to read it\n"},
+           : "massplot: book.xlsx: is a workbook, and these programs were built without the zip "
+             "and XML libraries (Debian packages libminizip-dev and libexpat1-dev); save the "
+             "sheet as CSV to read it\n"},
       {"a table whose every row is rejected",
        {"r.csv"},
        2,
