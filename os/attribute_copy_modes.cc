@@ -6,23 +6,15 @@
 
 #include <array>
 #include <cerrno>
-#include <charconv>
 #include <string_view>
 
 #include "os/attribute_copy.h"
+#include "os/platform_posix.h"
 
 namespace os {
 namespace {
 
 constexpr const char* kAccessAcl = "system.posix_acl_access";
-
-std::array<char, 32> proc_name(int fd) {
-  std::array<char, 32> name{};
-  constexpr std::string_view kProc = "/proc/self/fd/";
-  std::copy(kProc.begin(), kProc.end(), name.begin());
-  *std::to_chars(name.data() + kProc.size(), name.data() + name.size() - 1, fd).ptr = '\0';
-  return name;
-}
 
 }  // namespace
 

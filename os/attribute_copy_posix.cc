@@ -9,10 +9,10 @@
 
 #include <array>
 #include <cerrno>
-#include <charconv>
 #include <string_view>
 
 #include "os/attribute_copy.h"
+#include "os/platform_posix.h"
 
 namespace os {
 namespace {
@@ -48,14 +48,6 @@ extern "C" int copied(const char* name, error_context* context) {
   const std::string_view n(name);
   if (n == "security.capability" || n == "security.ima" || n == "security.evm") return 0;
   return attr_copy_check_permissions(name, context);
-}
-
-std::array<char, 32> proc_name(int fd) {
-  std::array<char, 32> name{};
-  constexpr std::string_view kProc = "/proc/self/fd/";
-  std::copy(kProc.begin(), kProc.end(), name.begin());
-  *std::to_chars(name.data() + kProc.size(), name.data() + name.size() - 1, fd).ptr = '\0';
-  return name;
 }
 
 }  // namespace

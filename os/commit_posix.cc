@@ -14,7 +14,6 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <charconv>
 #include <climits>
 #include <cstdint>
 #include <span>
@@ -25,6 +24,7 @@
 #include "os/arguments.h"
 #include "os/attribute_copy.h"
 #include "os/commit_steps.h"
+#include "os/descriptor_posix.h"
 #include "os/pending_files_posix.h"
 #include "os/platform.h"
 #include "os/platform_posix.h"
@@ -32,26 +32,6 @@
 
 namespace os {
 namespace {
-
-// A descriptor closed when it goes out of scope.
-class Descriptor {
- public:
-  explicit Descriptor(int fd = -1) : fd_(fd) {}
-  ~Descriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  int get() const { return fd_; }
-  int release() { return std::exchange(fd_, -1); }
-  void reset(int fd) {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = fd;
-  }
-
- private:
-  int fd_;
-};
 
 // ---- Names -----------------------------------------------------------------------------
 
@@ -87,15 +67,6 @@ int random_name(const std::string& target, std::string& name) {
   name += '-';
   for (const unsigned char b : bytes) name += kAlphabet[b % kAlphabet.size()];
   return 0;
-}
-
-// The name through which a descriptor's file can be reached (while /proc is mounted).
-std::array<char, 32> proc_name(int fd) {
-  std::array<char, 32> name{};
-  constexpr std::string_view kProc = "/proc/self/fd/";
-  std::copy(kProc.begin(), kProc.end(), name.begin());
-  *std::to_chars(name.data() + kProc.size(), name.data() + name.size() - 1, fd).ptr = '\0';
-  return name;
 }
 
 // A name that is taken is tried again with another; a folder that answers "taken" this

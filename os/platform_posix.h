@@ -1,9 +1,13 @@
-// Internal to the POSIX platform layer: what platform_posix.cc and commit_posix.cc share.
+// Internal to the POSIX platform layer: what its files (platform, commit, attribute copy)
+// share.
 #pragma once
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
+#include <charconv>
 #include <string_view>
 
 #include "os/platform.h"
@@ -25,6 +29,15 @@ inline bool valid_name(std::string_view name, int& code) {
     return false;
   }
   return true;
+}
+
+// The name through which a descriptor's file can be reached (while /proc is mounted).
+inline std::array<char, 32> proc_name(int fd) {
+  std::array<char, 32> name{};
+  constexpr std::string_view kProc = "/proc/self/fd/";
+  std::copy(kProc.begin(), kProc.end(), name.begin());
+  *std::to_chars(name.data() + kProc.size(), name.data() + name.size() - 1, fd).ptr = '\0';
+  return name;
 }
 
 inline Kind kind_of(const struct stat& st) {

@@ -15,12 +15,14 @@
 
 #include "lineio/lineio.h"
 #include "os/arguments.h"
+#include "os/descriptor_posix.h"
 #include "os/signals_held_posix.h"
 #include "terminal/answer_history.h"
 
 namespace terminal::answer_history {
 namespace {
 
+using os::Descriptor;
 using os::SignalsHeld;
 
 // More than kKeptPerQuestion answers of every question ever needs; the rest of a larger file
@@ -34,29 +36,6 @@ constexpr const char* kFile = "history";
 // How long a run waits for another that is adding its answer.
 constexpr int kLockAttempts = 200;
 constexpr long kLockPauseNanoseconds = 10'000'000;
-
-// A descriptor closed when it goes out of scope.
-class Descriptor {
- public:
-  explicit Descriptor(int fd = -1) : fd_(fd) {}
-  ~Descriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  Descriptor(Descriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-  Descriptor& operator=(Descriptor&& other) noexcept {
-    if (this != &other) {
-      if (fd_ >= 0) ::close(fd_);
-      fd_ = std::exchange(other.fd_, -1);
-    }
-    return *this;
-  }
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
 
 // Says once per run that the history is not kept because of another user's folder or file.
 void tell_once(const std::string& path, std::string_view why) {
