@@ -91,17 +91,7 @@ TableDrawn read_table_list(const std::string& path, const kel2fram::RunSettings&
     return TableDrawn::failed;
   }
   notice.name_rows(reading.sheet);
-  list.masses.reserve(table.size());
-  for (std::size_t k = 0; k < table.size(); ++k) {
-    const kel2fram::MassEntry& e = table[k];
-    ++list.records;
-    if (!drawable(e)) {
-      ++list.not_drawn;
-      notice.skipped(rows[k], "a mass or coordinate that is not finite or beyond 1e300, not drawn");
-      continue;
-    }
-    list.masses.push_back({e.x, e.y, e.z, e.mass, rows[k], 0});
-  }
+  add_masses(table, rows, list, notice);
   source = describe_reading(what_was_read(reading, s), s, totals);
   sheet = reading.sheet;
   mass_cells = sheet::column_reference(reading.sheet, reading.mass_column);

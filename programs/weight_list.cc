@@ -93,9 +93,23 @@ std::string describe_reading(std::string what, const kel2fram::RunSettings& s,
   return text;
 }
 
-bool drawable(const kel2fram::MassEntry& e) {
-  const auto one = [](double v) { return std::isfinite(v) && std::fabs(v) <= plot::kLargestDrawn; };
-  return one(e.mass) && one(e.x) && one(e.y) && one(e.z);
+void add_masses(const kel2fram::MassTable& table, std::span<const std::int32_t> places,
+                plot::MassList& list, plot::RecordNotice& notice) {
+  const auto drawn = [](double v) {
+    return std::isfinite(v) && std::fabs(v) <= plot::kLargestDrawn;
+  };
+  list.masses.reserve(list.masses.size() + table.size());
+  for (std::size_t k = 0; k < table.size(); ++k) {
+    const kel2fram::MassEntry& e = table[k];
+    ++list.records;
+    if (!drawn(e.mass) || !drawn(e.x) || !drawn(e.y) || !drawn(e.z)) {
+      ++list.not_drawn;
+      notice.skipped(places[k],
+                     "a mass or coordinate that is not finite or beyond 1e300, not drawn");
+      continue;
+    }
+    list.masses.push_back({e.x, e.y, e.z, e.mass, places[k], 0});
+  }
 }
 
 bool list_options_given(const kel2fram::Answers& answers) {
@@ -188,18 +202,7 @@ std::string read_weight_list(const std::string& path, const kel2fram::RunSetting
     case kel2fram::Processed::kept:
       break;
   }
-  list.masses.reserve(table.size());
-  for (std::size_t k = 0; k < table.size(); ++k) {
-    const kel2fram::MassEntry& e = table[k];
-    ++list.records;
-    if (!drawable(e)) {
-      ++list.not_drawn;
-      notice.skipped(lines[k],
-                     "a mass or coordinate that is not finite or beyond 1e300, not drawn");
-      continue;
-    }
-    list.masses.push_back({e.x, e.y, e.z, e.mass, lines[k], 0});
-  }
+  add_masses(table, lines, list, notice);
   source = describe_reading(s.unit == kel2fram::MassUnit::kg ? "weight list, masses in kg"
                                                              : "weight list, masses in tonnes",
                             s, totals);

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -49,8 +50,11 @@ void bind_quiet_console();
 std::string describe_reading(std::string what, const kel2fram::RunSettings& settings,
                              const kel2fram::Totals& totals);
 
-// Whether the picture can draw a mass and its point (finite, within plot::kLargestDrawn).
-bool drawable(const kel2fram::MassEntry& entry);
+// Puts the masses of `table` into `list`, each at its place (the line or row an editor or a
+// spreadsheet program shows, `places[k]` for entry k); one that the picture cannot draw (not
+// finite, or beyond plot::kLargestDrawn) is counted and told through `notice` instead.
+void add_masses(const kel2fram::MassTable& table, std::span<const std::int32_t> places,
+                plot::MassList& list, plot::RecordNotice& notice);
 
 // How a file was read as a table.
 enum class TableDrawn {
