@@ -7,7 +7,7 @@
 #include <cstddef>
 
 #include "lineio/lineio.h"
-#include "tool/kel2fram.h"
+#include "tool/report.h"
 
 namespace {
 
@@ -24,13 +24,13 @@ BENCHMARK(BM_MapMassRecord);
 
 // Records of a thousand masses with varied signs and magnitudes, composed one after the other.
 void BM_RecordComposer(benchmark::State& state) {
-  std::array<kel2fram::MassEntry, 1000> masses{};
+  std::array<tool::MassEntry, 1000> masses{};
   for (std::size_t n = 0; n < masses.size(); ++n) {
     const double k = static_cast<double>(n);
     masses[n] = {0.5 + k * 7.25, (n % 2 == 0 ? 1 : -1) * k * 0.731, -k * 0.157, k * 0.043 - 20};
   }
-  const kel2fram::RecordComposer composer(1);
-  std::array<char, kel2fram::kRecordSize> record{};
+  const tool::RecordComposer composer(1);
+  std::array<char, tool::kRecordSize> record{};
   std::size_t n = 0;
   for (auto _ : state) {
     benchmark::DoNotOptimize(composer.compose(record, masses[n]));

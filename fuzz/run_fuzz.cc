@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "lineio/lineio.h"
-#include "tool/kel2fram.h"
+#include "tool/run.h"
 
 namespace {
 
@@ -149,7 +149,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (char c : answers) console_in += c == '/' ? '_' : c;  // no names outside the folder
   lineio::MemorySource in(console_in);
   lineio::MemorySink out;
-  const int status = kel2fram::run(in, out, false);
+  const int status = tool::run(in, out, false);
   check(status == 0 || status == 1 || status == 2, "status 0, 1 or 2");
   if (status == 2) {
     // The failed-transfer line is the last thing on the console (after an open prompt), or

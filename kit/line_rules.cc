@@ -131,10 +131,6 @@ std::string_view raw_line() {
 
 }  // namespace
 
-void SurpriseLog::tell_at(Kind kind, std::int32_t line, std::string_view text) {
-  if (counted(kind)) tell_line(line, text);
-}
-
 void SurpriseLog::check_empty_cell(std::int32_t NPAR, std::span<const double> VALUE) {
   std::size_t column = 0;
   const std::size_t moved = empty_cell_at(raw_line(), column);

@@ -165,7 +165,7 @@ std::string usual_comma_reading(std::string_view left, std::string_view right) {
 }
 
 // What finish() sums up of each kind of finding not shown, in Kind order.
-constexpr std::array<std::string_view, SurpriseLog::kOwn> kRestOf = {
+constexpr std::array<std::string_view, SurpriseLog::kKinds> kRestOf = {
     "expressions that read otherwise under the usual precedence",
     "divisions by zero read as 0",
     "commas between two digits read as separators",
@@ -174,7 +174,6 @@ constexpr std::array<std::string_view, SurpriseLog::kOwn> kRestOf = {
     "numbers joined by a minus",
     "SIN or COS arguments that look like degrees",
     "runs of item numbers read as masses",
-    "coordinates far beyond the other masses",
     "reasons for rejected lines",
 };
 
@@ -246,11 +245,6 @@ std::int64_t SurpriseLog::count(Kind kind) const {
 
 bool SurpriseLog::counted(Kind kind) {
   return ++counts_[kind] <= kShownPerKind;
-}
-
-void SurpriseLog::tell(std::string_view text) {
-  ++counts_[kOwn];
-  lineio::notice(prefix_ + std::string(text));
 }
 
 void SurpriseLog::tell_line(std::string_view text) const {

@@ -134,11 +134,10 @@ class SurpriseLog {
  public:
   static constexpr std::int64_t kShownPerKind = 10;
   // What is told line by line: an expression read otherwise than under the usual precedence,
-  // a division by zero, a comma between two digits, characters beyond the line length; and the
-  // program's own findings.
-  // An empty cell between two tabs, two numbers joined by a minus, a SIN or COS of degrees,
-  // item numbers read as masses, a coordinate far beyond the others, the reasons for refused
-  // lines (a rejected line is counted as such, so these are not counted as warnings).
+  // a division by zero, a comma between two digits, characters beyond the line length, an
+  // empty cell between two tabs, two numbers joined by a minus, a SIN or COS of degrees, item
+  // numbers read as masses, the reasons for refused lines (a rejected line is counted as such,
+  // so these are not counted as warnings).
   enum Kind : std::size_t {
     kOrder,
     kZeroDivision,
@@ -148,9 +147,7 @@ class SurpriseLog {
     kJoined,
     kDegrees,
     kItemNumbers,
-    kFar,
     kReason,
-    kOwn,
     kKinds
   };
 
@@ -173,10 +170,6 @@ class SurpriseLog {
   // At the end of the list (RDMIX gave -1): a last record that holds a CR alone, as a list
   // whose lines end so, all read as one record, that may even be one comment line.
   void check_list_end();
-  // Tells a finding of the program's own on a line of the list, flood-limited by its kind.
-  void tell_at(Kind kind, std::int32_t line, std::string_view text);
-  // Tells a finding of the program's own (a dialogue answer, a total), without a line number.
-  void tell(std::string_view text);
   // Sums up what was not shown, and the lines with more numbers than a weight line uses.
   void finish();
   // Every surprising reading found, shown or not; those of one kind.

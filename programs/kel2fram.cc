@@ -1,7 +1,5 @@
 // KEL2FRAM: converts a weight list into Map_Mass records. The dialogue is its interface; the
 // command line can answer its questions beforehand.
-#include "tool/kel2fram.h"
-
 #include <cstdio>
 #include <new>
 #include <string>
@@ -12,6 +10,8 @@
 #include "os/arguments.h"
 #include "terminal/console.h"
 #include "terminal/console_window.h"
+#include "tool/command_line.h"
+#include "tool/run.h"
 
 int main(int argc, char** argv) {
   terminal::bind_standard_console();
@@ -20,9 +20,9 @@ int main(int argc, char** argv) {
   const bool own_window = terminal::console_window_of_its_own();
   try {
     const std::vector<std::string> arguments = os::program_arguments(argc, argv);
-    kel2fram::CommandLine command = kel2fram::read_command_line(arguments);
-    if (own_window) kel2fram::work_beside_named_list(command);
-    status = kel2fram::start(command);
+    tool::CommandLine command = tool::read_command_line(arguments);
+    if (own_window) tool::work_beside_named_list(command);
+    status = tool::start(command);
   } catch (const std::bad_alloc&) {
     // A failed run like any other: the output file keeps its former contents.
     lineio::abandon_run();

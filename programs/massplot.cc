@@ -1,8 +1,8 @@
 // massplot [OPTIONS] FILE [SVGFILE]: draws the masses of a Map_Mass file, or of a weight list
 // or a spreadsheet read as kel2fram reads it, as an SVG picture. This front only wires
-// arguments, files and exit statuses; the picture is plot/'s, the reading of a weight list
-// weight_list.cc's and of a spreadsheet table_list.cc's,
-// the safe replacement of the SVG file (temporary file, renamed when complete) lineio's.
+// arguments, files and exit statuses; the picture is plot/'s, the reading of a weight list or
+// a spreadsheet the tool's (tool::read_for_picture), the safe replacement of the SVG file
+// (temporary file, renamed when complete) lineio's.
 // An existing SVGFILE is replaced only when it is a picture; "-" is standard output. Started
 // in a console window of its own (a file dropped on it), it waits for Enter before the window
 // closes, as kel2fram does.
@@ -28,7 +28,8 @@
 #include "programs/weight_list.h"
 #include "terminal/console.h"
 #include "terminal/console_window.h"
-#include "tool/kel2fram.h"
+#include "tool/command_line.h"
+#include "tool/processing.h"
 
 namespace {
 
@@ -167,19 +168,17 @@ std::string_view base_name(std::string_view path) {
 }
 
 int write_picture(const std::string& input, const std::string& svg,
-                  const kel2fram::CommandLine& command) {
+                  const tool::CommandLine& command) {
   plot::MassList list;
   massplot::Notices notice(input);
-  const kel2fram::RunSettings settings = massplot::settings_from(command);
-  std::string source;
-  std::string sheet;
-  std::string mass_cells;
-  std::string why;
+  tool::RunSettings settings = tool::settings_of_answers(command.answers);
+  settings.table = command.settings.table;
+  settings.columns = command.settings.columns;
+  settings.sheet_name = command.settings.sheet_name;
   // A workbook, or delimited text with headings, is drawn by its rows.
-  const massplot::TableDrawn table =
-      massplot::read_table_list(input, settings, list, notice, source, sheet, mass_cells, why);
-  if (table == massplot::TableDrawn::failed) return fail(input, why);
-  const bool rows = table == massplot::TableDrawn::drawn;
+  tool::PictureList read = tool::read_for_picture(input, settings, "massplot: ", true);
+  if (!read.why.empty()) return fail(input, read.why);
+  const bool rows = read.read.table;
   bool records = false;
   if (!rows) {
     const int error = plot::read_mass_file(input, list, notice);
@@ -191,11 +190,12 @@ int write_picture(const std::string& input, const std::string& svg,
   }
   // A file without a Map_Mass line is taken for a weight list.
   if (!rows && !records) {
-    if (const std::string reason =
-            massplot::read_weight_list(input, settings, list, notice, source);
-        !reason.empty()) {
-      return fail(input, reason);
-    }
+    read = tool::read_for_picture(input, settings, "massplot: ", false);
+    if (!read.why.empty()) return fail(input, read.why);
+  }
+  if (!records) {
+    if (rows) notice.name_rows(read.read.sheet);
+    massplot::add_masses(read.masses, list, notice);
   }
   if (records) {
     if (massplot::list_options_given(command.answers)) {
@@ -213,9 +213,9 @@ int write_picture(const std::string& input, const std::string& svg,
   picture.file_name = input;
   if (records) picture.record_file = base_name(input);
   picture.rows = rows;
-  picture.sheet = sheet;
-  picture.mass_cells = mass_cells;
-  picture.source = source;
+  picture.sheet = read.read.sheet;
+  picture.mass_cells = read.mass_cells;
+  picture.source = read.source;
   picture.list = &list;
 
   const bool to_standard_output = svg == "-";
@@ -277,25 +277,25 @@ int run(int argc, char** argv) {
   terminal::bind_standard_console();
   const std::vector<std::string> arguments = os::program_arguments(argc, argv);
   // The options and files as kel2fram reads them: the same options, checked alike.
-  const kel2fram::CommandLine command = kel2fram::read_command_line(arguments);
-  const std::optional<std::string>& file = command.answers[kel2fram::Question::input];
-  const std::optional<std::string>& picture = command.answers[kel2fram::Question::output];
+  const tool::CommandLine command = tool::read_command_line(arguments);
+  const std::optional<std::string>& file = command.answers[tool::Question::input];
+  const std::optional<std::string>& picture = command.answers[tool::Question::output];
   switch (command.action) {
-    case kel2fram::CommandLine::Action::help:
+    case tool::CommandLine::Action::help:
       std::fputs(kUsage.data(), stdout);
       return std::fflush(stdout) == 0 ? kDone : kFailed;
-    case kel2fram::CommandLine::Action::version:
+    case tool::CommandLine::Action::version:
       std::printf("massplot %.*s\n", static_cast<int>(lineio::kPackageVersion.size()),
                   lineio::kPackageVersion.data());
       return std::fflush(stdout) == 0 ? kDone : kFailed;
-    case kel2fram::CommandLine::Action::usage_error:
+    case tool::CommandLine::Action::usage_error:
       // Too many files is said by the usage itself; a bad option's value in kel2fram's words.
       if (!command.error.starts_with("one weight list and one output file at most")) {
         std::fprintf(stderr, "massplot: %s\n", command.error.c_str());
       }
       std::fputs(kUsage.data(), stderr);
       return kUsageError;
-    case kel2fram::CommandLine::Action::run:
+    case tool::CommandLine::Action::run:
       break;
   }
   if (!file || file->empty() || (picture && picture->empty()) || command.settings.strict) {

@@ -9,7 +9,7 @@
 
 #include "lineio/lineio.h"
 #include "support/subprocess.h"
-#include "tool/kel2fram.h"
+#include "tool/run.h"
 
 namespace {
 std::atomic<long> allocations{0};
@@ -52,7 +52,7 @@ long allocations_for(int lines) {
   lineio::MemorySource in(answers);
   lineio::MemorySink out;
   const long before = allocations.load();
-  const int status = kel2fram::run(in, out, false);
+  const int status = tool::run(in, out, false);
   const long used = allocations.load() - before;
   EXPECT_EQ(status, 0);
   EXPECT_NE(dir.read("out.txt").find(" Map_Mass     2"), std::string::npos);

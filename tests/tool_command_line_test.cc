@@ -12,7 +12,8 @@
 #include "support/console_text.h"
 #include "support/subprocess.h"
 #include "terminal/console_window.h"
-#include "tool/kel2fram.h"
+#include "tool/command_line.h"
+#include "tool/run.h"
 
 namespace {
 

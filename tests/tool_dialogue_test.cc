@@ -10,7 +10,8 @@
 #include "lineio/lineio.h"
 #include "support/console_text.h"
 #include "support/subprocess.h"
-#include "tool/kel2fram.h"
+#include "tool/dialogue.h"
+#include "tool/run.h"
 
 namespace {
 
@@ -190,13 +191,13 @@ class DialogueSettings : public ::testing::Test {
   DialogueSettings() { dir.write("w.txt", "1 1 1 1\n"); }
   ~DialogueSettings() override { lineio::abandon_all(); }
   // typed: as at a terminal, where a slip is asked again.
-  kel2fram::RunSettings ask(const std::string& answers_after_files, bool typed = false) {
+  tool::RunSettings ask(const std::string& answers_after_files, bool typed = false) {
     input = "" + dir.file("w.txt") + "\n" + dir.file("out.txt") + "\n" + answers_after_files;
     lineio::MemorySource in(input);
     out = lineio::MemorySink{};
     lineio::bind_console(in, out, false, typed);
-    kel2fram::RunSettings s;
-    kel2fram::run_dialogue(s);
+    tool::RunSettings s;
+    tool::run_dialogue(s);
     return s;
   }
   ScratchDir dir;
@@ -207,18 +208,18 @@ class DialogueSettings : public ::testing::Test {
 TEST_F(DialogueSettings, MassUnitAnswers) {
   struct Case {
     std::string answer;
-    kel2fram::MassUnit unit;
+    tool::MassUnit unit;
   };
-  const Case cases[] = {{"kg", kel2fram::MassUnit::kg},         {"Kg", kel2fram::MassUnit::kg},
-                        {"k", kel2fram::MassUnit::kg},          {"kilo", kel2fram::MassUnit::kg},
-                        {"tonnes", kel2fram::MassUnit::tonnes}, {"t", kel2fram::MassUnit::tonnes},
-                        {"x", kel2fram::MassUnit::tonnes},      {"", kel2fram::MassUnit::tonnes},
-                        {" kg", kel2fram::MassUnit::tonnes}};
+  const Case cases[] = {{"kg", tool::MassUnit::kg},         {"Kg", tool::MassUnit::kg},
+                        {"k", tool::MassUnit::kg},          {"kilo", tool::MassUnit::kg},
+                        {"tonnes", tool::MassUnit::tonnes}, {"t", tool::MassUnit::tonnes},
+                        {"x", tool::MassUnit::tonnes},      {"", tool::MassUnit::tonnes},
+                        {" kg", tool::MassUnit::tonnes}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.answer);
     const auto s = ask(c.answer + "\n\n\n\n\n");
     EXPECT_EQ(s.unit, c.unit);
-    EXPECT_EQ(s.unit_factor, c.unit == kel2fram::MassUnit::kg ? 1.0 : 1000.0);
+    EXPECT_EQ(s.unit_factor, c.unit == tool::MassUnit::kg ? 1.0 : 1000.0);
   }
 }
 
@@ -232,8 +233,8 @@ TEST_F(DialogueSettings, SpreadAnswers) {
 }
 
 TEST_F(DialogueSettings, RangeAnswers) {
-  const double lo = kel2fram::kDefaultMin;
-  const double hi = kel2fram::kDefaultMax;
+  const double lo = tool::kDefaultMin;
+  const double hi = tool::kDefaultMax;
   EXPECT_EQ(std::bit_cast<std::uint64_t>(hi), 0x4733426180000000u);
   EXPECT_EQ(std::bit_cast<std::uint64_t>(lo), 0xC733426180000000u);
   struct Case {
@@ -262,7 +263,7 @@ TEST_F(DialogueSettings, SlipsTypedAtATerminalAreAskedAgain) {
   EXPECT_EQ(s.spread, 7);
   EXPECT_EQ(s.min[0], 0.0);
   EXPECT_EQ(s.max[0], 100.0);
-  EXPECT_EQ(s.min[1], kel2fram::kDefaultMin);  // an empty item keeps its bound
+  EXPECT_EQ(s.min[1], tool::kDefaultMin);  // an empty item keeps its bound
   EXPECT_EQ(s.max[1], -1.0);
   const std::string shown = kAskSpread + bad_integer + kAskSpread + kAskX + kRangeX + bad_real +
                             kRangeX + kRangeX + kRangeX + kAskY + kRangeY + kAskZ;

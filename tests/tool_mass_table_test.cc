@@ -4,12 +4,12 @@
 
 #include <cstddef>
 
-#include "tool/kel2fram.h"
+#include "tool/mass_table.h"
 
 namespace {
 
-using kel2fram::MassEntry;
-using kel2fram::MassTable;
+using tool::MassEntry;
+using tool::MassTable;
 
 MassEntry entry(std::size_t n) {
   const auto v = static_cast<double>(n);

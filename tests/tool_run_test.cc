@@ -10,7 +10,8 @@
 #include "support/console_text.h"
 #include "support/subprocess.h"
 #include "support/utf16.h"
-#include "tool/kel2fram.h"
+#include "tool/report.h"
+#include "tool/run.h"
 
 namespace {
 
@@ -414,7 +415,7 @@ TEST(Lentrm, IsTheLastNonBlankPosition) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
-    EXPECT_EQ(kel2fram::LENTRM(c.text), c.expected);
+    EXPECT_EQ(tool::LENTRM(c.text), c.expected);
   }
 }
 
@@ -423,7 +424,7 @@ TEST(Lentrm, IsTheLastNonBlankPosition) {
 TEST(RecordComposer, ComposesTheColumnsAndTellsWhetherEveryFieldFits) {
   struct Case {
     std::int32_t spread;
-    kel2fram::MassEntry mass;  // mass, x, y, z
+    tool::MassEntry mass;  // mass, x, y, z
     std::string record;
     bool fits;
   };
@@ -461,8 +462,8 @@ TEST(RecordComposer, ComposesTheColumnsAndTellsWhetherEveryFieldFits) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.record);
-    std::string record(kel2fram::kRecordSize, '?');
-    const kel2fram::RecordComposer composer(c.spread);
+    std::string record(tool::kRecordSize, '?');
+    const tool::RecordComposer composer(c.spread);
     EXPECT_EQ(composer.compose(record, c.mass), c.fits);
     EXPECT_EQ(record, c.record + "\r\n");
   }

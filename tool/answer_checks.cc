@@ -10,9 +10,11 @@
 
 #include "kit/surprises.h"
 #include "lineio/lineio.h"
-#include "tool/kel2fram.h"
+#include "tool/report.h"
+#include "tool/settings.h"
+#include "tool/warnings.h"
 
-namespace kel2fram {
+namespace tool {
 namespace {
 
 constexpr std::array<std::string_view, 3> kAxis = {"X", "Y", "Z"};
@@ -41,7 +43,7 @@ void check_unit_answer(const Text& answer) {
     return;
   }
   // The dialogue's rule: a K in the first column means kilograms, anything else tonnes.
-  const bool kg = word.front() == 'K';
+  const bool kg = unit_of_answer(typed) == MassUnit::kg;
   std::string line = "mass unit " + kit::quoted_text(typed) + " is read as ";
   if (kg) {
     line += "kg: it begins with K";
@@ -55,7 +57,7 @@ void check_unit_answer(const Text& answer) {
   if (std::find(kForceUnits.begin(), kForceUnits.end(), unit) != kForceUnits.end()) {
     line += "; a force is not a mass: give the masses in kg or tonnes";
   }
-  surprise_log().tell(line);
+  warnings().tell(line);
 }
 
 void check_skip_answer(std::size_t axis, const Text& answer) {
@@ -63,10 +65,10 @@ void check_skip_answer(std::size_t axis, const Text& answer) {
   if (typed.empty() || std::string_view("yYnN").find(typed.front()) != std::string_view::npos) {
     return;
   }
-  surprise_log().tell("answer " + kit::quoted_text(typed) + " to \"Skip Masses outside " +
-                      std::string(kAxis[axis]) + "min/" + std::string(kAxis[axis]) +
-                      "max\" is read as no: only an answer that begins with Y or y asks for a "
-                      "range");
+  warnings().tell("answer " + kit::quoted_text(typed) + " to \"Skip Masses outside " +
+                  std::string(kAxis[axis]) + "min/" + std::string(kAxis[axis]) +
+                  "max\" is read as no: only an answer that begins with Y or y asks for a "
+                  "range");
 }
 
 void check_range_answer(std::size_t axis, std::string_view typed, std::span<const double> bounds) {
@@ -99,14 +101,13 @@ void check_range_answer(std::size_t axis, std::string_view typed, std::span<cons
     text += "; " + kit::quoted_text(not_read.substr(0, not_read.find_last_not_of(" \t") + 1)) +
             " is not read";
   }
-  surprise_log().tell(text);
+  warnings().tell(text);
 }
 
 void check_spread_answer(std::int32_t spread) {
   if (spread >= 1) return;
-  surprise_log().tell("spread count " + std::to_string(spread) +
-                      " is below 1: every record asks for " + std::to_string(spread) +
-                      " nearest nodes");
+  warnings().tell("spread count " + std::to_string(spread) + " is below 1: every record asks for " +
+                  std::to_string(spread) + " nearest nodes");
 }
 
-}  // namespace kel2fram
+}  // namespace tool

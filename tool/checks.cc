@@ -8,9 +8,10 @@
 #include <string>
 
 #include "lineio/lineio.h"
-#include "tool/kel2fram.h"
+#include "tool/processing.h"
+#include "tool/report.h"
 
-namespace kel2fram {
+namespace tool {
 namespace {
 
 constexpr std::array<std::string_view, 3> kAxis = {"X", "Y", "Z"};
@@ -56,23 +57,17 @@ std::string record_problem(std::size_t n, std::string_view field, double value, 
 
 }  // namespace
 
-std::string why_nothing_kept(const RunSettings& s, const Totals& t) {
+std::string nothing_kept_line(const RunSettings& s, const Totals& t) {
+  // Of a table too, kel2fram has always said "line".
   std::string line(kNoticePrefix);
-  line += "no mass kept: ";
-  if (t.lines == 0) {
-    line += "the weight list has no line with mass data";
-  } else if (t.skipped == 0) {
-    line += "every line of the weight list was rejected";
-  } else {
-    line += "every mass lies outside the ranges";
-    for (std::size_t axis = 0; axis < 3; ++axis) {
-      if (s.min[axis] > s.max[axis]) {
-        line += " (the ";
-        line += kAxis[axis];
-        line += " range is empty: its minimum " + shown(s.min[axis]) + " is above its maximum " +
-                shown(s.max[axis]) + ")";
-        break;
-      }
+  line += why_nothing_kept(t, false);
+  for (std::size_t axis = 0; t.lines > 0 && t.skipped > 0 && axis < 3; ++axis) {
+    if (s.min[axis] > s.max[axis]) {
+      line += " (the ";
+      line += kAxis[axis];
+      line += " range is empty: its minimum " + shown(s.min[axis]) + " is above its maximum " +
+              shown(s.max[axis]) + ")";
+      break;
     }
   }
   line += kLeftAsItWas;
@@ -114,4 +109,4 @@ std::string first_unwritable(const RunSettings& s, const MassTable& table, const
   return {};
 }
 
-}  // namespace kel2fram
+}  // namespace tool

@@ -1,5 +1,7 @@
 // The command line: options that answer the dialogue's questions, the files named after them,
 // --help and --version. Every answer still goes through the dialogue, which shows it as typed.
+#include "tool/command_line.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -11,9 +13,10 @@
 #include "os/version.h"
 #include "sheet/sheet.h"
 #include "terminal/console_window.h"
-#include "tool/kel2fram.h"
+#include "tool/report.h"
+#include "tool/run.h"
 
-namespace kel2fram {
+namespace tool {
 namespace {
 
 // Applies an option's value; answers why the value is refused, or nothing.
@@ -307,4 +310,4 @@ int start(const CommandLine& command) {
   return lineio::guarded_run([&] { return run_steps(command); });
 }
 
-}  // namespace kel2fram
+}  // namespace tool

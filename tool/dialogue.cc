@@ -1,4 +1,6 @@
 // The console dialogue: banner, the seven questions, and the opening of both files.
+#include "tool/dialogue.h"
+
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -11,9 +13,11 @@
 #include "lineio/text_encoding.h"
 #include "os/platform.h"
 #include "terminal/console.h"
-#include "tool/kel2fram.h"
+#include "tool/report.h"
+#include "tool/run.h"
+#include "tool/warnings.h"
 
-namespace kel2fram {
+namespace tool {
 namespace {
 
 using lineio::Line;
@@ -206,11 +210,11 @@ bool is_weight_list(const NameText& output, const NameText& input) {
 void tell_answer_taken(Question q, std::string_view missed, std::int64_t missed_line,
                        std::string_view taken) {
   const std::string_view role = q == Question::input ? "weight list" : "output file";
-  surprise_log().tell(std::string(role) + " " + kit::quoted_text(missed) + " (answer line " +
-                      std::to_string(missed_line) + ") could not be opened, so answer line " +
-                      std::to_string(answer_lines) + ", " + kit::quoted_text(taken) +
-                      ", was taken as the " + std::string(role) +
-                      ": each later answer moves up one question");
+  warnings().tell(std::string(role) + " " + kit::quoted_text(missed) + " (answer line " +
+                  std::to_string(missed_line) + ") could not be opened, so answer line " +
+                  std::to_string(answer_lines) + ", " + kit::quoted_text(taken) +
+                  ", was taken as the " + std::string(role) +
+                  ": each later answer moves up one question");
 }
 
 // Asks for a file until one opens; a failure shows the message and the whole name as read.
@@ -365,13 +369,9 @@ void run_dialogue(RunSettings& s, const Answers& answers) {
   PROMPT(kConsoleOut, kAskUnit);
   take_answer(answers, Question::unit, s.answer);
   check_unit_answer(s.answer);
-  s.unit = MassUnit::tonnes;
   s.unit_answered = !blank_only(s.answer);
-  if (!blank_only(s.answer)) {
-    kit::UPCASE(s.answer);
-    if (s.answer[0] == 'K') s.unit = MassUnit::kg;
-  }
-  s.unit_factor = s.unit == MassUnit::kg ? 1.0 : 1000.0;
+  s.unit = unit_of_answer(view(s.answer));
+  s.unit_factor = unit_factor_of(s.unit);
 
   // 4: the spread count, taken as given.
   ask_spread(answers, s);
@@ -391,4 +391,4 @@ void run_dialogue(RunSettings& s, const Answers& answers) {
   }
 }
 
-}  // namespace kel2fram
+}  // namespace tool

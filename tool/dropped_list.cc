@@ -10,9 +10,10 @@
 #include <system_error>
 
 #include "lineio/lineio.h"
-#include "tool/kel2fram.h"
+#include "tool/command_line.h"
+#include "tool/report.h"
 
-namespace kel2fram {
+namespace tool {
 namespace {
 
 std::filesystem::path utf8_path(std::string_view name) {
@@ -55,4 +56,4 @@ void work_beside_named_list(CommandLine& command) {
   if (output && utf8_path(*output).is_relative()) output = output_name;
 }
 
-}  // namespace kel2fram
+}  // namespace tool

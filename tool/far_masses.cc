@@ -9,9 +9,12 @@
 #include <vector>
 
 #include "kit/surprises.h"
-#include "tool/kel2fram.h"
+#include "tool/intake.h"
+#include "tool/mass_table.h"
+#include "tool/report.h"
+#include "tool/warnings.h"
 
-namespace kel2fram {
+namespace tool {
 namespace {
 
 constexpr std::array<std::string_view, 3> kAxis = {"X", "Y", "Z"};
@@ -38,14 +41,6 @@ std::string point(const std::array<double, 3>& p) {
 }
 
 }  // namespace
-
-std::int32_t KeptLines::line_of(std::size_t entry) const {
-  const auto after = std::upper_bound(marks_.begin(), marks_.end(), entry,
-                                      [](std::size_t e, const Mark& m) { return e < m.entry; });
-  if (after == marks_.begin()) return 0;
-  const Mark& mark = *(after - 1);
-  return static_cast<std::int32_t>(mark.line + static_cast<std::int64_t>(entry - mark.entry));
-}
 
 void check_far_masses(const MassTable& table, const Totals& t) {
   const std::size_t n = table.size();
@@ -94,10 +89,10 @@ void check_far_masses(const MassTable& table, const Totals& t) {
                                             (t.moment[2] - m.mass * m.z) / rest};
         text += " and " + point(without) + " without it";
       }
-      surprise_log().tell_at(kit::SurpriseLog::kFar, t.kept_lines.line_of(k), text);
+      warnings().tell_at(Warnings::kFar, t.kept_places.place_of(k), text);
       break;  // one finding per mass
     }
   }
 }
 
-}  // namespace kel2fram
+}  // namespace tool

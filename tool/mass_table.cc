@@ -1,4 +1,5 @@
-// The table of kept masses: blocks of entries, each taken from the system in one piece.
+// The table of kept masses: blocks of entries, each taken from the system in one piece; the
+// places of the kept masses.
 #if __has_include(<sys/mman.h>)
 #include <sys/mman.h>
 #endif
@@ -7,9 +8,9 @@
 #include <cstddef>
 #include <new>
 
-#include "tool/kel2fram.h"
+#include "tool/mass_table.h"
 
-namespace kel2fram {
+namespace tool {
 namespace {
 
 // A block starts on a large-page boundary, and the system is asked to back it with large
@@ -52,9 +53,17 @@ void MassTable::open_next_block() {
   end_ = next_ + kBlockSize;
 }
 
+std::int32_t KeptPlaces::place_of(std::size_t entry) const {
+  const auto after = std::upper_bound(marks_.begin(), marks_.end(), entry,
+                                      [](std::size_t e, const Mark& m) { return e < m.entry; });
+  if (after == marks_.begin()) return 0;
+  const Mark& mark = *(after - 1);
+  return static_cast<std::int32_t>(mark.place + static_cast<std::int64_t>(entry - mark.entry));
+}
+
 std::span<const MassEntry> MassTable::block(std::size_t b) const {
   if (b >= block_count()) return {};
   return {blocks_[b].get(), std::min(kBlockSize, size_ - b * kBlockSize)};
 }
 
-}  // namespace kel2fram
+}  // namespace tool

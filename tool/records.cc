@@ -5,9 +5,9 @@
 
 #include "lineio/lineio.h"
 #include "lineio/record_fields.h"
-#include "tool/kel2fram.h"
+#include "tool/report.h"
 
-namespace kel2fram {
+namespace tool {
 namespace {
 
 constexpr std::string_view kKeyword = " Map_Mass  ";
@@ -42,4 +42,4 @@ bool RecordComposer::compose(std::span<char> record, const MassEntry& m) const {
   return prefix_fits_ && x_fits && y_fits && z_fits && mass_fits;
 }
 
-}  // namespace kel2fram
+}  // namespace tool

@@ -1,13 +1,14 @@
 // The report block (console and output file), the Map_Mass records and the closing lines.
+#include "tool/report.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
 
 #include "lineio/lineio.h"
 #include "lineio/text_encoding.h"
-#include "tool/kel2fram.h"
 
-namespace kel2fram {
+namespace tool {
 namespace {
 
 using lineio::Line;
@@ -70,11 +71,12 @@ std::array<double, 3> centre_of_gravity(const Totals& t) {
   return centre;
 }
 
-void write_report(const RunSettings& s, const MassTable& table, const Totals& t, bool to_file) {
+void write_report(const RunSettings& s, MassUnit unit, const MassTable& table, const Totals& t,
+                  bool to_file) {
   report_to_file = to_file;
   const std::array<double, 3> centre = centre_of_gravity(t);
   const std::string_view name(s.input_name.data(), s.input_name.size());
-  const std::string_view phrase = s.unit == MassUnit::kg ? kPhraseKg : kPhraseTonnes;
+  const std::string_view phrase = unit == MassUnit::kg ? kPhraseKg : kPhraseTonnes;
 
   report(Line());
   report(Line().lit("# ======================================================="));
@@ -128,4 +130,4 @@ void write_report(const RunSettings& s, const MassTable& table, const Totals& t,
   lineio::put_line(kOutputUnit, kEndMarker);
 }
 
-}  // namespace kel2fram
+}  // namespace tool

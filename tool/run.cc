@@ -1,16 +1,21 @@
 // One run: dialogue, processing, report, and the close of the output file.
+#include "tool/run.h"
+
 #include <string>
 
 #include "kit/kit.h"
-#include "kit/surprises.h"
 #include "lineio/lineio.h"
-#include "tool/kel2fram.h"
+#include "lineio/text_encoding.h"
+#include "tool/dialogue.h"
+#include "tool/intake.h"
+#include "tool/processing.h"
+#include "tool/report.h"
+#include "tool/warnings.h"
 
-namespace kel2fram {
+namespace tool {
 namespace {
 
 RunSettings settings;
-Totals totals;
 
 MassTable& mass_table() {
   static MassTable table;
@@ -19,23 +24,18 @@ MassTable& mass_table() {
 
 // Ends the run early: the output file keeps what it had (or is not made), and the last line on
 // standard error says why, with the rejected lines and the warnings.
-int end_early(std::string_view why, int status) {
+int end_early(std::string_view why, const Totals& totals, int status) {
   lineio::discard_unit(kOutputUnit);
-  surprise_log().finish();
+  warnings().finish();
   lineio::notice(run_summary(why, totals));
   return status;
 }
 
 }  // namespace
 
-kit::SurpriseLog& surprise_log() {
-  static kit::SurpriseLog log;
-  return log;
-}
-
 int run_steps(const CommandLine& command) {
   settings = command.settings;
-  surprise_log().start(kNoticePrefix);
+  warnings().start(kNoticePrefix);
   write_banner();
   try {
     run_dialogue(settings, command.answers);
@@ -46,64 +46,53 @@ int run_steps(const CommandLine& command) {
     }
     throw;
   }
-  MassTable& table = mass_table();
   // An early end writes nothing into the output file: an existing one keeps its former
   // contents, also when the reader's failure report was addressed to it, and one that did
   // not exist is not made.
-  // A workbook, or delimited text with headings, is read by its columns; any other file as
-  // a text list.
-  Processed processed = Processed::nothing_kept;
-  std::string why;
-  const TableRead read = process_table(settings, table, totals, processed, why);
-  if (read == TableRead::refused || read == TableRead::unreadable) {
-    why = std::string(kNoticePrefix) +
-          std::string(trimmed({settings.input_name.data(), settings.input_name.size()})) + ": " +
-          why + "; nothing written, the output file is left as it was";
-  }
-  switch (read) {
-    case TableRead::refused:
-      return end_early(why, kNothingWritten);
-    case TableRead::unreadable:
-      return end_early(why, kFailed);
-    case TableRead::not_a_table:
-      processed = process_weight_data(settings, table, totals);
-      break;
-    case TableRead::processed:
-      break;
-  }
-  switch (processed) {
+  MassTable& table = mass_table();
+  Intake intake(settings, table, Intake::Console::written);
+  const ListRead read = process_list(settings, intake);
+  const Totals& totals = intake.totals();
+  switch (read.processed) {
+    case Processed::refused:
+    case Processed::unreadable:
+      return end_early(std::string(kNoticePrefix) +
+                           lineio::escape_controls(input_name_of(settings)) + ": " + read.why +
+                           "; nothing written, the output file is left as it was",
+                       totals, read.processed == Processed::refused ? kNothingWritten : kFailed);
     case Processed::reader_failed: {
       const std::string problem = lineio::text_problem(kInputUnit);
       return end_early(
           std::string(kNoticePrefix) +
               (problem.empty() ? "the weight list could not be read to its end" : problem) +
               "; the output file is left as it was",
-          kFailed);
+          totals, kFailed);
     }
     case Processed::nothing_kept:
-      return end_early(why_nothing_kept(settings, totals), kNothingWritten);
+      return end_early(nothing_kept_line(settings, totals), totals, kNothingWritten);
     case Processed::kept:
       break;
   }
   check_far_masses(table, totals);
   if (totals.total_mass == 0.0) {
-    surprise_log().tell(
+    warnings().tell(
         "the kept masses sum to exactly 0 kg: their centre of gravity is undefined and is shown "
         "as 0, 0, 0");
   }
-  if (settings.strict && (surprise_log().count() > 0 || totals.rejected.count() > 0)) {
-    return end_early(std::string(kNoticePrefix) + std::string(kStrictRefusal), kNothingWritten);
+  if (settings.strict && (warnings().count() > 0 || totals.rejected.count() > 0)) {
+    return end_early(std::string(kNoticePrefix) + std::string(kStrictRefusal), totals,
+                     kNothingWritten);
   }
   if (const std::string problem = first_unwritable(settings, table, totals); !problem.empty()) {
-    write_report(settings, table, totals, false);
-    return end_early(problem, kNothingWritten);
+    write_report(settings, read.unit, table, totals, false);
+    return end_early(problem, totals, kNothingWritten);
   }
-  write_report(settings, table, totals);
+  write_report(settings, read.unit, table, totals);
   // The console is written before the file takes its new contents: a console that cannot
   // be written fails the run with the file as it was.
   lineio::flush_console();
   lineio::close_unit(kOutputUnit);
-  surprise_log().finish();
+  warnings().finish();
   lineio::notice(run_summary(records_written(settings, totals), totals));
   return kWritten;
 }
@@ -114,4 +103,4 @@ int run(lineio::ByteSource& console_in, lineio::ByteSink& console_out, bool inte
   return lineio::guarded_run([] { return run_steps(); });
 }
 
-}  // namespace kel2fram
+}  // namespace tool

@@ -5,9 +5,12 @@
 #include <string_view>
 
 #include "lineio/text_encoding.h"
-#include "tool/kel2fram.h"
+#include "tool/command_line.h"
+#include "tool/report.h"
+#include "tool/run.h"
+#include "tool/warnings.h"
 
-namespace kel2fram {
+namespace tool {
 
 std::string records_written(const RunSettings& s, const Totals& t) {
   const std::string_view name(s.output_name.data(), s.output_name.size());
@@ -34,9 +37,9 @@ std::string run_summary(std::string_view outcome, const Totals& t) {
             std::to_string(t.kept) + " kept, " + std::to_string(t.skipped) +
             " skipped outside the ranges (" + kit::shortest_number(t.skipped_weight) + " kg)";
   }
-  const std::int64_t warnings = surprise_log().count();
-  line += "; " + std::to_string(warnings) + (warnings == 1 ? " warning" : " warnings");
+  const std::int64_t told = warnings().count();
+  line += "; " + std::to_string(told) + (told == 1 ? " warning" : " warnings");
   return line;
 }
 
-}  // namespace kel2fram
+}  // namespace tool

@@ -1,42 +1,37 @@
 // A weight list kept as a table (a workbook, or delimited text with headings): the rows, read
-// by the headings, go through the same ranges, conversion and sums as the lines of a text
-// list. Rejected rows give the console's messages with the sheet's row number, and each
-// row's reason on standard error, naming its cell.
+// by the headings, translated into the intake as a text list's lines are. Rejected rows give
+// the console's messages with the sheet's row number, and each row's reason on standard
+// error, naming its cell.
 #include <algorithm>
 #include <limits>
 #include <string>
 
-#include "lineio/lineio.h"
 #include "lineio/text_encoding.h"
 #include "sheet/sheet.h"
-#include "tool/kel2fram.h"
+#include "tool/list_readers.h"
+#include "tool/processing.h"
+#include "tool/warnings.h"
 
-namespace kel2fram {
+namespace tool {
 namespace {
-
-using lineio::Line;
-
-std::string_view unit_word(MassUnit unit) {
-  return unit == MassUnit::kg ? "kg" : "tonnes";
-}
 
 class ToolRows final : public sheet::RowSink {
  public:
-  ToolRows(RunSettings& s, MassTable& table, Totals& t, std::string_view file,
-           TableReading& reading)
-      : s_(s), table_(table), t_(t), file_(file), reading_(reading) {}
+  ToolRows(const RunSettings& s, Intake& intake, ListRead& read)
+      : s_(s), intake_(intake), read_(read) {}
 
   bool heading(const sheet::Heading& h) override {
-    std::string where = h.sheet.empty() ? std::string("the table") : "sheet \"" + h.sheet + "\"";
+    std::string where = h.sheet.empty() ? std::string("the table")
+                                        : "sheet \"" + lineio::escape_controls(h.sheet) + "\"";
     if (h.row > 0) {
       where += ", headings in row " + std::to_string(h.row);
     } else {
       where += ", without a heading row";
     }
     note("reading " + where);
-    reading_.sheet = h.sheet;
-    reading_.unit_column = h.unit_column;
-    reading_.mass_column = h.column[sheet::kMass];
+    read_.sheet = h.sheet;
+    read_.unit_column = h.unit_column;
+    read_.mass_column = h.column[sheet::kMass];
     if (h.mass_unit != sheet::MassUnit::none) {
       const MassUnit unit = h.mass_unit == sheet::MassUnit::kg ? MassUnit::kg : MassUnit::tonnes;
       if (s_.unit_answered && unit != s_.unit) {
@@ -46,14 +41,13 @@ class ToolRows final : public sheet::RowSink {
         return false;
       }
       if (!s_.unit_answered) {
-        s_.unit = unit;
-        s_.unit_factor = unit == MassUnit::kg ? 1.0 : 1000.0;
-        reading_.unit_from_heading = true;
+        intake_.set_unit(unit);
+        read_.unit_from_heading = true;
         note("the mass unit is " + std::string(unit_word(unit)) + ", from the heading \"" +
              h.text[sheet::kMass] + "\"");
       }
     }
-    write_processing_notice();
+    intake_.write_notice();
     return true;
   }
 
@@ -63,111 +57,88 @@ class ToolRows final : public sheet::RowSink {
         std::min<std::int64_t>(r.number, std::numeric_limits<std::int32_t>::max()));
     switch (r.outcome) {
       case Outcome::subtotal:
-        tell_cell(r);
+        intake_.tell_row(r.cell, r.reason);
         return;
       case Outcome::illegal:
-        ++t_.lines;
-        lineio::put(kConsoleOut, Line().lit(" Illegal character in line").i(r.number, 7));
-        t_.rejected.add(number);
-        tell_cell(r);
+        intake_.count_item();
+        intake_.reject(Rejection::illegal, r.filled, r.number, number);
+        intake_.tell_row(r.cell, r.reason);
         return;
       case Outcome::too_few:
-        ++t_.lines;
-        lineio::put(
-            kConsoleOut,
-            Line().lit(" Too few parameters, (").i(r.filled, 2).lit(" ), on line").i(r.number, 7));
-        t_.rejected.add(number);
-        tell_cell(r);
+        intake_.count_item();
+        intake_.reject(Rejection::too_few, r.filled, r.number, number);
+        intake_.tell_row(r.cell, r.reason);
         return;
       case Outcome::item:
         break;
     }
-    ++t_.lines;
-    const double factor = r.mass_factor > 0.0 ? r.mass_factor : s_.unit_factor;
-    if (!take_mass(s_, table_, t_, factor * r.value[sheet::kMass], r.value[sheet::kX],
-                   r.value[sheet::kY], r.value[sheet::kZ])) {
-      return;
-    }
-    t_.kept_lines.add(static_cast<std::size_t>(t_.kept - 1), number);
-    if (reading_.kept_rows != nullptr) reading_.kept_rows->push_back(number);
-    // The least and greatest kept coordinates, as a text list's are kept: the look for a
-    // coordinate far beyond the others starts from them.
-    for (std::size_t axis = 0; axis < 3; ++axis) {
-      const double v = r.value[sheet::kX + axis];
-      t_.low[axis] = v < t_.low[axis] ? v : t_.low[axis];
-      t_.high[axis] = v > t_.high[axis] ? v : t_.high[axis];
+    intake_.count_item();
+    if (r.mass_factor > 0.0) {
+      intake_.take_kg(r.mass_factor * r.value[sheet::kMass], r.value[sheet::kX], r.value[sheet::kY],
+                      r.value[sheet::kZ], number);
+    } else {
+      intake_.take(r.value[sheet::kMass], r.value[sheet::kX], r.value[sheet::kY],
+                   r.value[sheet::kZ], number);
     }
   }
 
-  void note(std::string_view text) override {
-    lineio::notice(std::string(reading_.prefix) + std::string(file_) + ": " + std::string(text));
-  }
+  void note(std::string_view text) override { warnings().note(text); }
 
   const std::string& conflict() const { return conflict_; }
 
  private:
-  void tell_cell(const sheet::Row& r) {
-    std::string line(reading_.prefix);
-    line += file_;
-    line += ": ";
-    line += r.cell;
-    line += ": ";
-    line += r.reason;
-    lineio::notice(line);
-  }
-
-  RunSettings& s_;
-  MassTable& table_;
-  Totals& t_;
-  std::string_view file_;
-  TableReading& reading_;
+  const RunSettings& s_;
+  Intake& intake_;
+  ListRead& read_;
   std::string conflict_;
 };
 
 }  // namespace
 
-TableRead process_table(RunSettings& s, MassTable& table, Totals& t, Processed& processed,
-                        std::string& why, TableReading* reading) {
-  TableReading own;
-  TableReading& told = reading != nullptr ? *reading : own;
-  const std::string_view file = trimmed({s.input_name.data(), s.input_name.size()});
+bool process_table(const RunSettings& s, Intake& intake, ListRead& read) {
+  const std::string_view file = input_name_of(s);
   int error = 0;
   const std::unique_ptr<sheet::Source> source = sheet::open_file(file, error);
   if (!source) {
-    if (!s.table) return TableRead::not_a_table;  // a pipe or a device: a text list
-    why = error != 0 ? lineio::describe_error(error) : "--table reads regular files only";
-    return TableRead::refused;
+    if (!s.table) return false;
+    read.processed = Processed::refused;
+    read.why = error != 0 ? lineio::describe_error(error) : "--table reads regular files only";
+    return true;
   }
   const sheet::Form form = sheet::form_of(*source, file, s.table);
-  if (form == sheet::Form::text_list) return TableRead::not_a_table;
-  told.form = sheet::form_name(form);
+  if (form == sheet::Form::text_list) return false;
+  read.table = true;
+  read.form = sheet::form_name(form);
   if (form == sheet::Form::other_zip) {
-    why = "is a zip archive but no workbook (.xlsx) or OpenDocument spreadsheet (.ods)";
-    return TableRead::refused;
+    read.processed = Processed::refused;
+    read.why = "is a zip archive but no workbook (.xlsx) or OpenDocument spreadsheet (.ods)";
+    return true;
   }
 
-  t = Totals{};
-  t.ordinary_values = true;
-  table.clear();
-  // Findings on kept rows (a coordinate far beyond the others) name the file and the row.
-  surprise_log().name_file(lineio::escape_controls(file));
-  ToolRows rows(s, table, t, file, told);
+  intake.start(s.unit);
+  ToolRows rows(s, intake, read);
   sheet::Options options;
   options.table = s.table;
   options.columns = s.columns;
   options.sheet_name = s.sheet_name;
   const sheet::Outcome outcome = sheet::read_table(*source, form, options, rows);
-  if (outcome.no_table) return TableRead::not_a_table;
+  read.unit = intake.unit();
+  if (outcome.no_table) {
+    read = ListRead{};
+    return false;
+  }
   if (!rows.conflict().empty()) {
-    why = rows.conflict();
-    return TableRead::refused;
+    read.processed = Processed::refused;
+    read.why = rows.conflict();
+    return true;
   }
   if (!outcome.read) {
-    why = outcome.reason;
-    return outcome.unreadable ? TableRead::unreadable : TableRead::refused;
+    read.processed = outcome.unreadable ? Processed::unreadable : Processed::refused;
+    read.why = outcome.reason;
+    return true;
   }
-  processed = t.kept > 0 ? Processed::kept : Processed::nothing_kept;
-  return TableRead::processed;
+  read.processed = intake.kept_any() ? Processed::kept : Processed::nothing_kept;
+  return true;
 }
 
-}  // namespace kel2fram
+}  // namespace tool

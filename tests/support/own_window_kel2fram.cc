@@ -8,15 +8,16 @@
 #include "os/arguments.h"
 #include "terminal/console.h"
 #include "terminal/console_window.h"
-#include "tool/kel2fram.h"
+#include "tool/command_line.h"
+#include "tool/run.h"
 
 int main(int argc, char** argv) {
   terminal::bind_standard_console();
   kit::reset_reader();
   const std::vector<std::string> arguments = os::program_arguments(argc, argv);
-  kel2fram::CommandLine command = kel2fram::read_command_line(arguments);
-  kel2fram::work_beside_named_list(command);
-  const int status = kel2fram::start(command);
+  tool::CommandLine command = tool::read_command_line(arguments);
+  tool::work_beside_named_list(command);
+  const int status = tool::start(command);
   terminal::wait_before_window_closes();
   return status;
 }
