@@ -98,11 +98,17 @@ class Checks final : public sheet::RowSink {
   }
   void row(const sheet::Row& r) override {
     if (r.number < 1 || r.filled < 0 || r.filled > 4) __builtin_trap();
-    const bool item = r.outcome == sheet::Row::Outcome::item;
+    // An item, and a row left out as --skip-rows asks, come without a reason; every other
+    // row names its cell and says why.
+    const bool item =
+        r.outcome == sheet::Row::Outcome::item || r.outcome == sheet::Row::Outcome::skipped;
     if (item != r.reason.empty() || item != r.cell.empty()) __builtin_trap();
   }
   void note(std::string_view text) override {
     if (text.empty()) __builtin_trap();
+  }
+  void warning(std::string_view cell, std::string_view text) override {
+    if (cell.empty() || text.empty()) __builtin_trap();
   }
 };
 

@@ -56,7 +56,9 @@ constexpr const char* kUsage =
     "Options:\n"
     "      --table            read FILE as a delimited table whatever its name\n"
     "      --columns=LIST     the columns of mass, X, Y, Z (mass=D,x=E,y=F,z=G)\n"
-    "      --sheet=NAME       the sheet of a workbook to read (default: the first)\n"
+    "      --sheet=NAME       the sheet of a workbook to read (default: the first\n"
+    "                         that names the columns)\n"
+    "      --skip-rows=LIST   rows of a table to leave out (7,11-13)\n"
     "  -h, --help             show this help and end\n"
     "  -V, --version          show the version and end\n"
     "\n"
@@ -95,12 +97,29 @@ class TableDump final : public sheet::RowSink {
     line += h.row > 0 ? ", headings in row " + std::to_string(h.row) : ", no heading row";
     line += ":";
     for (std::size_t r = 0; r < sheet::kRoles; ++r) {
-      line += std::string(r == 0 ? " " : ", ") + std::string(kRole[r]) + " " +
-              column_letters(h.column[r]);
+      line += std::string(r == 0 ? " " : ", ") + std::string(kRole[r]);
+      switch (h.source[r]) {
+        case sheet::RoleSource::constant:
+          line += " = ";
+          append_number(line, "%.17g", h.constant[r]);
+          line += " m (constant)";
+          continue;
+        case sheet::RoleSource::product:
+          line += " " + column_letters(h.quantity_column) + " \"" + h.quantity_text + "\" times";
+          break;
+        case sheet::RoleSource::centre:
+          line += " (centre)";
+          break;
+        case sheet::RoleSource::column:
+          break;
+      }
+      line += " " + column_letters(h.column[r]);
       if (!h.text[r].empty()) line += " \"" + h.text[r] + "\"";
     }
     if (h.mass_unit != sheet::MassUnit::none) {
       line += h.mass_unit == sheet::MassUnit::kg ? "; mass in kg" : "; mass in tonnes";
+    } else if (h.mass_factor > 0.0) {
+      line += "; mass in " + h.mass_unit_name + ", converted to kg";
     }
     if (h.unit_column) line += "; a unit column";
     lineio::put_line(kConsole, line);
@@ -112,11 +131,28 @@ class TableDump final : public sheet::RowSink {
     switch (r.outcome) {
       case sheet::Row::Outcome::item:
         for (std::size_t k = 0; k < sheet::kRoles; ++k) {
-          line += " " + std::string(kRole[k]) + " " + column_letters(heading_.column[k]) +
-                  std::to_string(r.number) + "=";
+          line += " " + std::string(kRole[k]);
+          if (heading_.source[k] == sheet::RoleSource::constant) {
+            line += "=";
+            append_number(line, "%.17g", r.value[k]);
+            line += " (constant)";
+            continue;
+          }
+          line += " " + column_letters(heading_.column[k]) + std::to_string(r.number) + "=";
           append_number(line, "%.17g", r.value[k]);
+          if (heading_.source[k] == sheet::RoleSource::product) {
+            line +=
+                " (" + column_letters(heading_.quantity_column) + std::to_string(r.number) + " ";
+            append_number(line, "%.17g", r.quantity);
+            line += " times unit mass)";
+          } else if (heading_.source[k] == sheet::RoleSource::centre) {
+            line += " (centre)";
+          }
         }
         if (r.mass_factor > 0.0) line += r.mass_factor == 1.0 ? " (kg)" : " (tonnes)";
+        break;
+      case sheet::Row::Outcome::skipped:
+        line += " skipped: --skip-rows";
         break;
       case sheet::Row::Outcome::illegal:
         line += " illegal " + std::string(r.cell) + ": " + std::string(r.reason);
@@ -133,6 +169,11 @@ class TableDump final : public sheet::RowSink {
   void note(std::string_view text) override {
     std::fprintf(stderr, "kitdump: %.*s: %.*s\n", static_cast<int>(file_.size()), file_.data(),
                  static_cast<int>(text.size()), text.data());
+  }
+  // What a rule decided that may not be what the table means: a line of the dump, as the
+  // rows are.
+  void warning(std::string_view cell, std::string_view text) override {
+    lineio::put_line(kConsole, "warning " + std::string(cell) + ": " + std::string(text));
   }
 
  private:
@@ -248,6 +289,12 @@ int run(int argc, char** argv) {
       }
     } else if (a.starts_with("--sheet=")) {
       options.sheet_name = std::string(a.substr(8));
+    } else if (a.starts_with("--skip-rows=")) {
+      options.skip_rows = std::string(a.substr(12));
+      if (const std::string why = sheet::check_skip_rows(options.skip_rows); !why.empty()) {
+        std::fprintf(stderr, "kitdump: --skip-rows: %s\n", why.c_str());
+        return 1;
+      }
     } else {
       break;
     }

@@ -175,6 +175,7 @@ int write_picture(const std::string& input, const std::string& svg,
   settings.table = command.settings.table;
   settings.columns = command.settings.columns;
   settings.sheet_name = command.settings.sheet_name;
+  settings.skip_rows = command.settings.skip_rows;
   // A workbook, or delimited text with headings, is drawn by its rows.
   tool::PictureList read = tool::read_for_picture(input, settings, "massplot: ", true);
   if (!read.why.empty()) return fail(input, read.why);

@@ -1,9 +1,9 @@
-// What a heading says: the role of its column (mass, X, Y, Z, the unit of each row) and the
-// unit written with it; the column letters; --columns; labels and formulas of subtotal rows;
-// numbers written as text.
+// The column letters; --columns and --skip-rows; labels and formulas of subtotal rows; numbers
+// written as text, and a centre's three numbers in one cell; scales of units.
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cmath>
 #include <string>
 #include <string_view>
 
@@ -34,61 +34,6 @@ std::string folded(std::string_view text) {
     out += lower(c);
   }
   return out;
-}
-
-struct Word {
-  std::string_view name;
-  HeadingMeaning::Kind kind;
-};
-
-// The headings engineers give these columns, in several languages; "KG" is the height of the
-// centre of gravity above the keel.
-constexpr std::array kWords = {
-    Word{"mass", HeadingMeaning::mass},
-    Word{"weight", HeadingMeaning::mass},
-    Word{"masse", HeadingMeaning::mass},
-    Word{"vekt", HeadingMeaning::mass},
-    Word{"gewicht", HeadingMeaning::mass},
-    Word{"w", HeadingMeaning::mass},
-    Word{"wt", HeadingMeaning::mass},
-    Word{"vikt", HeadingMeaning::mass},
-    Word{"massa", HeadingMeaning::mass},
-    Word{"poids", HeadingMeaning::mass},
-    Word{"x", HeadingMeaning::x},
-    Word{"lcg", HeadingMeaning::x},
-    Word{"xcg", HeadingMeaning::x},
-    Word{"xcog", HeadingMeaning::x},
-    Word{"cogx", HeadingMeaning::x},
-    Word{"xg", HeadingMeaning::x},
-    Word{"y", HeadingMeaning::y},
-    Word{"tcg", HeadingMeaning::y},
-    Word{"ycg", HeadingMeaning::y},
-    Word{"ycog", HeadingMeaning::y},
-    Word{"cogy", HeadingMeaning::y},
-    Word{"yg", HeadingMeaning::y},
-    Word{"z", HeadingMeaning::z},
-    Word{"vcg", HeadingMeaning::z},
-    Word{"zcg", HeadingMeaning::z},
-    Word{"zcog", HeadingMeaning::z},
-    Word{"cogz", HeadingMeaning::z},
-    Word{"zg", HeadingMeaning::z},
-    Word{"kg", HeadingMeaning::z},
-    Word{"unit", HeadingMeaning::unit_column},
-    Word{"units", HeadingMeaning::unit_column},
-    Word{"massunit", HeadingMeaning::unit_column},
-    Word{"enhet", HeadingMeaning::unit_column},
-    Word{"einheit", HeadingMeaning::unit_column},
-};
-
-// Units that may follow a heading after a blank, without brackets ("Mass kg", "X m").
-constexpr std::array<std::string_view, 9> kBareUnits = {"kg", "t",  "te", "tonnes", "tonne",
-                                                        "m",  "mm", "cm", "tons"};
-
-HeadingMeaning::Kind kind_of(std::string_view name) {
-  const std::string key = folded(name);
-  const auto* it =
-      std::find_if(kWords.begin(), kWords.end(), [&](const Word& w) { return w.name == key; });
-  return it == kWords.end() ? HeadingMeaning::none : it->kind;
 }
 
 std::string lowered(std::string_view text) {
@@ -122,33 +67,17 @@ bool column_of_letters(std::string_view letters, std::uint32_t& column) {
   return true;
 }
 
-HeadingMeaning meaning_of_heading(std::string_view text) {
-  text = trim(text);
-  HeadingMeaning m;
-  std::string_view name = text;
-  std::string_view unit;
-  const std::size_t open = text.find_first_of("[(");
-  if (open != std::string_view::npos) {
-    const char close = text[open] == '[' ? ']' : ')';
-    const std::size_t end = text.find(close, open + 1);
-    if (end == std::string_view::npos || !trim(text.substr(end + 1)).empty()) return m;
-    name = trim(text.substr(0, open));
-    unit = trim(text.substr(open + 1, end - open - 1));
-  } else if (const std::size_t space = text.find_last_of(" \t"); space != std::string_view::npos) {
-    const std::string bare = lowered(text.substr(space + 1));
-    if (std::find(kBareUnits.begin(), kBareUnits.end(), bare) != kBareUnits.end() &&
-        kind_of(text.substr(0, space)) != HeadingMeaning::none) {
-      name = trim(text.substr(0, space));
-      unit = text.substr(space + 1);
-    }
-  }
-  m.kind = kind_of(name);
-  if (m.kind != HeadingMeaning::none) m.unit = lowered(unit);
-  return m;
-}
-
 bool is_total_label(std::string_view text) {
-  const std::string t = lowered(trim(text));
+  text = trim(text);
+  // Every label below is short: a longer text is a description, read without a copy.
+  constexpr std::size_t kLongest = 64;
+  if (text.empty() || text.size() > kLongest) return false;
+  // Every label starts with "t", "s" or "g", or ends with "total" ("Deck total").
+  const char first = lower(text.front());
+  if (first != 't' && first != 's' && first != 'g' && lower(text.back()) != 'l') return false;
+  std::array<char, kLongest> buffer{};
+  std::transform(text.begin(), text.end(), buffer.begin(), lower);
+  const std::string_view t(buffer.data(), text.size());
   constexpr std::array<std::string_view, 8> kTotals = {
       "total", "subtotal", "sub-total", "sum", "totals", "grand total", "summe", "totalt"};
   if (std::find(kTotals.begin(), kTotals.end(), t) != kTotals.end()) return true;
@@ -162,47 +91,62 @@ bool is_sum_formula(std::string_view formula) {
          f.find("aggregate(") != std::string::npos;
 }
 
-bool number_of_text(std::string_view text, char decimal, double& value) {
+bool centre_of_text(std::string_view text, char decimal, std::array<double, 3>& point) {
   text = trim(text);
-  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-  constexpr std::size_t kLongest = 64;
-  if (text.empty() || text.size() > kLongest) return false;
-  std::array<char, kLongest> plain{};
-  std::size_t n = 0;
-  bool digits = false;
-  bool point = false;
-  for (std::size_t k = 0; k < text.size(); ++k) {
-    char c = text[k];
-    if (c >= '0' && c <= '9') {
-      digits = true;
-    } else if (c == '.' || c == ',') {
-      // Where the comma is the decimal sign, a point still is one; a second sign is a
-      // thousands separator, and such a text is not plainly a number.
-      if (point || (c == ',' && decimal != ',')) return false;
-      point = true;
-      c = '.';
-    } else if (c == 'e' || c == 'E') {
-      if (!digits) return false;
-    } else if (c != '-' && c != '+') {
+  if (text.size() >= 2 &&
+      ((text.front() == '(' && text.back() == ')') || (text.front() == '[' && text.back() == ']') ||
+       (text.front() == '{' && text.back() == '}'))) {
+    text = text.substr(1, text.size() - 2);
+  }
+  // With a decimal comma only blanks and semicolons separate; otherwise commas too.
+  const std::string_view separators = decimal == ',' ? " \t;" : " \t;,";
+  std::size_t found = 0;
+  while (!text.empty()) {
+    const std::size_t start = text.find_first_not_of(separators);
+    if (start == std::string_view::npos) break;
+    text.remove_prefix(start);
+    const std::size_t end = std::min(text.find_first_of(separators), text.size());
+    if (found == point.size() || !number_of_text(text.substr(0, end), decimal, point[found])) {
       return false;
     }
-    plain[n++] = c;
+    ++found;
+    text.remove_prefix(end);
+    // Between two numbers at most one separator that is no blank.
+    const std::size_t next = text.find_first_not_of(" \t");
+    if (next != std::string_view::npos && separators.find(text[next]) != std::string_view::npos) {
+      text.remove_prefix(next + 1);
+      const std::size_t after = text.find_first_not_of(" \t");
+      if (after == std::string_view::npos ||
+          separators.find(text[after]) != std::string_view::npos) {
+        return false;
+      }
+    }
   }
-  if (!digits) return false;
-  const char* end = plain.data() + n;
-  const auto r = std::from_chars(plain.data(), end, value);
-  return r.ec == std::errc() && r.ptr == end;
+  return found == point.size();
+}
+
+Scale scale_of(const UnitWord& unit) {
+  // Exact factors as fractions: each conversion rounds once.
+  if (unit.name == "mm" || unit.name == "g") return {1.0, 1000.0};
+  if (unit.name == "cm") return {1.0, 100.0};
+  if (unit.name == "in") return {254.0, 10000.0};
+  if (unit.name == "ft") return {3048.0, 10000.0};
+  if (unit.name == "lb") return {45359237.0, 100000000.0};
+  return {unit.factor, 1.0};
 }
 
 bool ColumnChoice::any() const {
   for (std::size_t r = 0; r < kRoles; ++r) {
-    if (column[r] >= 0 || !heading[r].empty()) return true;
+    if (column[r] >= 0 || !heading[r].empty() || is_constant[r]) return true;
   }
   return false;
 }
 
 bool ColumnChoice::all_by_position() const {
-  return std::all_of(column.begin(), column.end(), [](std::int64_t c) { return c >= 0; });
+  for (std::size_t r = 0; r < kRoles; ++r) {
+    if (column[r] < 0 && !is_constant[r]) return false;
+  }
+  return std::any_of(column.begin(), column.end(), [](std::int64_t c) { return c >= 0; });
 }
 
 bool same_heading(std::string_view cell, std::string_view wanted) {
@@ -212,6 +156,18 @@ bool same_heading(std::string_view cell, std::string_view wanted) {
   const std::size_t open = c.find_first_of("[(");
   return open != std::string::npos && c.substr(0, open) == w;
 }
+
+namespace {
+
+// A constant of --columns: a number with a sign, a decimal point or an exponent, or 0 (a
+// column is a whole number from 1, or letters).
+bool constant_of(std::string_view text, double& value) {
+  if (text.find_first_of("+-.eE") == std::string_view::npos && text != "0") return false;
+  if (text.find_first_not_of("0123456789+-.eE") != std::string_view::npos) return false;
+  return number_of_text(text, '.', value);
+}
+
+}  // namespace
 
 std::string parse_columns(std::string_view text, ColumnChoice& choice) {
   choice = ColumnChoice{};
@@ -229,10 +185,17 @@ std::string parse_columns(std::string_view text, ColumnChoice& choice) {
     const auto* it = std::find(kNames.begin(), kNames.end(), role);
     if (it == kNames.end()) return "\"" + role + "\" is no role (roles: mass, x, y, z)";
     const auto r = static_cast<std::size_t>(it - kNames.begin());
-    if (choice.column[r] >= 0 || !choice.heading[r].empty()) {
+    if (choice.column[r] >= 0 || !choice.heading[r].empty() || choice.is_constant[r]) {
       return "the " + role + " column is named twice";
     }
     if (where.empty()) return "the " + role + " column is not named";
+    if (double value = 0.0; constant_of(where, value)) {
+      if (r == kMass) return "the mass is read from a column, not given as a constant";
+      if (!std::isfinite(value)) return "the " + role + " constant is not a finite number";
+      choice.is_constant[r] = true;
+      choice.constant[r] = value;
+      continue;
+    }
     std::uint32_t column = 0;
     std::uint64_t number = 0;
     const auto [end, ec] = std::from_chars(where.data(), where.data() + where.size(), number);
@@ -248,6 +211,51 @@ std::string parse_columns(std::string_view text, ColumnChoice& choice) {
     }
   }
   return {};
+}
+
+std::string RowRanges::parse(std::string_view text) {
+  ranges_.clear();
+  while (!text.empty()) {
+    const std::size_t comma = std::min(text.find(','), text.size());
+    const std::string_view item = trim(text.substr(0, comma));
+    text.remove_prefix(std::min(comma + 1, text.size()));
+    const std::size_t dash = item.find('-');
+    const std::string_view first_text = trim(item.substr(0, dash));
+    const std::string_view last_text =
+        dash == std::string_view::npos ? first_text : trim(item.substr(dash + 1));
+    std::int64_t first = 0;
+    std::int64_t last = 0;
+    const auto read = [](std::string_view t, std::int64_t& n) {
+      const auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), n);
+      return !t.empty() && ec == std::errc() && end == t.data() + t.size() && n >= 1 &&
+             n <= kMaxRows;
+    };
+    if (!read(first_text, first) || !read(last_text, last)) {
+      return "\"" + std::string(item.substr(0, 40)) +
+             "\" is not a row number or a range of them (7, 11-13)";
+    }
+    if (last < first) return "the range " + std::string(item) + " ends before it starts";
+    ranges_.emplace_back(first, last);
+  }
+  if (ranges_.empty()) return "no row is named";
+  return {};
+}
+
+bool RowRanges::contains(std::int64_t row) const {
+  return std::any_of(ranges_.begin(), ranges_.end(),
+                     [row](const auto& r) { return row >= r.first && row <= r.second; });
+}
+
+std::string RowRanges::listed() const {
+  std::int64_t count = 0;
+  std::string text;
+  for (const auto& [first, last] : ranges_) {
+    text += text.empty() ? "" : ", ";
+    text += std::to_string(first);
+    if (last != first) text += "-" + std::to_string(last);
+    count += last - first + 1;
+  }
+  return (count == 1 ? "row " : "rows ") + text;
 }
 
 }  // namespace sheet::detail

@@ -38,19 +38,26 @@ struct OdsCell {
 
 class ContentHandler final : public XmlHandler {
  public:
-  ContentHandler(std::string_view wanted, const ColumnChoice& choice, RowSink& sink)
-      : wanted_(wanted), choice_(choice), sink_(sink) {}
+  explicit ContentHandler(SheetSearch& search) : search_(search) {}
 
   void start(std::string_view name, const char** attributes) override {
+    if (name == "style") {
+      style_ = attribute(attributes, "name");
+      return;
+    }
+    if (name == "table-properties" && attribute(attributes, "display") == "false") {
+      hidden_styles_.push_back(style_);
+      return;
+    }
     if (name == "table") {
       ++table_depth_;
-      if (table_depth_ != 1 || rows_ != nullptr || done_) return;
-      const std::string_view table = attribute(attributes, "name");
-      names_ += (names_.empty() ? "\"" : ", \"") + std::string(table) + "\"";
-      if (wanted_.empty() || table == wanted_) {
-        rows_ = std::make_unique<TableRows>(sink_, choice_, std::string(table), '.');
-        in_chosen_ = true;
-      }
+      if (table_depth_ != 1) return;
+      const std::string_view style = attribute(attributes, "style-name");
+      const bool hidden = !style.empty() && std::find(hidden_styles_.begin(), hidden_styles_.end(),
+                                                      style) != hidden_styles_.end();
+      rows_ = search_.begin(std::string(attribute(attributes, "name")), hidden);
+      in_chosen_ = rows_ != nullptr;
+      row_ = 0;
       return;
     }
     if (!in_chosen_ || table_depth_ != 1) return;
@@ -105,8 +112,9 @@ class ContentHandler final : public XmlHandler {
     if (name == "table") {
       if (table_depth_ == 1 && in_chosen_) {
         in_chosen_ = false;
-        done_ = true;
-        stop = true;  // the other tables are not needed
+        search_.end();
+        rows_ = nullptr;
+        if (!search_.wants_more()) stop = true;
       }
       --table_depth_;
       return;
@@ -123,9 +131,6 @@ class ContentHandler final : public XmlHandler {
   void text(std::string_view text) override {
     if (in_cell_ && take_text_) add_text(text);
   }
-
-  TableRows* rows() { return rows_.get(); }
-  const std::string& names() const { return names_; }
 
  private:
   void add_text(std::string_view text) {
@@ -180,20 +185,21 @@ class ContentHandler final : public XmlHandler {
         rows_->cell(Cell{c.column, c.kind, c.number, c.text, c.formula, c.cut});
       }
       if (!rows_->end_row()) {
-        stop = true;
+        // This table needs no more rows: the others are still looked at.
+        in_chosen_ = false;
+        search_.end();
+        rows_ = nullptr;
         return;
       }
     }
   }
 
-  std::string_view wanted_;
-  const ColumnChoice& choice_;
-  RowSink& sink_;
-  std::unique_ptr<TableRows> rows_;
-  std::string names_;
+  SheetSearch& search_;
+  TableRows* rows_ = nullptr;
+  std::string style_;
+  std::vector<std::string> hidden_styles_;
   int table_depth_ = 0;
   bool in_chosen_ = false;
-  bool done_ = false;
   std::int64_t row_ = 0;
   std::int64_t handed_ = 0;  // cells handed on so far
   std::int64_t row_repeat_ = 1;
@@ -211,17 +217,23 @@ class ContentHandler final : public XmlHandler {
 }  // namespace
 
 std::string read_ods(Zip& zip, std::string_view sheet_name, const ColumnChoice& choice,
-                     RowSink& sink, bool& unreadable) {
+                     const RowRanges& skip, RowSink& sink, bool& unreadable) {
   unreadable = true;
-  ContentHandler handler(sheet_name, choice, sink);
-  if (std::string why = parse_entry(zip, "content.xml", handler); !why.empty()) return why;
-  unreadable = false;
-  if (handler.rows() == nullptr) {
-    return handler.names().empty() ? "is a spreadsheet without sheets"
-                                   : "has no sheet \"" + std::string(sheet_name) +
-                                         "\" (its sheets: " + handler.names() + ")";
+  SheetSearch search(sheet_name, false, choice, &skip, sink);
+  {
+    ContentHandler handler(search);
+    if (std::string why = parse_entry(zip, "content.xml", handler); !why.empty()) return why;
   }
-  return handler.rows()->finish();
+  if (const std::string hidden = search.reread(); !hidden.empty()) {
+    // Only a hidden table names the columns: read it by its name.
+    SheetSearch again(hidden, false, choice, &skip, sink);
+    ContentHandler handler(again);
+    if (std::string why = parse_entry(zip, "content.xml", handler); !why.empty()) return why;
+    unreadable = false;
+    return again.finish();
+  }
+  unreadable = false;
+  return search.finish();
 }
 
 }  // namespace sheet::detail

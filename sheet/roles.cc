@@ -1,19 +1,23 @@
 // The heading row: the first row that names a mass and X, Y, Z (by the words engineers use,
 // or as --columns names them); title rows, a revision line or empty rows above it are passed
-// over. Two columns for one role, or no such row, refuse the table with the candidates named.
+// over. A mass may be a quantity times a unit mass, the coordinates a centre written in one
+// cell or constants of --columns. Two columns for one role, or no such row, refuse the table
+// with the candidates named and the columns to name.
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "sheet/cells.h"
+#include "sheet/totals.h"
 
 namespace sheet::detail {
 namespace {
 
 constexpr std::array<std::string_view, kRoles> kRoleName = {"mass", "X", "Y", "Z"};
-constexpr std::string_view kName = "name the columns with --columns mass=D,x=E,y=F,z=G";
+constexpr std::array<std::string_view, kRoles> kOptionName = {"mass", "x", "y", "z"};
 
 // A column and its heading for a message: C ("Weight [t]").
 std::string shown(std::uint32_t column, std::string_view text) {
@@ -21,25 +25,51 @@ std::string shown(std::uint32_t column, std::string_view text) {
   return column_letters(column) + " (\"" + std::string(text.substr(0, kShownBytes)) + "\")";
 }
 
+// Headings of an item code's column ("Item", "No.", "Pos", "SWBS").
+bool is_code_heading(std::string_view text) {
+  std::string key;
+  for (const char c : text) {
+    if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) key += c;
+    if (c >= 'A' && c <= 'Z') key += static_cast<char>(c - 'A' + 'a');
+  }
+  constexpr std::array<std::string_view, 16> kCodes = {
+      "item", "itemno", "itemnr", "itemcode", "no",   "nr",  "pos",   "position",
+      "id",   "code",   "ref",    "wbs",      "swbs", "sfi", "group", "number"};
+  return std::find(kCodes.begin(), kCodes.end(), key) != kCodes.end();
+}
+
 bool is_number_text(const std::string& text) {
   double value = 0.0;
   return number_of_text(text, '.', value) || number_of_text(text, ',', value);
 }
 
+std::string shortest(double value) {
+  std::array<char, 32> digits{};
+  const auto r = std::to_chars(digits.data(), digits.data() + digits.size(), value);
+  return {digits.data(), r.ptr};
+}
+
 }  // namespace
 
-TableRows::TableRows(RowSink& sink, ColumnChoice choice, std::string sheet, char decimal)
-    : sink_(sink), choice_(std::move(choice)), sheet_(std::move(sheet)), decimal_(decimal) {
+TableRows::TableRows(RowSink& sink, ColumnChoice choice, std::string sheet, char decimal,
+                     const RowRanges* skip)
+    : sink_(sink),
+      choice_(std::move(choice)),
+      sheet_(std::move(sheet)),
+      decimal_(decimal),
+      skip_(skip) {
   heading_.sheet = sheet_;
 }
+
+TableRows::~TableRows() = default;
 
 void TableRows::begin_row(std::int64_t row, bool hidden) {
   row_ = row;
   hidden_ = hidden;
   kept_.clear();
-  role_present_.fill(false);
-  unit_present_ = false;
+  for (ReadColumn& r : read_) r.present = false;
   total_label_ = false;
+  unclosed_column_ = -1;
 }
 
 void TableRows::cell(const Cell& cell) {
@@ -68,49 +98,73 @@ bool TableRows::end_row() {
   return end_search_row();
 }
 
+std::string TableRows::text_of(std::uint32_t column) const {
+  const auto at = std::find_if(kept_.begin(), kept_.end(),
+                               [&](const KeptCell& c) { return c.column == column; });
+  return at == kept_.end() || at->kind != CellKind::text ? std::string{} : at->text;
+}
+
 bool TableRows::end_search_row() {
   if (kept_.empty()) return true;
   ++searched_;
-  std::array<std::vector<std::uint32_t>, kRoles> found;
-  std::vector<std::uint32_t> unit_columns;
+  Found found;
   std::array<const KeptCell*, kRoles> by_position{};
   for (const KeptCell& c : kept_) {
     for (std::size_t r = 0; r < kRoles; ++r) {
       if (choice_.column[r] == c.column) by_position[r] = &c;
     }
+    if (c.kind == CellKind::number || (c.kind == CellKind::text && is_number_text(c.text))) {
+      if (number_cells_.size() <= c.column) number_cells_.resize(std::size_t{c.column} + 1);
+      ++number_cells_[c.column];
+    }
     if (c.kind != CellKind::text) continue;
     const HeadingMeaning m = meaning_of_heading(c.text);
     for (std::size_t r = 0; r < kRoles; ++r) {
+      if (choice_.is_constant[r]) continue;
       const bool named = !choice_.heading[r].empty();
       if (named ? same_heading(c.text, choice_.heading[r])
                 : static_cast<std::size_t>(m.kind) == r + 1) {
-        found[r].push_back(c.column);
+        found.role[r].push_back(c.column);
       }
     }
-    if (m.kind == HeadingMeaning::unit_column) unit_columns.push_back(c.column);
+    switch (m.kind) {
+      case HeadingMeaning::unit_column:
+        found.unit.push_back(c.column);
+        break;
+      case HeadingMeaning::centre:
+        found.centre.push_back(c.column);
+        break;
+      case HeadingMeaning::quantity:
+        found.quantity.push_back(c.column);
+        break;
+      case HeadingMeaning::unit_mass:
+        found.unit_mass.push_back(c.column);
+        break;
+      default:
+        break;
+    }
   }
   // Roles named by a column letter or number that no heading of that text claims.
   const bool by_heading =
-      std::any_of(found.begin(), found.end(), [](const auto& f) { return !f.empty(); });
+      std::any_of(found.role.begin(), found.role.end(), [](const auto& f) { return !f.empty(); });
   for (std::size_t r = 0; r < kRoles; ++r) {
-    if (found[r].empty() && choice_.column[r] >= 0) {
-      found[r].push_back(static_cast<std::uint32_t>(choice_.column[r]));
+    if (found.role[r].empty() && choice_.column[r] >= 0) {
+      found.role[r].push_back(static_cast<std::uint32_t>(choice_.column[r]));
     }
   }
   if (choice_.all_by_position() && !by_heading) {
-    // Columns given by position: the first row with all four cells decides. A text there is the
-    // heading; a number means the table has none and this row is the first item.
-    // A row that lacks one of the columns decides nothing (under the wrong delimiter every
-    // row does).
-    if (std::find(by_position.begin(), by_position.end(), nullptr) != by_position.end()) {
-      return true;
+    // Columns given by position: the first row with all their cells decides. A text there is
+    // the heading; a number means the table has none and this row is the first item. A row
+    // that lacks one of the columns decides nothing (under the wrong delimiter every row does).
+    for (std::size_t r = 0; r < kRoles; ++r) {
+      if (!choice_.is_constant[r] && by_position[r] == nullptr) return true;
     }
     const KeptCell* mass = by_position[kMass];
     const bool heading_row = mass->kind == CellKind::text && !is_number_text(mass->text);
     if (!heading_row) {
       const std::int64_t row = row_;
       std::vector<KeptCell> cells = std::move(kept_);
-      if (!take_heading(found, unit_columns, false)) return false;
+      if (!take_heading(found, false)) return false;
       begin_row(row, hidden_);
       for (const KeptCell& c : cells) {
         data_cell(Cell{c.column, c.kind, c.number, c.text, c.formula, c.cut});
@@ -118,27 +172,19 @@ bool TableRows::end_search_row() {
       end_data_row();
       return !stopped_;
     }
-    return take_heading(found, unit_columns);
+    return take_heading(found);
   }
-  const std::size_t roles = static_cast<std::size_t>(
-      std::count_if(found.begin(), found.end(), [](const auto& f) { return !f.empty(); }));
-  if (roles == kRoles) return take_heading(found, unit_columns);
-  if (roles > closest_roles_) {
-    closest_roles_ = roles;
-    closest_ = "row " + std::to_string(row_) + " comes closest, with";
-    std::string missing;
-    for (std::size_t r = 0; r < kRoles; ++r) {
-      if (found[r].empty()) {
-        missing += (missing.empty() ? "" : ", ") + std::string(kRoleName[r]);
-        continue;
-      }
-      const auto at = std::find_if(kept_.begin(), kept_.end(),
-                                   [&](const KeptCell& c) { return c.column == found[r][0]; });
-      closest_ += " " + std::string(kRoleName[r]) + " in " +
-                  shown(found[r][0], at == kept_.end() ? std::string_view{} : at->text) + ",";
-    }
-    closest_ += " and no " + missing;
+  // A role is named when its column is, or a centre gives it, or --columns a constant; the
+  // mass also by a quantity and a unit mass.
+  std::size_t roles = 0;
+  for (std::size_t r = 0; r < kRoles; ++r) {
+    const bool named =
+        !found.role[r].empty() || choice_.is_constant[r] ||
+        (r == kMass ? !found.quantity.empty() && !found.unit_mass.empty() : !found.centre.empty());
+    roles += named ? 1 : 0;
   }
+  if (roles == kRoles) return take_heading(found);
+  remember_closest(found);
   if (searched_ >= kHeadingSearchRows) {
     stopped_ = true;
     return false;
@@ -146,103 +192,320 @@ bool TableRows::end_search_row() {
   return true;
 }
 
-bool TableRows::take_heading(const std::array<std::vector<std::uint32_t>, kRoles>& found,
-                             const std::vector<std::uint32_t>& unit_columns, bool heading_row) {
-  auto text_of = [&](std::uint32_t column) -> std::string {
-    const auto at = std::find_if(kept_.begin(), kept_.end(),
-                                 [&](const KeptCell& c) { return c.column == column; });
-    return at == kept_.end() || at->kind != CellKind::text ? std::string{} : at->text;
-  };
+void TableRows::remember_closest(const Found& found) {
+  std::size_t roles = 0;
+  for (std::size_t r = 0; r < kRoles; ++r) roles += found.role[r].empty() ? 0 : 1;
+  if (roles <= closest_roles_) return;
+  closest_roles_ = roles;
+  closest_ = "row " + std::to_string(row_) + " comes closest, with";
+  std::string missing;
   for (std::size_t r = 0; r < kRoles; ++r) {
-    if (found[r].size() > 1) {
-      refusal_ = "row " + std::to_string(row_) + " names " + std::to_string(found[r].size()) + " " +
-                 std::string(kRoleName[r]) + " columns:";
-      for (std::size_t k = 0; k < found[r].size(); ++k) {
-        refusal_ += (k == 0                     ? " "
-                     : k + 1 == found[r].size() ? " and "
-                                                : ", ") +
-                    shown(found[r][k], text_of(found[r][k]));
-      }
-      refusal_ += "; choose one with --columns " +
-                  std::string(r == kMass ? "mass"
-                              : r == kX  ? "x"
-                              : r == kY  ? "y"
-                                         : "z") +
-                  "=" + column_letters(found[r][0]);
-      stopped_ = true;
-      return false;
+    if (found.role[r].empty()) {
+      missing += (missing.empty() ? "" : ", ") + std::string(kRoleName[r]);
+      closest_column_[r] = -1;
+      continue;
     }
-    heading_.column[r] = found[r][0];
-    heading_.text[r] = text_of(found[r][0]);
+    closest_column_[r] = found.role[r][0];
+    closest_ += " " + std::string(kRoleName[r]) + " in " +
+                shown(found.role[r][0], text_of(found.role[r][0])) + ",";
   }
-  for (std::size_t r = 0; r < kRoles; ++r) {
-    for (std::size_t q = 0; q < r; ++q) {
-      if (heading_.column[r] == heading_.column[q]) {
-        refusal_ = "the " + std::string(kRoleName[q]) + " and the " + std::string(kRoleName[r]) +
-                   " are both column " + column_letters(heading_.column[r]);
-        stopped_ = true;
-        return false;
-      }
+  closest_ += " and no " + missing;
+}
+
+std::string TableRows::suggested_columns() const {
+  // The roles the closest row named keep their columns; the others take, in order, the
+  // columns right of the mass that held numbers in the rows searched and no role yet. A
+  // coordinate still without one is suggested as a constant.
+  std::array<std::int64_t, kRoles> column = closest_column_;
+  if (closest_roles_ == 0 && number_cells_.empty()) return "--columns mass=D,x=E,y=F,z=G";
+  std::vector<std::uint32_t> numbers;
+  for (std::uint32_t c = 0; c < number_cells_.size(); ++c) {
+    if (number_cells_[c] > 0 && std::find(column.begin(), column.end(), c) == column.end() &&
+        (column[kMass] < 0 || c > column[kMass])) {
+      numbers.push_back(c);
     }
   }
-  if (unit_columns.size() > 1) {
-    refusal_ = "row " + std::to_string(row_) +
-               " names two unit columns: " + shown(unit_columns[0], text_of(unit_columns[0])) +
-               " and " + shown(unit_columns[1], text_of(unit_columns[1]));
-    stopped_ = true;
-    return false;
+  std::size_t next = 0;
+  bool constant = false;
+  std::string text = "--columns ";
+  for (std::size_t r = 0; r < kRoles; ++r) {
+    if (r > 0) text += ',';
+    text += kOptionName[r];
+    text += '=';
+    if (column[r] < 0 && next < numbers.size()) column[r] = numbers[next++];
+    if (column[r] >= 0) {
+      text += column_letters(static_cast<std::uint32_t>(column[r]));
+    } else if (r == kMass) {
+      text += "D";
+    } else {
+      text += '0';
+      constant = true;
+    }
   }
-  heading_.unit_column = unit_columns.size() == 1;
-  if (heading_.unit_column) unit_cell_.column = unit_columns[0];
-  heading_.row = heading_row ? row_ : 0;
-  if (std::string why = role_units(); !why.empty()) {
+  if (constant) text += " (a coordinate the file lacks given as a constant, in metres)";
+  return text;
+}
+
+// The one column of a kind a heading row names; a refusal naming them all when it names two.
+std::string TableRows::choose_column(std::string_view what,
+                                     const std::vector<std::uint32_t>& columns,
+                                     std::string_view option) {
+  if (columns.size() <= 1) return {};
+  std::string why = "row " + std::to_string(row_) + " names " + std::to_string(columns.size()) +
+                    " " + std::string(what) + " columns:";
+  for (std::size_t k = 0; k < columns.size(); ++k) {
+    why += (k == 0                    ? " "
+            : k + 1 == columns.size() ? " and "
+                                      : ", ") +
+           shown(columns[k], text_of(columns[k]));
+  }
+  if (!option.empty()) {
+    why += "; choose one with --columns " + std::string(option) + "=" + column_letters(columns[0]);
+  }
+  return why;
+}
+
+bool TableRows::take_heading(const Found& found, bool heading_row) {
+  const auto refuse = [&](std::string why) {
     refusal_ = std::move(why);
     stopped_ = true;
     return false;
+  };
+  for (std::size_t r = 0; r < kRoles; ++r) {
+    if (std::string why = choose_column(kRoleName[r], found.role[r], kOptionName[r]);
+        !why.empty()) {
+      return refuse(std::move(why));
+    }
   }
+  const auto slot = [&](Slot s, std::uint32_t column) {
+    read_[s].used = true;
+    read_[s].column = column;
+  };
+  // The mass: its column, or a quantity times a unit mass (a total mass column wins).
+  if (!found.role[kMass].empty()) {
+    heading_.source[kMass] = RoleSource::column;
+    heading_.column[kMass] = found.role[kMass][0];
+    heading_.text[kMass] = text_of(found.role[kMass][0]);
+    if (!found.quantity.empty() && !found.unit_mass.empty()) {
+      unused_product_ = shown(found.quantity[0], text_of(found.quantity[0])) + " times " +
+                        shown(found.unit_mass[0], text_of(found.unit_mass[0]));
+    }
+  } else {
+    if (std::string why = choose_column("quantity", found.quantity, {}); !why.empty()) {
+      return refuse(std::move(why));
+    }
+    if (std::string why = choose_column("unit mass", found.unit_mass, {}); !why.empty()) {
+      return refuse(std::move(why));
+    }
+    heading_.source[kMass] = RoleSource::product;
+    heading_.column[kMass] = found.unit_mass[0];
+    heading_.text[kMass] = text_of(found.unit_mass[0]);
+    heading_.quantity_column = found.quantity[0];
+    heading_.quantity_text = text_of(found.quantity[0]);
+    slot(kQuantitySlot, heading_.quantity_column);
+  }
+  slot(kMassSlot, heading_.column[kMass]);
+  // The coordinates: their columns, else constants, else a centre written in one cell.
+  bool by_centre = false;
+  for (std::size_t r = kX; r < kRoles; ++r) {
+    if (!found.role[r].empty()) {
+      heading_.source[r] = RoleSource::column;
+      heading_.column[r] = found.role[r][0];
+      heading_.text[r] = text_of(found.role[r][0]);
+      slot(static_cast<Slot>(r), heading_.column[r]);
+    } else if (choice_.is_constant[r]) {
+      heading_.source[r] = RoleSource::constant;
+      heading_.constant[r] = choice_.constant[r];
+    } else {
+      by_centre = true;
+    }
+  }
+  if (by_centre) {
+    if (std::string why = choose_column("centre", found.centre, {}); !why.empty()) {
+      return refuse(std::move(why));
+    }
+    for (std::size_t r = kX; r < kRoles; ++r) {
+      if (!found.role[r].empty() || choice_.is_constant[r]) continue;
+      heading_.source[r] = RoleSource::centre;
+      heading_.column[r] = found.centre[0];
+      heading_.text[r] = text_of(found.centre[0]);
+    }
+    slot(kCentreSlot, found.centre[0]);
+  }
+  // No column read twice.
+  for (std::size_t a = 0; a < kSlots; ++a) {
+    for (std::size_t b = 0; b < a; ++b) {
+      if (read_[a].used && read_[b].used && read_[a].column == read_[b].column) {
+        constexpr std::array<std::string_view, kSlots> kSlotName = {
+            "mass", "X", "Y", "Z", "unit", "centre", "quantity"};
+        return refuse("the " + std::string(kSlotName[b]) + " and the " + std::string(kSlotName[a]) +
+                      " are both column " + column_letters(read_[a].column));
+      }
+    }
+  }
+  if (found.unit.size() > 1) {
+    return refuse("row " + std::to_string(row_) +
+                  " names two unit columns: " + shown(found.unit[0], text_of(found.unit[0])) +
+                  " and " + shown(found.unit[1], text_of(found.unit[1])));
+  }
+  heading_.unit_column = found.unit.size() == 1;
+  if (heading_.unit_column) {
+    slot(kUnitSlot, found.unit[0]);
+    for (std::size_t s = 0; s < kUnitSlot; ++s) {
+      if (read_[s].used && read_[s].column == found.unit[0]) {
+        return refuse("the unit column " + column_letters(found.unit[0]) + " is also read as " +
+                      std::string(kRoleName[s]));
+      }
+    }
+  }
+  heading_.row = heading_row ? row_ : 0;
+  // The item code: the first column headed so that nothing else reads.
+  for (const KeptCell& c : kept_) {
+    if (c.kind != CellKind::text || !is_code_heading(c.text)) continue;
+    const bool read = std::any_of(read_.begin(), read_.end(), [&](const ReadColumn& r) {
+      return r.used && r.column == c.column;
+    });
+    if (read) continue;
+    slot(kCodeSlot, c.column);
+    break;
+  }
+  for (std::size_t k = 0; k < kSlots; ++k) {
+    if (!read_[k].used) continue;
+    if (slot_of_.size() <= read_[k].column) slot_of_.resize(std::size_t{read_[k].column} + 1, -1);
+    slot_of_[read_[k].column] = static_cast<std::int8_t>(k);
+  }
+  if (std::string why = role_units(); !why.empty()) return refuse(std::move(why));
   found_ = true;
+  heading_pending_ = true;
+  return true;
+}
+
+// The units the headings name: the mass in kg, t, g or lb, coordinates in m, mm, cm, in or ft.
+std::string TableRows::role_units() {
+  // A role's unit: the one its heading names, or else the one below it in a unit row.
+  const auto unit_of = [&](std::size_t r, UnitWord::Kind kind, std::string_view what,
+                           std::optional<UnitWord>& unit) -> std::string {
+    const std::string& text = heading_.text[r];
+    const HeadingMeaning m = meaning_of_heading(text);
+    unit.reset();
+    const std::string written = m.unit.empty() ? unit_below_[r] : m.unit;
+    if (written.empty()) return {};
+    unit = unit_named(written);
+    if (!unit || unit->kind != kind) {
+      const std::string where =
+          m.unit.empty() ? "unit \"" + written + "\" under the " + std::string(what) + " heading"
+                         : std::string(what) + " heading \"" + text + "\"";
+      return "the " + where + " names a unit other than " +
+             (kind == UnitWord::mass ? "kg, t, g or lb" : "m, mm, cm, in or ft");
+    }
+    return {};
+  };
+  std::optional<UnitWord> mass;
+  if (std::string why = unit_of(kMass, UnitWord::mass, "mass", mass); !why.empty()) {
+    return why;
+  }
+  heading_.mass_unit = MassUnit::none;
+  heading_.mass_factor = 0.0;
+  heading_.mass_unit_below = meaning_of_heading(heading_.text[kMass]).unit.empty() && mass;
+  scale_[kMass] = Scale{};
+  if (mass) {
+    heading_.mass_factor = mass->factor;
+    heading_.mass_unit_name = mass->name;
+    heading_.mass_unit_column = heading_.column[kMass];
+    if (mass->factor == 1.0) {
+      heading_.mass_unit = MassUnit::kg;
+    } else if (mass->factor == 1000.0) {
+      heading_.mass_unit = MassUnit::tonnes;
+    } else {
+      scale_[kMass] = scale_of(*mass);  // g and lb are handed on in kg
+    }
+  }
+  for (std::size_t r = kX; r < kRoles; ++r) {
+    scale_[r] = Scale{};
+    unit_name_[r].clear();
+    if (heading_.source[r] == RoleSource::constant) continue;
+    std::optional<UnitWord> length;
+    if (std::string why =
+            unit_of(r, UnitWord::length,
+                    heading_.source[r] == RoleSource::centre ? "centre" : kRoleName[r], length);
+        !why.empty()) {
+      return why;
+    }
+    if (!length || length->factor == 1.0) continue;
+    scale_[r] = scale_of(*length);
+    unit_name_[r] = length->name;
+  }
+  return {};
+}
+
+// Hands the heading on, with what it decided that the sink should know once.
+bool TableRows::emit_heading() {
+  heading_pending_ = false;
   if (!sink_.heading(heading_)) {
     stopped_ = true;
     return false;
   }
+  totals_ = std::make_unique<TotalRules>(
+      sink_, scale_[kMass].plain() ? heading_.mass_unit_name : std::string("kg"),
+      column_reference(sheet_, heading_.column[kMass]));
+  const std::string mass_cell =
+      column_reference(sheet_, heading_.mass_unit_column) +
+      std::to_string(heading_.unit_row > 0 ? heading_.unit_row : heading_.row);
   std::string converted;
+  std::string imperial;
   for (std::size_t r = kX; r < kRoles; ++r) {
-    if (scale_[r] != 1.0) {
-      converted += (converted.empty() ? "" : ", ") + std::string(kRoleName[r]) + " (" +
-                   (scale_[r] == 1000.0 ? "mm" : "cm") + ")";
-    }
+    if (unit_name_[r].empty()) continue;
+    const std::string item = std::string(kRoleName[r]) + " (" + unit_name_[r] + ")";
+    std::string& list = unit_name_[r] == "in" || unit_name_[r] == "ft" ? imperial : converted;
+    list += (list.empty() ? "" : ", ") + item;
   }
   if (!converted.empty()) {
     sink_.note("coordinates headed in mm or cm are converted to metres: " + converted);
   }
-  return true;
-}
-
-// The units the headings name: the mass in kg or t, coordinates in m, mm or cm.
-std::string TableRows::role_units() {
-  const HeadingMeaning mass = meaning_of_heading(heading_.text[kMass]);
-  const std::string& u = mass.unit;
-  if (u == "kg") {
-    heading_.mass_unit = MassUnit::kg;
-  } else if (u == "t" || u == "te" || u == "tonnes" || u == "tonne" || u == "ton" || u == "tons") {
-    heading_.mass_unit = MassUnit::tonnes;
-  } else if (!u.empty()) {
-    return "the mass heading \"" + heading_.text[kMass] + "\" names a unit other than kg or t";
+  if (!imperial.empty()) {
+    sink_.note(
+        "coordinates headed in inches or feet are converted to metres (1 in = 0.0254 m, 1 ft = "
+        "0.3048 m): " +
+        imperial);
   }
+  if (heading_.mass_factor > 0.0 && !scale_[kMass].plain()) {
+    sink_.note("masses in " + heading_.mass_unit_name + " are converted to kg (1 " +
+               heading_.mass_unit_name + " = " + shortest(heading_.mass_factor) + " kg)");
+  }
+  if (heading_.mass_unit_name == "ton") {
+    sink_.warning(mass_cell,
+                  "\"ton\" is read as the metric tonne, 1000 kg; a long ton is 1016.05 kg and "
+                  "a short ton 907.18 kg: give the unit as t, or the masses in kg");
+  }
+  if (!unused_product_.empty()) {
+    sink_.note("the mass of each row is " + shown(heading_.column[kMass], heading_.text[kMass]) +
+               "; " + unused_product_ + " is not used");
+  }
+  if (heading_.source[kMass] == RoleSource::product) {
+    sink_.note("the mass of each row is " +
+               shown(heading_.quantity_column, heading_.quantity_text) + " times " +
+               shown(heading_.column[kMass], heading_.text[kMass]));
+  }
+  std::string constants;
   for (std::size_t r = kX; r < kRoles; ++r) {
-    const std::string unit = meaning_of_heading(heading_.text[r]).unit;
-    if (unit.empty() || unit == "m") {
-      scale_[r] = 1.0;
-    } else if (unit == "mm") {
-      scale_[r] = 1000.0;
-    } else if (unit == "cm") {
-      scale_[r] = 100.0;
-    } else {
-      return "the " + std::string(kRoleName[r]) + " heading \"" + heading_.text[r] +
-             "\" names a unit other than m, mm or cm";
-    }
+    if (heading_.source[r] != RoleSource::constant) continue;
+    constants += (constants.empty() ? "" : " and ") + std::string(kRoleName[r]) + " is " +
+                 shortest(heading_.constant[r]) + " m";
   }
-  return {};
+  if (!constants.empty()) constants += " in every row, as --columns gives";
+  if (!constants.empty()) sink_.note(constants);
+  if (read_[kCentreSlot].used) {
+    std::string given;
+    std::size_t by_centre = kX;
+    for (std::size_t r = kZ; r >= kX; --r) {
+      if (heading_.source[r] != RoleSource::centre) continue;
+      given = std::string(kRoleName[r]) + (given.empty() ? "" : ", ") + given;
+      by_centre = r;
+    }
+    sink_.note(given + " of each row from the centre in " +
+               shown(read_[kCentreSlot].column, heading_.text[by_centre]));
+  }
+  return true;
 }
 
 std::string TableRows::finish() {
@@ -254,8 +517,9 @@ std::string TableRows::finish() {
                                 " names the mass and X, Y, Z columns"
                           : std::string("no row names the mass and X, Y, Z columns");
     if (!closest_.empty()) why += " (" + closest_ + ")";
-    return why + "; " + std::string(kName);
+    return why + "; name the columns with " + suggested_columns();
   }
+  if (heading_pending_ && !emit_heading()) return {};
   if (hidden_rows_ > 0) {
     sink_.note(
         std::to_string(hidden_rows_) +
@@ -265,6 +529,10 @@ std::string TableRows::finish() {
   if (subtotals_ > 0) {
     sink_.note(std::to_string(subtotals_) +
                (subtotals_ == 1 ? " subtotal row was" : " subtotal rows were") + " left out");
+  }
+  if (skip_ != nullptr && !skip_->empty()) {
+    sink_.note(skip_->listed() + " left out, as --skip-rows asks (" + std::to_string(skipped_) +
+               (skipped_ == 1 ? " row" : " rows") + " with cells)");
   }
   return {};
 }

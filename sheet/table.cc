@@ -73,6 +73,11 @@ std::string check_columns(std::string_view columns) {
   return detail::parse_columns(columns, choice);
 }
 
+std::string check_skip_rows(std::string_view rows) {
+  detail::RowRanges ranges;
+  return ranges.parse(rows);
+}
+
 Outcome read_table(Source& source, Form form, const Options& options, RowSink& sink) {
   Outcome outcome;
   detail::ColumnChoice choice;
@@ -80,16 +85,24 @@ Outcome read_table(Source& source, Form form, const Options& options, RowSink& s
     outcome.reason = "--columns " + why;
     return outcome;
   }
+  detail::RowRanges skip;
+  if (!options.skip_rows.empty()) {
+    if (std::string why = skip.parse(options.skip_rows); !why.empty()) {
+      outcome.reason = "--skip-rows " + why;
+      return outcome;
+    }
+  }
   if (form == Form::delimited) {
     char delimiter = detail::find_delimiter(source, {}, choice);
     if (delimiter == 0) {
       if (!options.table) {
-        outcome.no_table = true;
+        outcome.reason = detail::no_heading_reason(source, choice);
+        outcome.no_table = outcome.reason.empty();
         return outcome;
       }
       delimiter = ',';  // read so that the refusal names the row closest to a heading
     }
-    detail::TableRows rows(sink, choice, std::string(), delimiter == ',' ? '.' : ',');
+    detail::TableRows rows(sink, choice, std::string(), delimiter == ',' ? '.' : ',', &skip);
     outcome.reason = detail::read_delimited(source, delimiter, rows);
     outcome.unreadable = !outcome.reason.empty();
     if (outcome.reason.empty()) outcome.reason = rows.finish();
@@ -100,8 +113,8 @@ Outcome read_table(Source& source, Form form, const Options& options, RowSink& s
     outcome.no_table = true;
     return outcome;
   }
-  outcome.reason =
-      detail::read_workbook(source, form, options.sheet_name, choice, sink, outcome.unreadable);
+  outcome.reason = detail::read_workbook(source, form, options.sheet_name, choice, skip, sink,
+                                         outcome.unreadable);
   outcome.read = outcome.reason.empty();
   return outcome;
 }

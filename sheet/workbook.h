@@ -14,6 +14,7 @@ Form zip_form(Source& source, std::string_view name);
 // Reads the named sheet (empty: the first) of a workbook into sink; answers why it cannot be
 // read, empty when it was; `unreadable` tells damage from a table without its headings.
 std::string read_workbook(Source& source, Form form, std::string_view sheet_name,
-                          const ColumnChoice& choice, RowSink& sink, bool& unreadable);
+                          const ColumnChoice& choice, const RowRanges& skip, RowSink& sink,
+                          bool& unreadable);
 
 }  // namespace sheet::detail

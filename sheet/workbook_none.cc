@@ -25,7 +25,8 @@ Form zip_form(Source& /*source*/, std::string_view name) {
 }
 
 std::string read_workbook(Source& /*source*/, Form /*form*/, std::string_view /*sheet_name*/,
-                          const ColumnChoice& /*choice*/, RowSink& /*sink*/, bool& unreadable) {
+                          const ColumnChoice& /*choice*/, const RowRanges& /*skip*/,
+                          RowSink& /*sink*/, bool& unreadable) {
   unreadable = false;
   return "is a workbook, and these programs were built without the zip and XML libraries "
          "(Debian packages libminizip-dev and libexpat1-dev); save the sheet as CSV to read it";

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,10 +33,50 @@ class SharedStrings {
   std::vector<bool> cut_;
 };
 
+// The choice of the sheet to read: the one named, or else the first, in workbook order with
+// hidden sheets last, whose rows name the columns. The reader hands in each sheet as the
+// workbook keeps them: begin() answers the rows to feed its cells to (nullptr: pass it over),
+// end() follows its last cell.
+class SheetSearch {
+ public:
+  // `hidden_come_last`: the reader hands in the hidden sheets after all the visible ones.
+  SheetSearch(std::string_view wanted, bool hidden_come_last, const ColumnChoice& choice,
+              const RowRanges* skip, RowSink& sink);
+  TableRows* begin(const std::string& name, bool hidden);
+  void end();
+  // A hidden sheet that names the columns where no visible one does, handed in before the
+  // reader knew: it is to be read again by its name. Empty when none is.
+  std::string reread() const;
+  // Answers why no sheet could be read, empty when one was; names the other sheets that name
+  // the columns.
+  std::string finish();
+  // Whether later sheets matter: not once the sheet asked for by name was read.
+  bool wants_more() const { return wanted_.empty() || !chosen_; }
+
+ private:
+  std::string_view wanted_;
+  bool hidden_come_last_;
+  const ColumnChoice& choice_;
+  const RowRanges* skip_;
+  RowSink& sink_;
+  std::vector<std::string> names_;
+  std::unique_ptr<TableRows> current_;
+  std::string current_name_;
+  bool current_real_ = false;
+  std::unique_ptr<TableRows> chosen_;
+  std::unique_ptr<TableRows> single_;
+  std::vector<std::string> others_;
+  std::string probed_hidden_;
+  std::string closest_;
+  std::string closest_sheet_;
+  std::string suggestion_;
+  std::size_t closest_roles_ = 0;
+};
+
 // Reads the named sheet (empty: the first) of a workbook; `unreadable` as for read_workbook.
 std::string read_xlsx(Zip& zip, std::string_view sheet_name, const ColumnChoice& choice,
-                      RowSink& sink, bool& unreadable);
+                      const RowRanges& skip, RowSink& sink, bool& unreadable);
 std::string read_ods(Zip& zip, std::string_view sheet_name, const ColumnChoice& choice,
-                     RowSink& sink, bool& unreadable);
+                     const RowRanges& skip, RowSink& sink, bool& unreadable);
 
 }  // namespace sheet::detail

@@ -32,13 +32,14 @@ Form zip_form(Source& source, std::string_view /*name*/) {
 }
 
 std::string read_workbook(Source& source, Form form, std::string_view sheet_name,
-                          const ColumnChoice& choice, RowSink& sink, bool& unreadable) {
+                          const ColumnChoice& choice, const RowRanges& skip, RowSink& sink,
+                          bool& unreadable) {
   unreadable = true;
   std::string why;
   const std::unique_ptr<Zip> zip = Zip::open(source, why);
   if (!zip) return why;
-  return form == Form::ods ? read_ods(*zip, sheet_name, choice, sink, unreadable)
-                           : read_xlsx(*zip, sheet_name, choice, sink, unreadable);
+  return form == Form::ods ? read_ods(*zip, sheet_name, choice, skip, sink, unreadable)
+                           : read_xlsx(*zip, sheet_name, choice, skip, sink, unreadable);
 }
 
 }  // namespace detail

@@ -15,15 +15,18 @@ struct SheetEntry {
   std::string name;
   std::string relation;
   std::string target;
+  bool hidden = false;
 };
 
 class WorkbookHandler final : public XmlHandler {
  public:
   void start(std::string_view name, const char** attributes) override {
     if (name == "sheet") {
+      const std::string_view state = attribute(attributes, "state");
       sheets.push_back({std::string(attribute(attributes, "name")),
                         std::string(attribute(attributes, "id")),
-                        {}});
+                        {},
+                        state == "hidden" || state == "veryHidden"});
     }
   }
   void end(std::string_view /*name*/) override {}
@@ -218,8 +221,16 @@ std::string entry_of(std::string_view target) {
 
 }  // namespace
 
+// Reads one sheet into a table's rows; answers why its entry cannot be read, or empty.
+std::string read_sheet(Zip& zip, const SheetEntry& sheet, const SharedStrings& strings,
+                       TableRows& rows) {
+  if (sheet.target.empty()) return "is damaged: the sheet \"" + sheet.name + "\" is missing";
+  SheetHandler handler(rows, strings);
+  return parse_entry(zip, entry_of(sheet.target), handler);
+}
+
 std::string read_xlsx(Zip& zip, std::string_view sheet_name, const ColumnChoice& choice,
-                      RowSink& sink, bool& unreadable) {
+                      const RowRanges& skip, RowSink& sink, bool& unreadable) {
   unreadable = true;
   WorkbookHandler workbook;
   if (std::string why = parse_entry(zip, "xl/workbook.xml", workbook); !why.empty()) return why;
@@ -227,28 +238,29 @@ std::string read_xlsx(Zip& zip, std::string_view sheet_name, const ColumnChoice&
   if (std::string why = parse_entry(zip, "xl/_rels/workbook.xml.rels", relations); !why.empty()) {
     return why;
   }
-  const SheetEntry* chosen = nullptr;
-  std::string names;
-  for (const SheetEntry& s : workbook.sheets) {
-    names += (names.empty() ? "\"" : ", \"") + s.name + "\"";
-    if (chosen == nullptr && (sheet_name.empty() || s.name == sheet_name)) chosen = &s;
-  }
-  if (chosen == nullptr) {
+  if (workbook.sheets.empty()) {
     unreadable = false;
-    return workbook.sheets.empty()
-               ? "is a workbook without sheets"
-               : "has no sheet \"" + std::string(sheet_name) + "\" (its sheets: " + names + ")";
+    return "is a workbook without sheets";
   }
-  if (chosen->target.empty()) return "is damaged: the sheet \"" + chosen->name + "\" is missing";
   SharedStrings strings;
   if (std::string why = strings.load(zip, "xl/sharedStrings.xml"); !why.empty()) return why;
-  TableRows rows(sink, choice, chosen->name, '.');
-  SheetHandler handler(rows, strings);
-  if (std::string why = parse_entry(zip, entry_of(chosen->target), handler); !why.empty()) {
-    return why;
+  // Visible sheets in order, then the hidden ones (a sheet asked for by name: all in order).
+  std::vector<const SheetEntry*> order;
+  for (const SheetEntry& s : workbook.sheets) {
+    if (!s.hidden || !sheet_name.empty()) order.push_back(&s);
+  }
+  for (const SheetEntry& s : workbook.sheets) {
+    if (s.hidden && sheet_name.empty()) order.push_back(&s);
+  }
+  SheetSearch search(sheet_name, true, choice, &skip, sink);
+  for (const SheetEntry* sheet : order) {
+    TableRows* rows = search.begin(sheet->name, sheet->hidden);
+    if (rows == nullptr) continue;
+    if (std::string why = read_sheet(zip, *sheet, strings, *rows); !why.empty()) return why;
+    search.end();
   }
   unreadable = false;
-  return rows.finish();
+  return search.finish();
 }
 
 }  // namespace sheet::detail

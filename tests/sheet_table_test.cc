@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <charconv>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -48,11 +51,17 @@ class Recorder final : public sheet::RowSink {
       case sheet::Row::Outcome::subtotal:
         out += "subtotal ";
         break;
+      case sheet::Row::Outcome::skipped:
+        out += "skipped ";
+        break;
     }
     if (!r.reason.empty()) out += std::string(r.cell) + ": " + std::string(r.reason);
     out += "\n";
   }
   void note(std::string_view text) override { out += "note: " + std::string(text) + "\n"; }
+  void warning(std::string_view cell, std::string_view text) override {
+    out += "warning: " + std::string(cell) + ": " + std::string(text) + "\n";
+  }
   std::string out;
 };
 
@@ -62,6 +71,7 @@ struct TableCase {
   const char* bytes;
   const char* columns;
   const char* expected;  // the recorder's lines, then "refused: <reason>" or "text list"
+  const char* skip_rows = "";
 };
 
 std::string read(const TableCase& c) {
@@ -69,6 +79,7 @@ std::string read(const TableCase& c) {
   const sheet::Form form = sheet::form_of(*source, c.file_name, false);
   sheet::Options options;
   options.columns = c.columns;
+  options.skip_rows = c.skip_rows;
   Recorder recorder;
   const sheet::Outcome outcome = sheet::read_table(*source, form, options, recorder);
   if (outcome.no_table) return recorder.out + "text list\n";
@@ -95,11 +106,11 @@ const TableCase kTables[] = {
      "Mass,Unit,X [mm],Y [cm],Z [m]\n2,kg,1500,250,3\n3,t,0,0,0\n4,lb,0,0,0\n", "",
      "heading 1:ACDE unit-column\n"
      "note: coordinates headed in mm or cm are converted to metres: X (mm), Y (cm)\n"
-     "2 2 1.5 2.5 3 x1 \n3 3 0 0 0 x1000 \n"
-     "4 illegal B4: the unit cell holds \"lb\", not kg or t; the row is left out\n"},
+     "2 2 1.5 2.5 3 x1 \n3 3 0 0 0 x1000 \n4 1.81436948 0 0 0 x1 \n"},
     {"TotalRowLeftOut", "w.csv", "Item,Mass,X,Y,Z\nA,1,1,1,1\nTotal,1,,,\n", "",
      "heading 1:BCDE\n2 1 1 1 1 \n"
      "3 subtotal B3: a total: a mass without coordinates beside a total label; left out\n"
+     "note: the list's own total in row 3 (1) agrees with the sum of the rows above it\n"
      "note: 1 subtotal row was left out\n"},
     {"TwoMassColumnsRefused", "w.csv", "Mass [t],Weight [kg],X,Y,Z\n1,2,3,4,5\n", "",
      "refused: row 1 names 2 mass columns: A (\"Mass [t]\") and B (\"Weight [kg]\"); choose one "
@@ -111,11 +122,80 @@ const TableCase kTables[] = {
     {"ColumnsByLetterWithoutHeading", "w.csv", "1,2,3,4\n5,6,7,8\n", "mass=A,x=B,y=C,z=D",
      "heading 0:ABCD\n1 1 2 3 4 \n2 5 6 7 8 \n"},
     {"NoHeadingNamesClosest", "w.csv", "Mass,X,Y,Height\n1,2,3,4\n", "", "text list\n"},
-    {"UnknownUnitRefused", "w.csv", "Mass [lb],X,Y,Z\n1,2,3,4\n", "",
-     "refused: the mass heading \"Mass [lb]\" names a unit other than kg or t\n"},
+    {"UnknownUnitRefused", "w.csv", "Mass [st],X,Y,Z\n1,2,3,4\n", "",
+     "refused: the mass heading \"Mass [st]\" names a unit other than kg, t, g or lb\n"},
     {"TextListByName", "w.txt", "Mass,X,Y,Z\n1,2,3,4\n", "", "text list\n"},
-    {"UnterminatedQuoteEndsCell", "w.csv", "Mass,X,Y,Z\n1,2,3,\"4", "",
-     "heading 1:ABCD\n2 1 2 3 4 \n"},
+    // Headings as engineers write them, and units nobody wrote in the heading.
+    {"HeadingsAsWritten", "w.csv", "Item,Weight / kg,CoG_x [m],Y_cg,VCG above BL [m]\nA,10,1,2,3\n",
+     "", "heading 1:BCDE kg\n2 10 1 2 3 \n"},
+    {"UnitRowUnderHeadings", "w.csv", "Item;Mass;X;Y;Z\n;kg;mm;m;m\nA;10;1500;2;3\n", "",
+     "heading 1:BCDE kg\nnote: coordinates headed in mm or cm are converted to metres: X (mm)\n"
+     "note: the units in row 2 under the headings are read as theirs\n3 10 1.5 2 3 \n"},
+    {"GramsInchesFeetConverted", "w.csv", "Part,Mass [g],X [in],Y,Z [ft]\nA,1500,100,0,10\n", "",
+     "heading 1:BCDE\nnote: coordinates headed in inches or feet are converted to metres (1 in = "
+     "0.0254 m, 1 ft = 0.3048 m): X (in), Z (ft)\nnote: masses in g are converted to kg (1 g = "
+     "0.001 kg)\n2 1.5 2.54 0 3.048 x1 \n"},
+    {"TonsWarned", "w.csv", "Weight (tons),X,Y,Z\n1,1,2,3\n", "",
+     "heading 1:ABCD t\nwarning: A1: \"ton\" is read as the metric tonne, 1000 kg; a long ton is "
+     "1016.05 kg and a short ton 907.18 kg: give the unit as t, or the masses in kg\n"
+     "2 1 1 2 3 \n"},
+    {"ConstantsForRolesTheFileLacks", "w.csv", "Station,Mass [kg],LCG\nA,10,1\n", "y=0,z=1.5",
+     "heading 1:BCAA kg\nnote: Y is 0 m and Z is 1.5 m in every row, as --columns gives\n"
+     "2 10 1 0 1.5 \n"},
+    {"CentreInOneCell", "w.csv",
+     "Part,Mass (kg),Center of mass (mm),Origin (mm)\nA,1.5,\"(120.5, -30.0, 455.0)\",\"(0, 0, "
+     "0)\"\nB,1,\"1 2\",\"(0, 0, 0)\"\n",
+     "",
+     "heading 1:BCCC kg\nnote: coordinates headed in mm or cm are converted to metres: X (mm), "
+     "Y (mm), Z (mm)\nnote: X, Y, Z of each row from the centre in C (\"Center of mass (mm)\")\n"
+     "2 1.5 0.1205 -0.03 0.455 \n3 illegal C3: the centre cell holds \"1 2\", not three numbers "
+     "X, Y and Z; the row is left out\n"},
+    {"QuantityTimesUnitMass", "w.csv", "Item,Qty,Unit mass [kg],X,Y,Z\nBolt,48,0.25,1,2,3\n", "",
+     "heading 1:CDEF kg\nnote: the mass of each row is B (\"Qty\") times C (\"Unit mass "
+     "[kg]\")\n2 12 1 2 3 \n"},
+    {"TotalMassTakenBeforeTheProduct", "w.csv",
+     "Item,Qty,Unit mass [kg],Total mass [kg],X,Y,Z\nBolt,48,0.25,12.5,1,2,3\n", "",
+     "heading 1:DEFG kg\nnote: the mass of each row is D (\"Total mass [kg]\"); B (\"Qty\") "
+     "times C (\"Unit mass [kg]\") is not used\n2 12.5 1 2 3 \n"},
+    // Totals typed as numbers, below and above their items, and the list's own total.
+    {"TypedTotalBelowItsItems", "w.csv",
+     "No,Mass [kg],X,Y,Z\n1,500,20,0,5\n2.1,1200,31.0,1.5,8.0\n2.2,600,28.0,-1.5,8.0\n"
+     "2,1800,30.0,0.5,8.0\n",
+     "",
+     "heading 1:BCDE kg\n2 500 20 0 5 \n3 1200 31 1.5 8 \n4 600 28 -1.5 8 \n5 1800 30 0.5 8 \n"
+     "warning: B5: row 5's mass is the sum of rows 3-4, and its centre is theirs: a total counted "
+     "twice? leave it out with --skip-rows 5\n"},
+    {"GroupRowAboveItsItemsByCode", "w.csv",
+     "No,Mass [kg],X,Y,Z\n400,1800,0,0,0\n410,1200,31,1.5,8\n420,600,28,-1.5,8\n", "",
+     "heading 1:BCDE kg\n2 1800 0 0 0 \n3 1200 31 1.5 8 \n4 600 28 -1.5 8 \n"
+     "warning: B2: row 2's mass is the sum of rows 3-4, and its item code 400 is theirs' above: a "
+     "total counted twice? leave it out with --skip-rows 2\n"},
+    {"SkipRowsLeavesATotalOut", "w.csv",
+     "No,Mass [kg],X,Y,Z\n2.1,1200,31.0,1.5,8.0\n2.2,600,28.0,-1.5,8.0\n2,1800,30.0,0.5,8.0\n", "",
+     "heading 1:BCDE kg\n2 1200 31 1.5 8 \n3 600 28 -1.5 8 \n4 skipped \n"
+     "note: row 4 left out, as --skip-rows asks (1 row with cells)\n",
+     "4"},
+    {"ListTotalDiffers", "w.csv", "Item,Mass [kg],X,Y,Z\nA,1,1,1,1\nB,2,1,1,1\nTotal,4,,,\n", "",
+     "heading 1:BCDE kg\n2 1 1 1 1 \n3 2 1 1 1 \n"
+     "4 subtotal B4: a total: a mass without coordinates beside a total label; left out\n"
+     "warning: B4: the list's own total in row 4 (4 kg) differs from the sum of the rows above "
+     "it, 3 kg (1 kg less): a row left out, or one counted twice?\n"
+     "note: 1 subtotal row was left out\n"},
+    // No heading row: refused with the columns to name where no line is a weight line.
+    {"NumbersWithoutHeadings", "w.csv", "1.500;0.151;0.000;0.020\n2.000;0.100;0.000;0.020\n", "",
+     "refused: has no heading row, and its lines are no weight lines; its rows hold numbers in "
+     "columns A-D: name them with --columns mass=A,x=B,y=C,z=D, and the mass unit with -u\n"},
+    {"NearHeadingNamesWhatToGive", "w.csv", "Station,Mass [kg],LCG\nA,10,1\n", "",
+     "refused: no row names the mass and X, Y, Z columns (row 1 comes closest, with mass in B "
+     "(\"Mass [kg]\"), X in C (\"LCG\"), and no Y, Z); name the columns with --columns "
+     "mass=B,x=C,y=0,z=0 (a coordinate the file lacks given as a constant, in metres)\n"},
+    {"NotANumberRefused", "w.csv", "Mass,X,Y,Z\nNaN,1,2,3\n", "",
+     "heading 1:ABCD\n2 illegal A2: the mass cell holds \"NaN\", not a number; the row is left "
+     "out\n"},
+    {"UnclosedQuoteToldAtItsRow", "w.csv", "Mass,X,Y,Z\n1,\"2,3,4\n5,6,7,8\n", "",
+     "heading 1:ABCD\n2 illegal B2: the quote that opens this cell is never closed, so the rest "
+     "of the row is not known (the reading goes on at the next line); the row is left out\n"
+     "3 5 6 7 8 \n"},
 };
 
 class Tables : public ::testing::TestWithParam<TableCase> {};
@@ -138,7 +218,7 @@ TEST(Tables, TableOptionNamesTheClosestRow) {
   EXPECT_EQ(outcome.reason,
             "no row names the mass and X, Y, Z columns (row 1 comes closest, with mass in A "
             "(\"Mass\"), X in B (\"X\"), Y in C (\"Y\"), and no Z); name the columns with "
-            "--columns mass=D,x=E,y=F,z=G");
+            "--columns mass=A,x=B,y=C,z=D");
 }
 
 // The same list as a text list and in each spreadsheet form gives the same console and the
@@ -249,6 +329,29 @@ const RunCase kRuns[] = {
      "#     1 lines with mass data found.",
      "1 record written"},
     {"DamagedWorkbook", "deck.xlsx", "PK\x03\x04 cut short", {}, 2, "", "cut short or damaged"},
+    {"MassHeadingWithoutAUnitWarned",
+     "deck.csv",
+     "Item,Mass,X,Y,Z\nA,4200,1,2,3\n",
+     {},
+     0,
+     "with input mass unit [tonnes]",
+     "kel2fram: deck.csv: B1: the heading \"Mass\" names no unit: the masses are read in tonnes, "
+     "the default; give -u kg if they are in kilograms, or -u t to say they are in tonnes\r\n"
+     "kel2fram: 1 record written to out.txt; 1 warning"},
+    {"StrictRefusesAGuessedUnit",
+     "deck.csv",
+     "Item,Mass,X,Y,Z\nA,4200,1,2,3\n",
+     {"--strict"},
+     1,
+     "",
+     "--strict refuses"},
+    {"SkipRowsOfATextListWarned",
+     "deck.txt",
+     "1 2 3 4\n",
+     {"--skip-rows", "1"},
+     0,
+     "",
+     "kel2fram: deck.txt: --skip-rows leaves out rows of a table; this text list is read whole"},
     {"CoordinateFarBeyondTheOthers",
      "deck.csv",
      kFarRow.c_str(),
@@ -279,6 +382,51 @@ TEST_P(Runs, TellAndEndAsExpected) {
 
 INSTANTIATE_TEST_SUITE_P(Tables, Runs, ::testing::ValuesIn(kRuns),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// No total is seen where there is none: evenly spaced equal strips, strips numbered as
+// items, and the real lists read as tables.
+TEST(Totals, NoFalseAlarm) {
+  std::vector<std::pair<std::string, std::string>> tables;
+  std::string strips = "No,Mass [t],X,Y,Z\n";
+  std::string alternate = strips;
+  for (int i = 1; i <= 400; ++i) {
+    const std::string x = std::to_string(i / 10.0);
+    strips += std::to_string(i) + ",1.25," + x + ",0,0\n";
+    alternate += std::to_string(i * 10) + (i % 2 == 0 ? ",2," : ",1,") + x + ",0,2\n";
+  }
+  tables.emplace_back("strips", strips);
+  tables.emplace_back("alternate strips", alternate);
+  const std::filesystem::path real =
+      std::filesystem::path(TEST_DATA_DIR) / "../../../shared/real-lists";
+  bool any_real = false;
+  if (std::filesystem::is_directory(real)) {
+    for (const auto& entry : std::filesystem::directory_iterator(real)) {
+      if (entry.path().extension() != ".txt") continue;
+      std::ifstream in(entry.path());
+      std::string table = "Item,Mass,X,Y,Z\n";
+      std::string line;
+      for (int item = 1; std::getline(in, line);) {
+        if (line.starts_with("'")) continue;
+        std::istringstream fields(line.substr(0, line.find('!')));
+        std::string m, x, y, z;
+        if (fields >> m >> x >> y >> z) {
+          table += std::to_string(item++) + "," + m + "," + x + "," + y + "," + z + "\n";
+        }
+      }
+      tables.emplace_back(entry.path().filename().string(), table);
+      any_real = true;
+    }
+  }
+  for (const auto& [name, bytes] : tables) {
+    auto source = sheet::memory_source(bytes);
+    Recorder recorder;
+    const sheet::Outcome outcome = sheet::read_table(*source, sheet::Form::delimited, {}, recorder);
+    EXPECT_TRUE(outcome.read) << name << ": " << outcome.reason;
+    EXPECT_EQ(recorder.out.find("warning"), std::string::npos) << name << "\n" << recorder.out;
+  }
+  if (!any_real)
+    GTEST_SKIP() << "the real weight lists (shared/real-lists beside the project) are absent";
+}
 
 // kitdump shows a table's heading and rows as kel2fram reads them.
 TEST(KitdumpTable, ShowsRolesCellsAndReasons) {

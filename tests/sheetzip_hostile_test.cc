@@ -60,6 +60,7 @@ class Quiet final : public sheet::RowSink {
     rows += std::to_string(r.number) + (r.reason.empty() ? "" : " " + std::string(r.reason)) + "\n";
   }
   void note(std::string_view /*text*/) override {}
+  void warning(std::string_view /*cell*/, std::string_view /*text*/) override {}
   std::string rows;
 };
 

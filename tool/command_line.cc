@@ -92,6 +92,12 @@ std::string set_sheet(CommandLine& c, std::string_view value) {
   return {};
 }
 
+std::string set_skip_rows(CommandLine& c, std::string_view value) {
+  if (std::string why = sheet::check_skip_rows(value); !why.empty()) return why;
+  c.settings.skip_rows = std::string(value);
+  return {};
+}
+
 std::string set_strict(CommandLine& c, std::string_view /*value*/) {
   c.settings.strict = true;
   return {};
@@ -122,8 +128,14 @@ constexpr std::array kOptions = {
            "mass=D,x=E,y=F,z=G (letters, numbers from 1, or heading texts); roles left out are "
            "found by their headings; implies --table",
            set_columns},
-    Option{'\0', "sheet", "NAME", "the sheet of a workbook to read (default: the first)",
+    Option{'\0', "sheet", "NAME",
+           "the sheet of a workbook to read (default: the first, in the workbook's order with "
+           "hidden sheets last, whose rows name the columns)",
            set_sheet},
+    Option{'\0', "skip-rows", "LIST",
+           "rows of a table to leave out, as the spreadsheet program numbers them (7,11-13): a "
+           "total typed as a number, say",
+           set_skip_rows},
     Option{'\0', "strict", "",
            "end early with status 1, writing nothing, when any line is rejected or any warning "
            "is given (for scripts)",

@@ -16,6 +16,10 @@ ListRead process(const RunSettings& s, Intake& intake, bool quiet) {
   ListRead read;
   read.unit = s.unit;
   if (!process_table(s, intake, read)) {
+    if (!s.skip_rows.empty()) {
+      warnings().tell(lineio::escape_controls(input_name_of(s)) +
+                      ": --skip-rows leaves out rows of a table; this text list is read whole");
+    }
     intake.start(s.unit);
     read.processed = process_text_list(intake, quiet);
   }

@@ -59,10 +59,12 @@ struct RunSettings {
   bool output_in_full = false;  // the last line names the output by its full path
   bool unit_answered = false;   // the unit answer was not empty (a table's heading may decide)
   // Spreadsheets: a delimited file read as a table whatever its name, the columns of the
-  // roles ("mass=D,x=E,y=F,z=G"), the sheet of a workbook (empty: the first).
+  // roles ("mass=D,x=E,y=F,z=G"), the sheet of a workbook (empty: the first that names the
+  // columns), the rows left out ("7,11-13").
   bool table = false;
   std::string columns;
   std::string sheet_name;
+  std::string skip_rows;
 };
 
 // The weight list's name as typed, without the blanks that pad it.

@@ -32,20 +32,39 @@ class ToolRows final : public sheet::RowSink {
     read_.sheet = h.sheet;
     read_.unit_column = h.unit_column;
     read_.mass_column = h.column[sheet::kMass];
-    if (h.mass_unit != sheet::MassUnit::none) {
-      const MassUnit unit = h.mass_unit == sheet::MassUnit::kg ? MassUnit::kg : MassUnit::tonnes;
-      if (s_.unit_answered && unit != s_.unit) {
+    if (h.mass_factor > 0.0) {
+      // The heading names the unit: it must agree with an answer given.
+      const std::string_view named = h.mass_unit == sheet::MassUnit::kg       ? "kg"
+                                     : h.mass_unit == sheet::MassUnit::tonnes ? "tonnes"
+                                                                              : h.mass_unit_name;
+      if (s_.unit_answered && unit_factor_of(s_.unit) != h.mass_factor) {
         conflict_ = "the mass unit answer is " + std::string(unit_word(s_.unit)) +
                     " but the mass heading \"" + h.text[sheet::kMass] + "\" says " +
-                    std::string(unit_word(unit));
+                    std::string(named);
         return false;
       }
       if (!s_.unit_answered) {
-        intake_.set_unit(unit);
         read_.unit_from_heading = true;
-        note("the mass unit is " + std::string(unit_word(unit)) + ", from the heading \"" +
-             h.text[sheet::kMass] + "\"");
+        if (h.mass_unit == sheet::MassUnit::none) {
+          intake_.set_unit(MassUnit::kg);  // g and lb come converted to kg
+        } else {
+          const MassUnit unit =
+              h.mass_unit == sheet::MassUnit::kg ? MassUnit::kg : MassUnit::tonnes;
+          intake_.set_unit(unit);
+          note("the mass unit is " + std::string(unit_word(unit)) +
+               (h.mass_unit_below
+                    ? ", from the units under the headings, in row " + std::to_string(h.unit_row)
+                    : ", from the heading \"" + h.text[sheet::kMass] + "\""));
+        }
       }
+    } else if (!s_.unit_answered && !h.unit_column) {
+      // Tonnes by default is a guess: a list in kg would be read 1000 times too heavy.
+      const std::string cell = sheet::column_reference(h.sheet, h.column[sheet::kMass]) +
+                               (h.row > 0 ? std::to_string(h.row) : std::string());
+      warning(cell, (h.row > 0 ? "the heading \"" + h.text[sheet::kMass] + "\" names no unit"
+                               : std::string("the mass column has no heading to name its unit")) +
+                        ": the masses are read in tonnes, the default; give -u kg if they are "
+                        "in kilograms, or -u t to say they are in tonnes");
     }
     intake_.write_notice();
     return true;
@@ -69,6 +88,8 @@ class ToolRows final : public sheet::RowSink {
         intake_.reject(Rejection::too_few, r.filled, r.number, number);
         intake_.tell_row(r.cell, r.reason);
         return;
+      case Outcome::skipped:
+        return;  // told once, with the others, at the end
       case Outcome::item:
         break;
     }
@@ -83,6 +104,10 @@ class ToolRows final : public sheet::RowSink {
   }
 
   void note(std::string_view text) override { warnings().note(text); }
+
+  void warning(std::string_view cell, std::string_view text) override {
+    warnings().tell_cell(Warnings::kTable, cell, text);
+  }
 
   const std::string& conflict() const { return conflict_; }
 
@@ -121,6 +146,7 @@ bool process_table(const RunSettings& s, Intake& intake, ListRead& read) {
   options.table = s.table;
   options.columns = s.columns;
   options.sheet_name = s.sheet_name;
+  options.skip_rows = s.skip_rows;
   const sheet::Outcome outcome = sheet::read_table(*source, form, options, rows);
   read.unit = intake.unit();
   if (outcome.no_table) {

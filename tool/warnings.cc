@@ -13,6 +13,7 @@ namespace {
 // What finish() sums up of each kind not shown, in Kind order.
 constexpr std::array<std::string_view, Warnings::kKinds> kRestOf = {
     "coordinates far beyond the other masses",
+    "warnings about the table",
     "reasons for rows left out",
 };
 
@@ -66,7 +67,7 @@ void Warnings::finish() {
 }
 
 std::int64_t Warnings::count() const {
-  return reader_.count() + own_ + counts_[kFar];
+  return reader_.count() + own_ + counts_[kFar] + counts_[kTable];
 }
 
 }  // namespace tool

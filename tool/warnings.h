@@ -22,9 +22,10 @@ struct Totals;
 class Warnings {
  public:
   static constexpr std::int64_t kShownPerKind = kit::SurpriseLog::kShownPerKind;
-  // The tool's own kinds told line by line. Reasons for rows left out are told, not counted:
-  // a rejected row is counted as such.
-  enum Kind : std::size_t { kFar, kRowReason, kKinds };
+  // The tool's own kinds told line by line: a coordinate far beyond the others, what a
+  // table's headings or rows may not mean as read, the reasons for rows left out (told, not
+  // counted: a rejected row is counted as such).
+  enum Kind : std::size_t { kFar, kTable, kRowReason, kKinds };
 
   // Starts afresh: `prefix` begins every line ("kel2fram: ").
   void start(std::string_view prefix);
