@@ -122,6 +122,7 @@ class TableDump final : public sheet::RowSink {
       line += "; mass in " + h.mass_unit_name + ", converted to kg";
     }
     if (h.unit_column) line += "; a unit column";
+    if (h.unit_row > 0) line += "; units in row " + std::to_string(h.unit_row);
     lineio::put_line(kConsole, line);
     return true;
   }

@@ -66,6 +66,7 @@ TableRows* SheetSearch::begin(const std::string& name, bool hidden) {
     if (hidden && !current_real_ && !probed_hidden_.empty()) return nullptr;
   }
   current_name_ = name;
+  current_hidden_ = hidden;
   current_ =
       std::make_unique<TableRows>(current_real_ ? sink_ : probe_sink, choice_, name, '.', skip_);
   return current_.get();
@@ -77,12 +78,14 @@ void SheetSearch::end() {
   const bool decided = rows.heading_decided();
   if (current_real_ && (decided || !wanted_.empty())) {
     chosen_ = std::move(current_);
+    chosen_name_ = current_name_;
     return;
   }
   if (decided) {
-    if (chosen_) {
-      others_.push_back(current_name_);
-    } else if (probed_hidden_.empty()) {
+    // Named as the others that name the columns, visible ones first.
+    others_.insert(current_hidden_ ? others_.end() : others_.begin() + visible_others_++,
+                   current_name_);
+    if (!chosen_ && probed_hidden_.empty()) {
       probed_hidden_ = current_name_;  // read it again if no visible sheet names the columns
     }
   } else {
@@ -122,6 +125,8 @@ std::string SheetSearch::finish() {
     return why;
   }
   std::string why = chosen_->finish();
+  // A hidden sheet read again is not one of the others.
+  std::erase(others_, chosen_name_);
   if (why.empty() && !others_.empty()) {
     sink_.note((others_.size() == 1 ? "sheet " : "sheets ") + listed(others_) +
                (others_.size() == 1 ? " names" : " name") +

@@ -62,8 +62,11 @@ class SheetSearch {
   std::vector<std::string> names_;
   std::unique_ptr<TableRows> current_;
   std::string current_name_;
+  bool current_hidden_ = false;
   bool current_real_ = false;
   std::unique_ptr<TableRows> chosen_;
+  std::string chosen_name_;
+  std::size_t visible_others_ = 0;
   std::unique_ptr<TableRows> single_;
   std::vector<std::string> others_;
   std::string probed_hidden_;

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "sheet/sheet.h"
@@ -382,6 +383,64 @@ TEST_P(Runs, TellAndEndAsExpected) {
 
 INSTANTIATE_TEST_SUITE_P(Tables, Runs, ::testing::ValuesIn(kRuns),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// Without --sheet a workbook's first sheet that names the columns is read, in workbook order
+// with hidden sheets last; the others that do are named; where none does, every sheet
+// searched and the closest row are.
+struct SheetCase {
+  const char* name;
+  const char* file;
+  std::vector<std::string> options;
+  int status;
+  const char* err;  // a part of standard error
+};
+
+const SheetCase kSheets[] = {
+    {"ListOnTheFifthSheet",
+     "sheets",
+     {},
+     0,
+     "sheets.X: reading sheet \"Lightship\", headings in row 2\r\n"},
+    {"OthersNamedHiddenLast",
+     "sheets",
+     {},
+     0,
+     "sheets \"Stores\" and \"Old\" name the columns too; --sheet chooses the sheet to read"},
+    {"HiddenSheetByName", "sheets", {"--sheet", "Old"}, 0, "1 record written"},
+    {"NoSheetNamesTheColumns",
+     "no_list",
+     {},
+     1,
+     "no sheet names the mass and X, Y, Z columns (sheets searched: \"Cover\" and \"Plan\"; in "
+     "sheet \"Plan\" row 1 comes closest, with mass in B (\"Weight\"), X in C (\"LCG\"), and no "
+     "Y, Z); name the columns with --columns mass=B,x=C,y=0,z=0 (a coordinate the file lacks "
+     "given as a constant, in metres) and the sheet with --sheet \"Plan\""},
+};
+
+class Sheets : public ::testing::TestWithParam<std::tuple<SheetCase, const char*>> {};
+
+TEST_P(Sheets, SearchedInOrder) {
+  const auto& [c, form] = GetParam();
+  if (!sheet::reads_workbooks()) GTEST_SKIP() << "this build reads no workbooks";
+  ScratchDir dir;
+  const std::string file = std::string(c.file) + "." + form;
+  std::vector<std::string> args = c.options;
+  args.insert(args.end(), {std::string(TEST_DATA_DIR) + "/sheet/" + file, "out.txt"});
+  const auto r = run_program(KEL2FRAM_EXE, args, "", dir.path());
+  EXPECT_EQ(r.status, c.status) << r.err;
+  std::string err = c.err;
+  if (const std::size_t x = err.find(".X:"); x != std::string::npos)
+    err.replace(x, 2, "." + std::string(form));
+  EXPECT_NE(r.err.find(err), std::string::npos) << r.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(Workbooks, Sheets,
+                         ::testing::Combine(::testing::ValuesIn(kSheets),
+                                            ::testing::Values("xlsx", "ods")),
+                         [](const auto& info) {
+                           return std::string(std::get<0>(info.param).name) + "_" +
+                                  std::get<1>(info.param);
+                         });
 
 // No total is seen where there is none: evenly spaced equal strips, strips numbered as
 // items, and the real lists read as tables.

@@ -106,6 +106,10 @@ std::vector<Hostile> cases() {
             {"content.xml",
              R"(<table:table table:name="S"><table:table-row table:number-rows-repeated="16000000"><table:table-cell office:value-type="float" office:value="1" table:number-columns-repeated="16384"/></table:table-row></table:table>)"}}),
        "cells with repeats", ""},
+      {"StoredNotANumber",
+       make_zip(workbook(sheet_xml(
+           R"(<row r="2"><c r="A2"><v>NaN</v></c><c r="B2"><v>2</v></c><c r="C2"><v>3</v></c><c r="D2"><v>4</v></c></row>)"))),
+       "", "2 the mass cell holds \"NaN\", not a finite number; the row is left out\n"},
       {"FormulaWithoutValue",
        make_zip(workbook(sheet_xml(
            R"(<row r="2"><c r="A2"><f>B2*2</f></c><c r="B2"><v>2</v></c><c r="C2"><v>3</v></c><c r="D2"><v>4</v></c></row>)"))),

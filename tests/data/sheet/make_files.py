@@ -53,6 +53,44 @@ def workbook(path):
     wb.save(path)
 
 
+def sheets_workbook(path):
+    """A loading condition as a ship's office keeps it: a cover, notes, a general sheet that
+    only names a weight, a hidden sheet of an older list, then the list, then the stores."""
+    wb = openpyxl.Workbook()
+    cover = wb.active
+    cover.title = "Cover"
+    cover.append(["Loading condition 4, departure"])
+    notes = wb.create_sheet("Notes")
+    notes.append(["Masses from the weighing of 2026-11-30"])
+    general = wb.create_sheet("General")
+    general.append(["Description", "Weight"])
+    general.append(["Lightship", 3230.55])
+    old = wb.create_sheet("Old")
+    old.sheet_state = "hidden"
+    old.append(["Item", "Mass [t]", "LCG", "TCG", "VCG"])
+    old.append(["1", 9.0, 1, 2, 3])
+    ship = wb.create_sheet("Lightship")
+    ship.append(["Lightship weight distribution"])
+    ship.append(["Item", "Mass [t]", "LCG [m]", "TCG [m]", "VCG [m]"])
+    ship.append(["1", 1200.0, 31.0, 1.5, 8.0])
+    ship.append(["2", 600.0, 28.0, -1.5, 8.0])
+    stores = wb.create_sheet("Stores")
+    stores.append(["Item", "Mass [t]", "LCG", "TCG", "VCG"])
+    stores.append(["1", 20.0, 5, 0, 6])
+    wb.save(path)
+
+
+def no_list_workbook(path):
+    """A workbook whose sheets name no weight list."""
+    wb = openpyxl.Workbook()
+    wb.active.title = "Cover"
+    wb.active.append(["Cargo plan"])
+    plan = wb.create_sheet("Plan")
+    plan.append(["Hold", "Weight", "LCG"])
+    plan.append(["1", 1500.0, 40.0])
+    wb.save(path)
+
+
 def example_deck(text_path, path):
     """The examples' deck as its engineers would keep it: a title, a heading row, one item a
     row with its description; a product such as 2*1.35 as a formula."""
@@ -107,6 +145,14 @@ def main():
         for to in ("xlsx", "ods"):
             convert(source, saved, to)
             shutil.copy(os.path.join(saved, "deck_source." + to), os.path.join(here, "deck." + to))
+        # Workbooks of several sheets, with the list on the fifth and a hidden one before it.
+        for make, name in ((sheets_workbook, "sheets"), (no_list_workbook, "no_list")):
+            made = os.path.join(tmp, name + "_source.xlsx")
+            make(made)
+            for to in ("xlsx", "ods"):
+                convert(made, saved, to)
+                shutil.copy(os.path.join(saved, name + "_source." + to),
+                            os.path.join(here, name + "." + to))
         # CSV of the first sheet with a comma and with a semicolon between the cells.
         convert(source, tmp, "csv", ":Text - txt - csv (StarCalc):44,34,76,1")
         shutil.copy(os.path.join(tmp, "deck_source.csv"), os.path.join(here, "deck_comma.csv"))
