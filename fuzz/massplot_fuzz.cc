@@ -14,7 +14,7 @@
 #include <string>
 #include <string_view>
 
-#include "plot/massplot.h"
+#include "plot/picture.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <cmath>
 #include <vector>
 
-#include "plot/massplot.h"
+#include "plot/picture.h"
 
 namespace plot {
 namespace {

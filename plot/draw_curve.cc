@@ -5,7 +5,7 @@
 #include <cmath>
 #include <vector>
 
-#include "plot/picture.h"
+#include "plot/drawing.h"
 
 namespace plot {
 namespace {

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "plot/picture.h"
+#include "plot/drawing.h"
 
 namespace plot {
 namespace {

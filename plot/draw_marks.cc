@@ -7,7 +7,7 @@
 #include <tuple>
 #include <vector>
 
-#include "plot/picture.h"
+#include "plot/drawing.h"
 
 namespace plot {
 namespace {

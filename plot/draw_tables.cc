@@ -5,7 +5,7 @@
 #include <span>
 #include <vector>
 
-#include "plot/picture.h"
+#include "plot/drawing.h"
 
 namespace plot {
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "os/platform.h"
-#include "plot/massplot.h"
+#include "plot/records_file.h"
 
 namespace plot {
 namespace {

@@ -5,7 +5,7 @@
 #include <numbers>
 #include <string_view>
 
-#include "plot/picture.h"
+#include "plot/drawing.h"
 
 namespace plot {
 namespace {

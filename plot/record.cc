@@ -9,7 +9,7 @@
 #include <string_view>
 #include <system_error>
 
-#include "plot/massplot.h"
+#include "plot/records_file.h"
 
 namespace plot {
 namespace {

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "plot/massplot.h"
+#include "plot/picture.h"
 
 namespace plot {
 namespace {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "plot/massplot.h"
+#include "plot/picture.h"
 #include "plot/sums.h"
 
 namespace plot {

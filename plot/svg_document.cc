@@ -1,5 +1,5 @@
 // The whole SVG document: head, title block, the three views, the weight curve, the tables.
-#include "plot/picture.h"
+#include "plot/drawing.h"
 
 namespace plot {
 

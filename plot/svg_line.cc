@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "plot/picture.h"
+#include "plot/drawing.h"
 
 namespace plot {
 namespace {

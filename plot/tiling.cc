@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "plot/massplot.h"
+#include "plot/picture.h"
 
 namespace plot {
 namespace {

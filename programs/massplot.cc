@@ -6,7 +6,7 @@
 // An existing SVGFILE is replaced only when it is a picture; "-" is standard output. Started
 // in a console window of its own (a file dropped on it), it waits for Enter before the window
 // closes, as kel2fram does.
-#include "plot/massplot.h"
+#include "plot/picture.h"
 
 #include <algorithm>
 #include <array>

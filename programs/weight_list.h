@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "plot/massplot.h"
+#include "plot/picture.h"
 #include "tool/processing.h"
 #include "tool/settings.h"
 

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "plot/massplot.h"
+#include "plot/picture.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "plot/massplot.h"
+#include "plot/picture.h"
 
 namespace {
 
