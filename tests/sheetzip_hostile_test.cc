@@ -16,7 +16,8 @@ namespace {
 
 using Entries = std::vector<std::pair<std::string, std::string>>;
 
-std::string make_zip(const Entries& entries, const char* password = nullptr) {
+std::string make_zip(const Entries& entries, const char* password = nullptr,
+                     int method = Z_DEFLATED) {
   testing_support::ScratchDir dir;
   const std::string path = dir.file("book.zip");
   zipFile zip = zipOpen64(path.c_str(), APPEND_STATUS_CREATE);
@@ -24,14 +25,43 @@ std::string make_zip(const Entries& entries, const char* password = nullptr) {
   for (const auto& [name, bytes] : entries) {
     zip_fileinfo info{};
     EXPECT_EQ(zipOpenNewFileInZip3_64(zip, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr,
-                                      Z_DEFLATED, 9, 0, -MAX_WBITS, DEF_MEM_LEVEL,
-                                      Z_DEFAULT_STRATEGY, password, 0, 0),
+                                      method, 9, 0, -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY,
+                                      password, 0, 0),
               ZIP_OK);
     EXPECT_EQ(zipWriteInFileInZip(zip, bytes.data(), static_cast<unsigned>(bytes.size())), ZIP_OK);
     zipCloseFileInZip(zip);
   }
   zipClose(zip, nullptr);
   return dir.read("book.zip");
+}
+
+// The same bytes with a second directory entry named `alias` (as long as `name`) that points at
+// the data of entry `name`: two names for one entry, as a "zip bomb" shares its data.
+std::string with_alias(std::string zip, const std::string& name, const std::string& alias) {
+  const auto u16 = [&](std::size_t at) {
+    return static_cast<std::size_t>(static_cast<unsigned char>(zip[at])) |
+           static_cast<std::size_t>(static_cast<unsigned char>(zip[at + 1])) << 8;
+  };
+  const auto add16 = [&](std::size_t at, std::size_t n) {
+    const std::size_t v = u16(at) + n;
+    zip[at] = static_cast<char>(v & 0xFF);
+    zip[at + 1] = static_cast<char>(v >> 8);
+  };
+  // The directory record of `name`: its signature stands 46 bytes before the name.
+  std::size_t at = zip.find(name);
+  while (at != std::string::npos && (at < 46 || zip.compare(at - 46, 4, "PK\x01\x02") != 0)) {
+    at = zip.find(name, at + 1);
+  }
+  const std::size_t record = at - 46;
+  std::string copy = zip.substr(record, 46 + name.size() + u16(record + 30) + u16(record + 32));
+  copy.replace(46, alias.size(), alias);
+  const std::size_t end = zip.rfind(std::string("PK\x05\x06", 4));
+  zip.insert(end, copy);
+  const std::size_t moved = end + copy.size();
+  add16(moved + 8, 1);
+  add16(moved + 10, 1);
+  add16(moved + 12, copy.size());
+  return zip;
 }
 
 const std::string kWorkbook =
@@ -75,6 +105,17 @@ std::vector<Hostile> cases() {
   std::string deck = make_zip(workbook(sheet_xml(
       R"(<row r="2"><c r="A2"><v>1</v></c><c r="B2"><v>2</v></c><c r="C2"><v>3</v></c><c r="D2"><v>4</v></c></row>)")));
   std::string wide_cell(40000, '7');
+  const std::string row2 =
+      R"(<row r="2"><c r="A2"><v>1.5</v></c><c r="B2"><v>2</v></c><c r="C2"><v>3</v></c><c r="D2"><v>4</v></c></row>)";
+  Entries twice = workbook(sheet_xml(row2));
+  twice.emplace_back("xl/worksheets/sheet1.xml", sheet_xml(row2 + row2));
+  // Read to the end of the first table only; a digit of it changed after the check sum.
+  std::string changed = make_zip(
+      {{"mimetype", "application/vnd.oasis.opendocument.spreadsheet"},
+       {"content.xml",
+        R"(<table:table table:name="S"><table:table-row><table:table-cell><text:p>Mass</text:p></table:table-cell><table:table-cell><text:p>X</text:p></table:table-cell><table:table-cell><text:p>Y</text:p></table:table-cell><table:table-cell><text:p>Z</text:p></table:table-cell></table:table-row><table:table-row><table:table-cell office:value-type="float" office:value="1.5"/><table:table-cell office:value-type="float" office:value="2"/><table:table-cell office:value-type="float" office:value="3"/><table:table-cell office:value-type="float" office:value="4"/></table:table-row></table:table><table:table table:name="T"/>)"}},
+      nullptr, 0);
+  changed[changed.find("\"1.5\"") + 1] = '9';
   return {
       {"ZipBomb", make_zip(workbook("<worksheet>" + bomb)), "zip bomb", ""},
       {"EntityExpansion",
@@ -111,6 +152,12 @@ std::vector<Hostile> cases() {
        "",
        "2 the mass cell is a formula without a saved value (=B2*2); open and save the file in a "
        "spreadsheet program to store its values; the row is left out\n"},
+      {"TwoEntriesOfOneName", make_zip(twice), "two entries named xl/worksheets/sheet1.xml", ""},
+      {"TwoNamesForOneEntry",
+       with_alias(make_zip(workbook(sheet_xml(row2))), "xl/worksheets/sheet1.xml",
+                  "xl/worksheets/sheet2.xml"),
+       "overlap", ""},
+      {"DigitChangedAfterItsCheckSum", changed, "content.xml fails its check sum", ""},
   };
 }
 
