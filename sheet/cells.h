@@ -16,7 +16,7 @@ namespace sheet::detail {
 // single XML tag beyond what any weight list holds.
 inline constexpr std::uint32_t kMaxColumns = 16384;     // A to XFD
 inline constexpr std::size_t kMaxCellBytes = 32767;     // a spreadsheet cell's longest text
-inline constexpr std::int64_t kMaxRows = 1LL << 31;     // row numbers beyond are refused
+inline constexpr std::int64_t kMaxSheetRows = 1048576;  // a workbook sheet's last row
 inline constexpr std::int64_t kHeadingSearchRows = 50;  // non-empty rows searched for headings
 
 enum class CellKind {

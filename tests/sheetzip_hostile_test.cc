@@ -134,7 +134,38 @@ std::vector<Hostile> cases() {
       {"CellBeyondLastColumn",
        make_zip(workbook(sheet_xml(
            R"(<row r="2"><c r="A2"><v>1</v></c><c r="B2"><v>2</v></c><c r="C2"><v>3</v></c><c r="D2"><v>4</v></c><c r="ZZZZZ2"><v>5</v></c></row>)"))),
-       "", "2\n"},
+       "holds a cell \"ZZZZZ2\" in row 2 (columns end at XFD", ""},
+      {"CellBeyondLastRow",
+       make_zip(
+           workbook(sheet_xml(R"(<row r="2"><c r="B99999999999999999999"><v>5</v></c></row>)"))),
+       "holds a cell \"B99999999999999999999\" in row 2 (columns end at XFD, rows at 1048576)", ""},
+      {"CellOfAnotherRow",
+       make_zip(workbook(sheet_xml(R"(<row r="2"><c r="A9"><v>5</v></c></row>)"))),
+       "its sheet \"S\" holds the cell \"A9\" inside row 2", ""},
+      {"RowsOutOfOrder", make_zip(workbook(sheet_xml(R"(<row r="5"/><row r="3"/><row r="5"/>)"))),
+       "holds row 3 after row 5", ""},
+      {"TwoValuesInOneCell",
+       make_zip(workbook(sheet_xml(R"(<row r="2"><c r="A2"><v>1</v><v>2</v></c></row>)"))),
+       "holds the cell S!A2 holding two values", ""},
+      {"UnknownCellType",
+       make_zip(workbook(sheet_xml(R"(<row r="2"><c r="A2" t="zz"><v>1</v></c></row>)"))),
+       "holds the cell S!A2 of an unknown type \"zz\"", ""},
+      {"RowsInAnExtensionList",
+       make_zip(workbook(
+           "<worksheet><sheetData>" + kHeadings + "</sheetData><extLst><ext><x:row r=\"2\">" +
+           R"(<c r="A2"><v>1</v></c><c r="B2"><v>2</v></c><c r="C2"><v>3</v></c><c r="D2"><v>4</v></c></x:row></ext></extLst></worksheet>)")),
+       "holds a row \"2\" outside its sheet data", ""},
+      {"EmptySharedStringsPastTheirBound",
+       make_zip(workbook(
+           sheet_xml(""), "<sst>" +
+                              [] {
+                                std::string many;
+                                for (std::uint64_t k = 0; k <= std::uint64_t{1} << 24; ++k)
+                                  many += "<si/>";
+                                return many;
+                              }() +
+                              "</sst>")),
+       "more than 16777216 shared strings", ""},
       {"HugeCell",
        make_zip(workbook(sheet_xml(
            R"(<row r="2"><c r="A2" t="inlineStr"><is><t>)" + wide_cell +
