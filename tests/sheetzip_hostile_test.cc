@@ -83,6 +83,20 @@ Entries workbook(const std::string& sheet, const std::string& strings = {}) {
   return e;
 }
 
+// An OpenDocument spreadsheet of one table: the headings Mass, X, Y, Z, then `rows`.
+std::string ods(const std::string& rows) {
+  std::string heading = "<table:table-row>";
+  for (const char* h : {"Mass", "X", "Y", "Z"}) {
+    heading += std::string("<table:table-cell><text:p>") + h + "</text:p></table:table-cell>";
+  }
+  return make_zip({{"mimetype", "application/vnd.oasis.opendocument.spreadsheet"},
+                   {"content.xml", R"(<table:table table:name="S">)" + heading +
+                                       "</table:table-row>" + rows + "</table:table>"}});
+}
+
+const std::string kOdsCoordinates =
+    R"(<table:table-cell office:value-type="float" office:value="2" table:number-columns-repeated="3"/>)";
+
 class Quiet final : public sheet::RowSink {
  public:
   bool heading(const sheet::Heading& /*heading*/) override { return true; }
@@ -155,6 +169,27 @@ std::vector<Hostile> cases() {
            "<worksheet><sheetData>" + kHeadings + "</sheetData><extLst><ext><x:row r=\"2\">" +
            R"(<c r="A2"><v>1</v></c><c r="B2"><v>2</v></c><c r="C2"><v>3</v></c><c r="D2"><v>4</v></c></x:row></ext></extLst></worksheet>)")),
        "holds a row \"2\" outside its sheet data", ""},
+      {"OdsRowRepeatedPastAnyCount",
+       ods(R"(<table:table-row table:number-rows-repeated="9223372036854775807"><table:table-cell office:value-type="float" office:value="1"/>)" +
+           kOdsCoordinates + "</table:table-row>"),
+       "repeats a row beyond 16777216 rows", ""},
+      {"OdsEmptyRowsPastAnyCountThenARow",
+       ods(R"(<table:table-row table:number-rows-repeated="99999999999999999999"/><table:table-row><table:table-cell office:value-type="float" office:value="1"/>)" +
+           kOdsCoordinates + "</table:table-row>"),
+       "repeats a row beyond 16777216 rows", ""},
+      {"OdsCellRepeatedPastAnyCount",
+       ods(R"(<table:table-row><table:table-cell office:value-type="float" office:value="1" table:number-columns-repeated="9223372036854775807"/></table:table-row>)"),
+       "repeats a cell beyond column XFD", ""},
+      {"OdsRepeatsOfLongTexts",
+       ods(R"(<table:table-row table:number-rows-repeated="4000"><table:table-cell office:value-type="string" table:number-columns-repeated="16384"><text:p>)" +
+           std::string(32, 'x') +
+           "<text:s text:c=\"1024\"/><text:s "
+           "text:c=\"1024\"/></text:p></table:table-cell></table:table-row>"),
+       "of more than 32 MiB of text with repeats", ""},
+      {"OdsCommentOnAnEmptyCellIsNoMass",
+       ods(R"(<table:table-row><table:table-cell><office:annotation><dc:creator>A</dc:creator><text:p>5</text:p></office:annotation></table:table-cell>)" +
+           kOdsCoordinates + "</table:table-row>"),
+       "", "2 the mass cell is empty; the row is left out\n"},
       {"EmptySharedStringsPastTheirBound",
        make_zip(workbook(
            sheet_xml(""), "<sst>" +
