@@ -222,7 +222,7 @@ void notice(std::string_view line) {
     static_cast<void>(error);  // a console that cannot be written is reported elsewhere
   }
   std::string text(line);
-  text += "\r\n";
+  text += os::error_line_end();
   static_cast<void>(os::write_all(os::standard_error(), {text.data(), text.size()}));
 }
 
@@ -433,9 +433,14 @@ void report_failure(const TransferFailure& failure) {
       shown = false;
     }
   }
-  if (!shown) static_cast<void>(os::write_all(os::standard_error(), {line.data(), line.size()}));
+  if (!shown) {
+    // A console that cannot show the line: it goes to standard error, as a notice does.
+    line.resize(line.size() - 2);
+    line += os::error_line_end();
+    static_cast<void>(os::write_all(os::standard_error(), {line.data(), line.size()}));
+  }
   if (!failure.notice().empty()) {
-    const std::string notice = failure.notice() + "\r\n";
+    const std::string notice = failure.notice() + std::string(os::error_line_end());
     static_cast<void>(os::write_all(os::standard_error(), {notice.data(), notice.size()}));
   }
   // Whatever was pending on the console is dropped now.

@@ -34,6 +34,9 @@ Handle standard_input();
 Handle standard_output();
 Handle standard_error();
 bool is_terminal(Handle handle);
+// How a line on standard error ends: LF on POSIX systems, where tools and logs read lines so;
+// CR LF on Windows. (The console's own lines end CR LF everywhere.)
+std::string_view error_line_end();
 // Whether the caller started the program with standard output closed (it then writes to the
 // null device, and a result meant for it is lost).
 bool standard_output_was_closed();

@@ -87,6 +87,9 @@ Handle standard_error() {
 bool is_terminal(Handle handle) {
   return ::isatty(fd_of(handle)) == 1;
 }
+std::string_view error_line_end() {
+  return "\n";
+}
 
 // ---- Transfers ------------------------------------------------------------------------------
 

@@ -147,6 +147,10 @@ Handle standard_error() {
   return h == nullptr ? kNoHandle : as_value(h);
 }
 
+std::string_view error_line_end() {
+  return "\r\n";
+}
+
 bool same_file(std::string_view a, std::string_view b) {
   if (a.empty() || b.empty()) return false;
   constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;

@@ -1,10 +1,12 @@
 // Delimited text tables as spreadsheet programs write them: cells separated by a comma, a
 // semicolon or a tab; a cell in double quotes may hold the delimiter, line breaks and doubled
-// quotes; records end with LF, CR LF or CR. Read in blocks, one cell buffer reused.
+// quotes; records end with LF, CR LF or CR. Read in blocks, one cell buffer reused; UTF-16
+// text with its byte-order mark is converted to UTF-8 as it is read.
 #include <array>
 #include <string>
 #include <string_view>
 
+#include "lineio/text_encoding.h"
 #include "sheet/cells.h"
 
 namespace sheet::detail {
@@ -143,21 +145,33 @@ class Parser {
 std::string read_delimited(Source& source, char delimiter, CellSink& sink) {
   Parser parser(delimiter, sink);
   std::array<char, kBlock> block{};
+  // UTF-16 text (with its byte-order mark, as spreadsheet programs save "Unicode text") is
+  // read as the UTF-8 it converts to.
+  lineio::TextDecoder decoder;
+  std::array<char, kBlock> converted{};
   std::int64_t offset = 0;
   for (;;) {
     const long n = source.read_at(offset, block);
     if (n < 0) return "cannot be read to its end";
-    if (n == 0) break;
     std::string_view bytes(block.data(), static_cast<std::size_t>(n));
     if (offset == 0) {
-      if (bytes.starts_with("\xEF\xBB\xBF")) {
-        bytes.remove_prefix(3);
-      } else if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF")) {
-        return "is a table in UTF-16 text; save it as UTF-8 text";
-      }
+      bytes.remove_prefix(decoder.start(bytes));
+      if (decoder.failed()) return "is not UTF-8 text: " + decoder.problem();
     }
     offset += n;
-    if (!parser.feed(bytes)) return {};
+    if (!decoder.converting()) {
+      if (n == 0) break;
+      if (!parser.feed(bytes)) return {};
+      continue;
+    }
+    do {
+      const std::size_t made = decoder.convert(bytes, converted, n == 0);
+      if (decoder.failed()) {
+        return "cannot be read: " + decoder.problem() + "; save it as UTF-8 text";
+      }
+      if (!parser.feed({converted.data(), made})) return {};
+    } while (!bytes.empty());
+    if (n == 0) break;
   }
   parser.end();
   return {};

@@ -127,7 +127,8 @@ TEST_F(SafeOutput, TargetsAreWrittenAsWhatTheyAre) {
   // A device is written directly.
   const RunResult r = shell("exec \"$0\"", answers("w.txt", "/dev/null"));
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.err, "kel2fram: 1 record written to /dev/null; 0 warnings\r\n");
+  EXPECT_EQ(r.err,
+            testing_support::err_text("kel2fram: 1 record written to /dev/null; 0 warnings\r\n"));
 }
 
 TEST_F(SafeOutput, SignalsAndLimitsLeaveTheFormerFile) {
@@ -168,7 +169,7 @@ TEST_F(SafeOutput, SignalsAndLimitsLeaveTheFormerFile) {
     dir.write("out.txt", kFormer);
     const RunResult r = shell(c.script, answers("slow", "out.txt"));
     EXPECT_EQ(r.status, c.status);
-    EXPECT_EQ(r.err, c.err);
+    EXPECT_EQ(r.err, testing_support::err_text(c.err));
     const std::string out = dir.read("out.txt");
     if (c.replaced) {
       EXPECT_NE(out.find(kRecord + kRecord), std::string::npos);
@@ -310,7 +311,9 @@ TEST_F(SafeOutput, ADropBoxFolderIsWrittenDurablyWithStatusZero) {
     const RunResult tool = shell(kAsNobody + "\"$0\"", answers("w.txt", "drop/out.txt"));
     const RunResult plot = shell(kAsNobody + MASSPLOT_EXE " m.txt drop/m.svg", "");
     EXPECT_EQ(tool.status + plot.status, 0);
-    EXPECT_EQ(tool.err + plot.err, "kel2fram: 1 record written to drop/out.txt; 0 warnings\r\n");
+    EXPECT_EQ(
+        tool.err + plot.err,
+        testing_support::err_text("kel2fram: 1 record written to drop/out.txt; 0 warnings\r\n"));
   }
   EXPECT_EQ(dir.read("drop/out.txt"), expected);
   EXPECT_TRUE(dir.read("drop/m.svg").ends_with("</svg>\r\n"));
