@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <charconv>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -295,6 +297,30 @@ TEST_P(Runs, TellAndEndAsExpected) {
 
 INSTANTIATE_TEST_SUITE_P(Tables, Runs, ::testing::ValuesIn(kRuns),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// An existing workbook (any zip container, by its content, whatever its name) named as the
+// output is refused, as the weight list itself is: kel2fram does not replace it by records,
+// nor massplot by a picture.
+TEST(Outputs, AnExistingZipContainerIsNeverReplaced) {
+  std::ifstream file(std::string(TEST_DATA_DIR) + "/sheet/deck.xlsx", std::ios::binary);
+  const std::string workbook{std::istreambuf_iterator<char>(file), {}};
+  ASSERT_TRUE(sheet::starts_as_zip(workbook));
+  // Named on the command line: kel2fram ends as for a file that cannot be opened.
+  for (const auto& [program, status] : {std::pair{KEL2FRAM_EXE, 2}, std::pair{MASSPLOT_EXE, 1}}) {
+    for (const char* output : {"deck.xlsx", "DECK.XLSX.bak", "plan.ods"}) {
+      SCOPED_TRACE(std::string(program) + " " + output);
+      ScratchDir dir;
+      dir.write("list.csv", "Mass,X,Y,Z\n1,2,3,4\n");
+      dir.write(output, workbook);
+      const auto r = run_program(program, {"list.csv", output}, "", dir.path());
+      EXPECT_EQ(r.status, status) << r.err;
+      EXPECT_EQ(dir.read(output), workbook);
+      EXPECT_NE(r.err.find(std::string(output) + ": is a workbook or another zip container"),
+                std::string::npos)
+          << r.err;
+    }
+  }
+}
 
 // kitdump shows a table's heading and rows as kel2fram reads them.
 TEST(KitdumpTable, ShowsRolesCellsAndReasons) {

@@ -10,6 +10,7 @@
 #include "lineio/lineio.h"
 #include "lineio/text_encoding.h"
 #include "os/platform.h"
+#include "sheet/sheet.h"
 #include "terminal/console.h"
 #include "tool/kel2fram.h"
 
@@ -253,6 +254,16 @@ void ask_file(const Answers& answers, Question q, std::string_view question, Nam
       show_refusal(failure_message, name);
       lineio::notice(std::string(kNoticePrefix) + lineio::escape_controls(typed_name(name)) +
                      ": is the weight list; it is not overwritten by its records");
+      if (given) throw lineio::StopRun{kFailed};
+      continue;
+    }
+    // A workbook (or any zip container) is never replaced by records: its name was most likely
+    // meant for the weight list, or completed from it.
+    if (flag == 0 && input != nullptr && sheet::is_zip_container(typed_name(name))) {
+      lineio::discard_unit(unit);
+      show_refusal(failure_message, name);
+      lineio::notice(std::string(kNoticePrefix) + lineio::escape_controls(typed_name(name)) +
+                     ": is a workbook or another zip container; it is not overwritten by records");
       if (given) throw lineio::StopRun{kFailed};
       continue;
     }
