@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "lineio/text_encoding.h"
 #include "sheet/workbook_parts.h"
 #include "sheet/xml.h"
 
@@ -52,7 +53,7 @@ class ContentHandler final : public XmlHandler {
       ++table_depth_;
       if (table_depth_ != 1 || rows_ != nullptr || done_) return;
       const std::string_view table = attribute(attributes, "name");
-      names_ += (names_.empty() ? "\"" : ", \"") + std::string(table) + "\"";
+      names_ += (names_.empty() ? "\"" : ", \"") + lineio::escape_controls(table) + "\"";
       if (wanted_.empty() || table == wanted_) {
         rows_ = std::make_unique<TableRows>(sink_, choice_, std::string(table), '.');
         in_chosen_ = true;
@@ -261,7 +262,7 @@ std::string read_ods(Zip& zip, std::string_view sheet_name, const ColumnChoice& 
   unreadable = false;
   if (handler.rows() == nullptr) {
     return handler.names().empty() ? "is a spreadsheet without sheets"
-                                   : "has no sheet \"" + std::string(sheet_name) +
+                                   : "has no sheet \"" + lineio::escape_controls(sheet_name) +
                                          "\" (its sheets: " + handler.names() + ")";
   }
   return handler.rows()->finish();

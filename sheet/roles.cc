@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "lineio/text_encoding.h"
 #include "sheet/cells.h"
 
 namespace sheet::detail {
@@ -18,7 +19,8 @@ constexpr std::string_view kName = "name the columns with --columns mass=D,x=E,y
 // A column and its heading for a message: C ("Weight [t]").
 std::string shown(std::uint32_t column, std::string_view text) {
   constexpr std::size_t kShownBytes = 40;
-  return column_letters(column) + " (\"" + std::string(text.substr(0, kShownBytes)) + "\")";
+  return column_letters(column) + " (\"" + lineio::escape_controls(text.substr(0, kShownBytes)) +
+         "\")";
 }
 
 bool is_number_text(const std::string& text) {
@@ -227,7 +229,8 @@ std::string TableRows::role_units() {
   } else if (u == "t" || u == "te" || u == "tonnes" || u == "tonne" || u == "ton" || u == "tons") {
     heading_.mass_unit = MassUnit::tonnes;
   } else if (!u.empty()) {
-    return "the mass heading \"" + heading_.text[kMass] + "\" names a unit other than kg or t";
+    return "the mass heading \"" + lineio::escape_controls(heading_.text[kMass]) +
+           "\" names a unit other than kg or t";
   }
   for (std::size_t r = kX; r < kRoles; ++r) {
     const std::string unit = meaning_of_heading(heading_.text[r]).unit;
@@ -238,8 +241,8 @@ std::string TableRows::role_units() {
     } else if (unit == "cm") {
       scale_[r] = 100.0;
     } else {
-      return "the " + std::string(kRoleName[r]) + " heading \"" + heading_.text[r] +
-             "\" names a unit other than m, mm or cm";
+      return "the " + std::string(kRoleName[r]) + " heading \"" +
+             lineio::escape_controls(heading_.text[r]) + "\" names a unit other than m, mm or cm";
     }
   }
   return {};

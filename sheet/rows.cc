@@ -5,6 +5,7 @@
 #include <array>
 #include <string>
 
+#include "lineio/text_encoding.h"
 #include "sheet/cells.h"
 #include "sheet/sheet.h"
 
@@ -17,19 +18,19 @@ constexpr std::size_t kKeptBytes = 256;  // a number is far shorter; the rest is
 
 std::string quoted(std::string_view text) {
   constexpr std::size_t kShownBytes = 40;
-  std::string q = "\"" + std::string(text.substr(0, kShownBytes));
+  std::string q = "\"" + lineio::escape_controls(text.substr(0, kShownBytes));
   if (text.size() > kShownBytes) q += "...";
   return q + "\"";
 }
 
 // A sheet's name as a cell reference starts with it: quoted when it holds more than letters
-// and digits ('Deck 2'!C14).
+// and digits ('Deck 2'!C14), a control character in it shown escaped.
 std::string sheet_prefix(const std::string& sheet) {
   if (sheet.empty()) return {};
   const bool plain = std::all_of(sheet.begin(), sheet.end(), [](char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
   });
-  return plain ? sheet + "!" : "'" + sheet + "'!";
+  return plain ? sheet + "!" : "'" + lineio::escape_controls(sheet) + "'!";
 }
 
 }  // namespace
@@ -68,14 +69,14 @@ std::string_view TableRows::role_reason(std::size_t r, Row::Outcome& outcome) {
     case CellKind::text:
       break;
     case CellKind::error:
-      reason_ = "the " + role + " cell holds the error " + c.text;
+      reason_ = "the " + role + " cell holds the error " + lineio::escape_controls(c.text);
       return reason_;
     case CellKind::boolean:
       reason_ = "the " + role + " cell holds " + c.text + ", not a number";
       return reason_;
     case CellKind::no_value:
-      reason_ = "the " + role +
-                " cell is a formula without a saved value (=" + c.formula.substr(0, 40) +
+      reason_ = "the " + role + " cell is a formula without a saved value (=" +
+                lineio::escape_controls(c.formula.substr(0, 40)) +
                 "); open and save the file in a spreadsheet program to store its values";
       return reason_;
   }
@@ -119,9 +120,11 @@ void TableRows::end_data_row() {
       (is_sum_formula(role_cell_[kMass].formula) || (no_point && total_label_))) {
     row.outcome = Row::Outcome::subtotal;
     name_cell(heading_.column[kMass]);
-    reason_ = role_cell_[kMass].formula.empty()
-                  ? "a total: a mass without coordinates beside a total label; left out"
-                  : "a subtotal (=" + role_cell_[kMass].formula.substr(0, 40) + "); left out";
+    reason_ =
+        role_cell_[kMass].formula.empty()
+            ? "a total: a mass without coordinates beside a total label; left out"
+            : "a subtotal (=" + lineio::escape_controls(role_cell_[kMass].formula.substr(0, 40)) +
+                  "); left out";
     row.reason = reason_;
     ++subtotals_;
     sink_.row(row);

@@ -334,16 +334,18 @@ std::string read_xlsx(Zip& zip, std::string_view sheet_name, const ColumnChoice&
   const SheetEntry* chosen = nullptr;
   std::string names;
   for (const SheetEntry& s : workbook.sheets) {
-    names += (names.empty() ? "\"" : ", \"") + s.name + "\"";
+    names += (names.empty() ? "\"" : ", \"") + lineio::escape_controls(s.name) + "\"";
     if (chosen == nullptr && (sheet_name.empty() || s.name == sheet_name)) chosen = &s;
   }
   if (chosen == nullptr) {
     unreadable = false;
-    return workbook.sheets.empty()
-               ? "is a workbook without sheets"
-               : "has no sheet \"" + std::string(sheet_name) + "\" (its sheets: " + names + ")";
+    return workbook.sheets.empty() ? "is a workbook without sheets"
+                                   : "has no sheet \"" + lineio::escape_controls(sheet_name) +
+                                         "\" (its sheets: " + names + ")";
   }
-  if (chosen->target.empty()) return "is damaged: the sheet \"" + chosen->name + "\" is missing";
+  if (chosen->target.empty()) {
+    return "is damaged: the sheet \"" + lineio::escape_controls(chosen->name) + "\" is missing";
+  }
   SharedStrings strings;
   if (std::string why = strings.load(zip, "xl/sharedStrings.xml"); !why.empty()) return why;
   TableRows rows(sink, choice, chosen->name, '.');

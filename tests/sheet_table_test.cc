@@ -117,6 +117,13 @@ const TableCase kTables[] = {
     {"UnknownUnitRefused", "w.csv", "Mass [lb],X,Y,Z\n1,2,3,4\n", "",
      "refused: the mass heading \"Mass [lb]\" names a unit other than kg or t\n"},
     {"TextListByName", "w.txt", "Mass,X,Y,Z\n1,2,3,4\n", "", "text list\n"},
+    {"ControlCharactersShownEscaped", "w.csv",
+     "Mass,X,Y,Z\n\"\x1b]0;x\x07\n\xc2\x9b"
+     "2J\",2,3,4\n",
+     "",
+     "heading 1:ABCD\n2 illegal A2: the mass cell holds \"\\e]0;x\\x07\\n\\u009b2J\", not a "
+     "number; "
+     "the row is left out\n"},
     {"UnterminatedQuoteEndsCell", "w.csv", "Mass,X,Y,Z\n1,2,3,\"4", "",
      "heading 1:ABCD\n2 1 2 3 4 \n"},
 };

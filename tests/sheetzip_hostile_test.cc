@@ -245,6 +245,33 @@ TEST(HostileWorkbooks, FailSafelyWithAReason) {
   }
 }
 
+// A sheet's name and a cell's text from the file never reach a terminal as control characters:
+// kitdump shows them escaped, on standard output and standard error alike.
+TEST(HostileNames, ControlCharactersAreShownEscaped) {
+  std::string book = kWorkbook;
+  book.replace(book.find("name=\"S\""), 8, "name=\"S&#10;kel2fram: 999 records written\"");
+  Entries entries = workbook(sheet_xml(
+      R"(<row r="2"><c r="A2" t="inlineStr"><is><t>)"
+      "\xc2\x9b"
+      R"(2J</t></is></c><c r="B2"><v>2</v></c><c r="C2"><v>3</v></c><c r="D2"><v>4</v></c></row>)"));
+  entries[0].second = book;
+  testing_support::ScratchDir dir;
+  dir.write("deck.xlsx", make_zip(entries));
+  const auto r = testing_support::run_program(KITDUMP_EXE, {"deck.xlsx"}, "", dir.path());
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("table sheet \"S\\nkel2fram: 999 records written\", headings in row 1"),
+            std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("2 illegal 'S\\nkel2fram: 999 records written'!A2: the mass cell holds "
+                       "\"\\u009b2J\""),
+            std::string::npos)
+      << r.out;
+  for (const std::string& text : {r.out, r.err}) {
+    EXPECT_EQ(text.find("\nkel2fram: 999"), std::string::npos);
+    EXPECT_EQ(text.find("\xc2\x9b"), std::string::npos);
+  }
+}
+
 // A delimited row of a million cells and a cell of 40,000 characters are read within bounds.
 TEST(HostileTables, MillionColumnsAndAHugeCell) {
   const std::string bytes = "Mass,X,Y,Z\n1,2,3,4" + std::string(1'000'000, ',') + "9\n" +
