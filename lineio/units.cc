@@ -255,6 +255,9 @@ int open_unit(std::int32_t unit, const OpenRequest& request) {
     fresh.name.assign(request.file);
     if (is_old) {
       code = os::open_existing(request.file, direct, fresh.file);
+      // A regular file read in sequence is checked at its end for changes meanwhile.
+      fresh.watched = code == 0 && !direct && fresh.file.kind == os::Kind::regular &&
+                      os::file_stamp(fresh.file.handle, fresh.stamp) == 0;
     } else if (direct) {
       code = os::open_update(request.file, is_new, fresh.file);
     } else {
@@ -334,6 +337,7 @@ int rewind_unit(std::int32_t unit) {
   }
   c->in_begin = c->in_end = 0;
   c->in_eof = false;
+  c->bytes_read = 0;
   c->consumed = false;
   c->at_start = true;
   c->text.reset();

@@ -190,6 +190,18 @@ long read_file(HANDLE h, std::span<char> into) {
 
 }  // namespace
 
+int file_stamp(Handle handle, FileStamp& stamp) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (GetFileInformationByHandle(as_handle(handle), &info) == 0) return EIO;
+  stamp.size =
+      static_cast<std::int64_t>((std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow);
+  stamp.modified =
+      static_cast<std::int64_t>((std::uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32) |
+                                info.ftLastWriteTime.dwLowDateTime);
+  stamp.status_changed = 0;
+  return 0;
+}
+
 long read(Handle handle, std::span<char> into) {
   if (handle == kNoHandle) return -EBADF;
   HANDLE h = as_handle(handle);

@@ -150,7 +150,9 @@ class TableRows final : public CellSink {
 // empty when it was read to its end or the sink stopped it.
 std::string read_delimited(Source& source, char delimiter, CellSink& sink);
 // The delimiter of a delimited file: the first of tab, semicolon and comma under which one
-// of the first rows names the columns; 0 when none does.
-char find_delimiter(Source& source, std::string_view name, const ColumnChoice& choice);
+// of the first rows names the columns; 0 when none does, or with `why` when the file cannot
+// be read.
+char find_delimiter(Source& source, std::string_view name, const ColumnChoice& choice,
+                    std::string& why);
 
 }  // namespace sheet::detail

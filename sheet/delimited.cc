@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "lineio/text_encoding.h"
+#include "os/platform.h"
 #include "sheet/cells.h"
 
 namespace sheet::detail {
@@ -152,6 +153,10 @@ std::string read_delimited(Source& source, char delimiter, CellSink& sink) {
   std::int64_t offset = 0;
   for (;;) {
     const long n = source.read_at(offset, block);
+    if (n == -os::kChangedWhileRead) {
+      return "changed while it was read (another program may still be writing it); nothing of "
+             "it is used";
+    }
     if (n < 0) return "cannot be read to its end";
     std::string_view bytes(block.data(), static_cast<std::size_t>(n));
     if (offset == 0) {
@@ -177,11 +182,13 @@ std::string read_delimited(Source& source, char delimiter, CellSink& sink) {
   return {};
 }
 
-char find_delimiter(Source& source, std::string_view /*name*/, const ColumnChoice& choice) {
+char find_delimiter(Source& source, std::string_view /*name*/, const ColumnChoice& choice,
+                    std::string& why) {
   for (const char delimiter : {'\t', ';', ','}) {
     HeadingProbe probe;
     TableRows rows(probe, choice, std::string(), delimiter == ',' ? '.' : ',');
-    if (!read_delimited(source, delimiter, rows).empty()) return 0;
+    why = read_delimited(source, delimiter, rows);
+    if (!why.empty()) return 0;
     if (rows.heading_decided()) return delimiter;
   }
   return 0;

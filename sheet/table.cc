@@ -99,7 +99,13 @@ Outcome read_table(Source& source, Form form, const Options& options, RowSink& s
     return outcome;
   }
   if (form == Form::delimited) {
-    char delimiter = detail::find_delimiter(source, {}, choice);
+    char delimiter = detail::find_delimiter(source, {}, choice, outcome.reason);
+    // A file that cannot be read (one that changed meanwhile, text in no encoding it can be
+    // read in) is refused as it is, not read again as a text list.
+    if (!outcome.reason.empty()) {
+      outcome.unreadable = true;
+      return outcome;
+    }
     if (delimiter == 0) {
       if (!options.table) {
         outcome.no_table = true;

@@ -166,6 +166,23 @@ TEST(Tables, Utf16TextWithItsMark) {
   }
 }
 
+// A table that another program writes while it is read is refused as damage.
+TEST(Tables, ATableThatChangesWhileItIsReadIsRefused) {
+  ScratchDir dir;
+  dir.write("w.csv", "Mass,X,Y,Z\n1,2,3,4\n");
+  int error = 0;
+  const auto source = sheet::open_file(dir.file("w.csv"), error);
+  ASSERT_TRUE(source);
+  dir.write("w.csv", "Mass,X,Y,Z\n1,2,3,4\n5,6,7,8\n");
+  Recorder recorder;
+  const sheet::Outcome outcome = sheet::read_table(*source, sheet::Form::delimited, {}, recorder);
+  EXPECT_FALSE(outcome.read);
+  EXPECT_TRUE(outcome.unreadable);
+  EXPECT_EQ(outcome.reason,
+            "changed while it was read (another program may still be writing it); nothing of it "
+            "is used");
+}
+
 // The same list as a text list and in each spreadsheet form gives the same console and the
 // same output file, byte for byte, but for the name of the list.
 class SameRecords : public ::testing::TestWithParam<const char*> {};

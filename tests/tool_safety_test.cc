@@ -193,6 +193,28 @@ TEST_F(SafeOutput, SignalsAndLimitsLeaveTheFormerFile) {
   EXPECT_EQ(entries(), (std::vector<std::string>{"out.txt", "w.txt"}));
 }
 
+// A list that another program is still writing (grown or cut while the dialogue asks its
+// questions) ends the run with status 2 and says so; the output file keeps its former contents.
+TEST_F(SafeOutput, AListThatChangesDuringTheRunIsAFailedRun) {
+  SKIP_ON_WINDOWS("a shell changes the list while the run waits for its answers");
+  for (const char* change : {"printf '5 6 7 8\\n' >> w.txt", ": > w.txt"}) {
+    SCOPED_TRACE(change);
+    dir.write("w.txt", "1 2 3 4\n1 2 3 4\n");
+    dir.write("out.txt", kFormer);
+    const RunResult r =
+        shell(std::string(
+                  "(printf 'w.txt\\nout.txt\\n'; sleep 1; printf '\\n\\n\\n\\n\\n') | \"$0\" & ") +
+                  "sleep 0.5; " + change + "; wait $!",
+              "");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("kel2fram: w.txt: changed while it was read (another program may still "
+                         "be writing it)"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(dir.read("out.txt"), kFormer);
+  }
+}
+
 TEST_F(SafeOutput, AFolderTheUserMayNotWriteIsRefusedAtTheQuestion) {
   SKIP_ON_WINDOWS("folder permission bits and a change of user");
 #ifndef _WIN32
