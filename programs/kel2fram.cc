@@ -30,7 +30,7 @@ int main(int argc, char** argv) {
     lineio::abandon_run();
     std::fputs("kel2fram: not enough memory; the output file is left as it was", stderr);
     const std::string_view end = os::error_line_end();
-    std::fwrite(end.data(), 1, end.size(), stderr);
+    static_cast<void>(std::fwrite(end.data(), 1, end.size(), stderr));
   }
   if (own_window) terminal::wait_before_window_closes();
   return status;
