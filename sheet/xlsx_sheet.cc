@@ -69,7 +69,7 @@ bool cell_of_reference(std::string_view r, std::uint32_t& column, std::int64_t& 
   const std::string_view digits = r.substr(letters);
   const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), row);
   return ec == std::errc() && end == digits.data() + digits.size() && row >= 1 &&
-         row <= kMaxSheetRows && digits.front() != '+';
+         row <= kMaxSheetRows;
 }
 
 // The types a cell of a workbook's sheet may have; a cell of another is damage.
@@ -97,7 +97,7 @@ class SheetHandler final : public XmlHandler {
       start_cell(attributes);
     } else if (in_cell_ && depth_ == cell_depth_ + 1 && (name == "v" || name == "is")) {
       if (has_value_) {
-        fail("the cell " + cell_name() + " holding two values");
+        fail("the cell " + cell_name() + " with two values");
         return;
       }
       has_value_ = true;
@@ -105,7 +105,7 @@ class SheetHandler final : public XmlHandler {
       inline_depth_ = name == "is" ? depth_ : 0;
     } else if (in_cell_ && depth_ == cell_depth_ + 1 && name == "f") {
       if (has_formula_) {
-        fail("the cell " + cell_name() + " holding two formulas");
+        fail("the cell " + cell_name() + " with two formulas");
         return;
       }
       in_formula_ = true;

@@ -160,7 +160,7 @@ std::vector<Hostile> cases() {
        "holds row 3 after row 5", ""},
       {"TwoValuesInOneCell",
        make_zip(workbook(sheet_xml(R"(<row r="2"><c r="A2"><v>1</v><v>2</v></c></row>)"))),
-       "holds the cell S!A2 holding two values", ""},
+       "holds the cell S!A2 with two values", ""},
       {"UnknownCellType",
        make_zip(workbook(sheet_xml(R"(<row r="2"><c r="A2" t="zz"><v>1</v></c></row>)"))),
        "holds the cell S!A2 of an unknown type \"zz\"", ""},
