@@ -3,7 +3,9 @@
 // strings of one, the content of an OpenDocument spreadsheet (each put into a stored zip
 // container made here, so that the fuzzer's bytes reach the XML readers unchanged), or a zip
 // container itself. Every row handed on is checked: its number and its count of filled cells
-// in range, a reason exactly when it is no item, finite values for an item read from text.
+// in range, a reason exactly when it is no item. No count may overflow or wrap: row numbers
+// rise from the heading's on and stay within the largest sheet any form allows, and the
+// heading's columns within XFD.
 #include <zlib.h>
 
 #include <cmath>
@@ -94,10 +96,14 @@ class Checks final : public sheet::RowSink {
     for (std::uint32_t c : h.column) {
       if (c >= 16384) __builtin_trap();
     }
+    if (h.row < 0 || h.row > kLastRow) __builtin_trap();
+    last_row_ = h.row;
     return true;
   }
   void row(const sheet::Row& r) override {
     if (r.number < 1 || r.filled < 0 || r.filled > 4) __builtin_trap();
+    if (r.number <= last_row_ || r.number > kLastRow) __builtin_trap();
+    last_row_ = r.number;
     // An item, and a row left out as --skip-rows asks, come without a reason; every other
     // row names its cell and says why.
     const bool item =
@@ -110,6 +116,12 @@ class Checks final : public sheet::RowSink {
   void warning(std::string_view cell, std::string_view text) override {
     if (cell.empty() || text.empty()) __builtin_trap();
   }
+
+ private:
+  // The last row of an OpenDocument table, the largest of the forms (a delimited file within
+  // the fuzzer's length has far fewer records).
+  static constexpr std::int64_t kLastRow = std::int64_t{1} << 24;
+  std::int64_t last_row_ = 0;
 };
 
 }  // namespace

@@ -19,6 +19,9 @@ std::string describe_error(int code) {
   if (code == os::kOthersFileInStickyFolder) {
     return "another user's file in a folder that lets only its owner replace it";
   }
+  if (code == os::kChangedWhileRead) {
+    return "changed while it was read (another program may still be writing it)";
+  }
 #ifdef _WIN32
   // Windows' C library has no text for some codes the programs use, and a misleading one for
   // others; these are what the codes stand for there.

@@ -12,6 +12,7 @@
 #include "lineio/lineio.h"
 #include "lineio/text_encoding.h"
 #include "lineio/unit_table.h"
+#include "os/arguments.h"
 #include "os/platform.h"
 
 namespace lineio {
@@ -23,11 +24,30 @@ using detail::kBufferSize;
 
 namespace {
 
+// The end of a file opened to read: unless it is still what it was when opened, and every
+// byte of it was read, it changed while it was read (truncated, grown or rewritten by another
+// program); then the end is a failure, told once.
+long end_of_watched(Connection& c) {
+  os::FileStamp now;
+  if (os::file_stamp(c.file.handle, now) == 0 && now == c.stamp && c.bytes_read == c.stamp.size) {
+    return 0;
+  }
+  if (c.watched) {
+    c.watched = false;
+    notice(std::string(os::program_name()) + ": " + escape_controls(c.name) + ": " +
+           describe_error(os::kChangedWhileRead) + "; what was read is not used");
+  }
+  return -os::kChangedWhileRead;
+}
+
 // The next bytes of a unit's console stream or file, as read; answers a count as os::read.
-long read_bytes(const Connection& c, std::span<char> into) {
+long read_bytes(Connection& c, std::span<char> into) {
   if (c.kind == Connection::Kind::console_in) return console_source->read(into);
   if (c.file.handle == os::kNoHandle) return 0;  // a file that did not exist yet
-  return os::read(c.file.handle, into);
+  const long n = os::read(c.file.handle, into);
+  if (c.stamp.size < 0) return n;  // not a file read in sequence
+  if (n > 0) c.bytes_read += n;
+  return n == 0 ? end_of_watched(c) : n;
 }
 
 // Refills the input buffer of UTF-16 text with its next bytes converted to UTF-8; answers 0,

@@ -33,6 +33,11 @@ struct Connection {
   bool output_open = false;  // output holds a pending replacement or a direct target
   bool written = false;      // bytes went to the output since it was opened
   bool at_start = true;      // nothing read since the unit was opened or rewound
+  // A file opened to read: what it was when opened, and the bytes read since the last rewind,
+  // so that a file another program writes meanwhile is not taken for a whole one.
+  bool watched = false;
+  os::FileStamp stamp;
+  std::int64_t bytes_read = 0;
 
   // Buffers, allocated on first use of the connection.
   std::unique_ptr<char[]> out;

@@ -222,7 +222,7 @@ void notice(std::string_view line) {
     static_cast<void>(error);  // a console that cannot be written is reported elsewhere
   }
   std::string text(line);
-  text += "\r\n";
+  text += os::error_line_end();
   static_cast<void>(os::write_all(os::standard_error(), {text.data(), text.size()}));
 }
 
@@ -255,6 +255,9 @@ int open_unit(std::int32_t unit, const OpenRequest& request) {
     fresh.name.assign(request.file);
     if (is_old) {
       code = os::open_existing(request.file, direct, fresh.file);
+      // A regular file read in sequence is checked at its end for changes meanwhile.
+      fresh.watched = code == 0 && !direct && fresh.file.kind == os::Kind::regular &&
+                      os::file_stamp(fresh.file.handle, fresh.stamp) == 0;
     } else if (direct) {
       code = os::open_update(request.file, is_new, fresh.file);
     } else {
@@ -334,6 +337,7 @@ int rewind_unit(std::int32_t unit) {
   }
   c->in_begin = c->in_end = 0;
   c->in_eof = false;
+  c->bytes_read = 0;
   c->consumed = false;
   c->at_start = true;
   c->text.reset();
@@ -433,9 +437,14 @@ void report_failure(const TransferFailure& failure) {
       shown = false;
     }
   }
-  if (!shown) static_cast<void>(os::write_all(os::standard_error(), {line.data(), line.size()}));
+  if (!shown) {
+    // A console that cannot show the line: it goes to standard error, as a notice does.
+    line.resize(line.size() - 2);
+    line += os::error_line_end();
+    static_cast<void>(os::write_all(os::standard_error(), {line.data(), line.size()}));
+  }
   if (!failure.notice().empty()) {
-    const std::string notice = failure.notice() + "\r\n";
+    const std::string notice = failure.notice() + std::string(os::error_line_end());
     static_cast<void>(os::write_all(os::standard_error(), {notice.data(), notice.size()}));
   }
   // Whatever was pending on the console is dropped now.

@@ -21,6 +21,7 @@ inline constexpr Handle kNoHandle = -1;
 // 902, so that they pass through its error flag as any code does).
 inline constexpr int kOwnerNotKept = 801;              // its owner or group cannot be kept
 inline constexpr int kOthersFileInStickyFolder = 802;  // only its owner may replace it
+inline constexpr int kChangedWhileRead = 803;          // a file read changed meanwhile
 
 // ---- The process and its console ------------------------------------------------------
 
@@ -34,6 +35,9 @@ Handle standard_input();
 Handle standard_output();
 Handle standard_error();
 bool is_terminal(Handle handle);
+// How a line on standard error ends: LF on POSIX systems, where tools and logs read lines so;
+// CR LF on Windows. (The console's own lines end CR LF everywhere.)
+std::string_view error_line_end();
 // Whether the caller started the program with standard output closed (it then writes to the
 // null device, and a result meant for it is lost).
 bool standard_output_was_closed();
@@ -47,6 +51,16 @@ int write_all(Handle handle, std::span<const char> bytes);
 // Positioned transfers of direct-access files; read_at answers a count as read does.
 long read_at(Handle handle, std::int64_t offset, std::span<char> into);
 int write_at(Handle handle, std::int64_t offset, std::span<const char> bytes);
+// What tells whether a regular file changed: its size and its time of last change. Two stamps
+// of one file are equal while nothing writes it.
+struct FileStamp {
+  std::int64_t size = -1;
+  std::int64_t modified = 0;        // the time of the last write, in the system's units
+  std::int64_t status_changed = 0;  // POSIX: the last change of the file's status (0 on Windows)
+  bool operator==(const FileStamp&) const = default;
+};
+// The stamp of an open regular file; answers 0 or a code.
+int file_stamp(Handle handle, FileStamp& stamp);
 // Moves to the first byte; answers 0 or a code (a pipe cannot go back).
 int rewind(Handle handle);
 // Cuts a file to length 0 at its current position 0; answers 0 or a code.

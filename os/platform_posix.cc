@@ -87,8 +87,23 @@ Handle standard_error() {
 bool is_terminal(Handle handle) {
   return ::isatty(fd_of(handle)) == 1;
 }
+std::string_view error_line_end() {
+  return "\n";
+}
 
 // ---- Transfers ------------------------------------------------------------------------------
+
+int file_stamp(Handle handle, FileStamp& stamp) {
+  struct stat st {};
+  if (::fstat(fd_of(handle), &st) != 0) return errno;
+  // The status change time too: a writer that sets the modification time back moves it.
+  constexpr std::int64_t kNanoseconds = 1'000'000'000;
+  stamp.size = static_cast<std::int64_t>(st.st_size);
+  stamp.modified = static_cast<std::int64_t>(st.st_mtim.tv_sec) * kNanoseconds + st.st_mtim.tv_nsec;
+  stamp.status_changed =
+      static_cast<std::int64_t>(st.st_ctim.tv_sec) * kNanoseconds + st.st_ctim.tv_nsec;
+  return 0;
+}
 
 long read(Handle handle, std::span<char> into) {
   for (;;) {

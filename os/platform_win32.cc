@@ -147,6 +147,10 @@ Handle standard_error() {
   return h == nullptr ? kNoHandle : as_value(h);
 }
 
+std::string_view error_line_end() {
+  return "\r\n";
+}
+
 bool same_file(std::string_view a, std::string_view b) {
   if (a.empty() || b.empty()) return false;
   constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
@@ -185,6 +189,18 @@ long read_file(HANDLE h, std::span<char> into) {
 }
 
 }  // namespace
+
+int file_stamp(Handle handle, FileStamp& stamp) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (GetFileInformationByHandle(as_handle(handle), &info) == 0) return EIO;
+  stamp.size =
+      static_cast<std::int64_t>((std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow);
+  stamp.modified =
+      static_cast<std::int64_t>((std::uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32) |
+                                info.ftLastWriteTime.dwLowDateTime);
+  stamp.status_changed = 0;
+  return 0;
+}
 
 long read(Handle handle, std::span<char> into) {
   if (handle == kNoHandle) return -EBADF;

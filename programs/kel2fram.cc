@@ -3,11 +3,13 @@
 #include <cstdio>
 #include <new>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "kit/kit.h"
 #include "lineio/lineio.h"
 #include "os/arguments.h"
+#include "os/platform.h"
 #include "terminal/console.h"
 #include "terminal/console_window.h"
 #include "tool/command_line.h"
@@ -26,7 +28,9 @@ int main(int argc, char** argv) {
   } catch (const std::bad_alloc&) {
     // A failed run like any other: the output file keeps its former contents.
     lineio::abandon_run();
-    std::fputs("kel2fram: not enough memory; the output file is left as it was\r\n", stderr);
+    std::fputs("kel2fram: not enough memory; the output file is left as it was", stderr);
+    const std::string_view end = os::error_line_end();
+    static_cast<void>(std::fwrite(end.data(), 1, end.size(), stderr));
   }
   if (own_window) terminal::wait_before_window_closes();
   return status;

@@ -89,11 +89,12 @@ std::string column_letters(std::uint32_t column) {
 // The rows of a table, one console line each.
 class TableDump final : public sheet::RowSink {
  public:
-  explicit TableDump(std::string_view file) : file_(file) {}
+  explicit TableDump(std::string_view file) : file_(lineio::escape_controls(file)) {}
   bool heading(const sheet::Heading& h) override {
     heading_ = h;
     std::string line = "table";
-    if (!h.sheet.empty()) line += " sheet \"" + h.sheet + "\"";
+    // Names and headings come from the file: a control character in them is shown escaped.
+    if (!h.sheet.empty()) line += " sheet \"" + lineio::escape_controls(h.sheet) + "\"";
     line += h.row > 0 ? ", headings in row " + std::to_string(h.row) : ", no heading row";
     line += ":";
     for (std::size_t r = 0; r < sheet::kRoles; ++r) {
@@ -105,7 +106,8 @@ class TableDump final : public sheet::RowSink {
           line += " m (constant)";
           continue;
         case sheet::RoleSource::product:
-          line += " " + column_letters(h.quantity_column) + " \"" + h.quantity_text + "\" times";
+          line += " " + column_letters(h.quantity_column) + " \"" +
+                  lineio::escape_controls(h.quantity_text) + "\" times";
           break;
         case sheet::RoleSource::centre:
           line += " (centre)";
@@ -114,7 +116,7 @@ class TableDump final : public sheet::RowSink {
           break;
       }
       line += " " + column_letters(h.column[r]);
-      if (!h.text[r].empty()) line += " \"" + h.text[r] + "\"";
+      if (!h.text[r].empty()) line += " \"" + lineio::escape_controls(h.text[r]) + "\"";
     }
     if (h.mass_unit != sheet::MassUnit::none) {
       line += h.mass_unit == sheet::MassUnit::kg ? "; mass in kg" : "; mass in tonnes";
@@ -179,7 +181,7 @@ class TableDump final : public sheet::RowSink {
 
  private:
   static constexpr std::array<std::string_view, sheet::kRoles> kRole = {"mass", "X", "Y", "Z"};
-  std::string_view file_;
+  std::string file_;
   sheet::Heading heading_;
 };
 
@@ -194,7 +196,7 @@ std::optional<int> dump_table(const std::string& file_name, const sheet::Options
   const sheet::Outcome outcome = sheet::read_table(*source, form, options, dump);
   if (outcome.no_table) return std::nullopt;
   if (!outcome.read) {
-    std::fprintf(stderr, "kitdump: %s: %s\n", file_name.c_str(),
+    std::fprintf(stderr, "kitdump: %s: %s\n", lineio::escape_controls(file_name).c_str(),
                  form == sheet::Form::other_zip ? "is a zip archive but no workbook"
                                                 : outcome.reason.c_str());
     return outcome.unreadable ? lineio::kFailedTransferStatus : 1;

@@ -26,6 +26,7 @@
 #include "os/platform.h"
 #include "os/version.h"
 #include "programs/weight_list.h"
+#include "sheet/sheet.h"
 #include "terminal/console.h"
 #include "terminal/console_window.h"
 #include "tool/command_line.h"
@@ -158,6 +159,9 @@ std::string why_not_replaced(const std::string& svg) {
   if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
   text.remove_prefix(std::min(text.find_first_not_of(" \t\r\n"), text.size()));
   if (starts_as_svg(text)) return {};
+  if (sheet::starts_as_zip(text)) {
+    return "is a workbook or another zip container, not an SVG picture; it is not overwritten";
+  }
   return "is not an SVG picture; it is not overwritten";
 }
 

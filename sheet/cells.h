@@ -20,7 +20,7 @@ class TotalRules;
 // single XML tag beyond what any weight list holds.
 inline constexpr std::uint32_t kMaxColumns = 16384;     // A to XFD
 inline constexpr std::size_t kMaxCellBytes = 32767;     // a spreadsheet cell's longest text
-inline constexpr std::int64_t kMaxRows = 1LL << 31;     // row numbers beyond are refused
+inline constexpr std::int64_t kMaxSheetRows = 1048576;  // a workbook sheet's last row
 inline constexpr std::int64_t kHeadingSearchRows = 50;  // non-empty rows searched for headings
 
 enum class CellKind {
@@ -265,8 +265,10 @@ class TableRows final : public CellSink {
 // empty when it was read to its end or the sink stopped it.
 std::string read_delimited(Source& source, char delimiter, CellSink& sink);
 // The delimiter of a delimited file: the first of tab, semicolon and comma under which one
-// of the first rows names the columns; 0 when none does.
-char find_delimiter(Source& source, std::string_view name, const ColumnChoice& choice);
+// of the first rows names the columns; 0 when none does, or with `why` when the file cannot
+// be read.
+char find_delimiter(Source& source, std::string_view name, const ColumnChoice& choice,
+                    std::string& why);
 // Why a delimited file without a heading row cannot be read as a text list either (no line of
 // its first ones reads as a weight line): the row nearest to a heading row, or the columns
 // that hold numbers, and the columns to name. Empty when it is a text list after all.

@@ -1,13 +1,16 @@
 // Delimited text tables as spreadsheet programs write them: cells separated by a comma, a
 // semicolon or a tab; a cell in double quotes may hold the delimiter, line breaks and doubled
 // quotes; records end with LF, CR LF or CR. Read in blocks, a cell's bytes taken in runs into
-// one buffer reused. A quote that is never closed is told at the row that opens it, and the
-// reading goes on at the next line, as the rest of the file would otherwise be one cell.
+// one buffer reused; UTF-16 text with its byte-order mark is converted to UTF-8 as it is read.
+// A quote that is never closed is told at the row that opens it, and the reading goes on at
+// the next line, as the rest of the file would otherwise be one cell.
 #include <array>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "lineio/text_encoding.h"
+#include "os/platform.h"
 #include "sheet/cells.h"
 
 namespace sheet::detail {
@@ -222,25 +225,45 @@ std::string read_from(Source& source, char delimiter, CellSink& sink, std::int64
                       std::int64_t record, OpenQuote& open) {
   Parser parser(delimiter, sink, record);
   std::array<char, kBlock> block{};
+  // UTF-16 text (with its byte-order mark, as spreadsheet programs save "Unicode text") is
+  // read as the UTF-8 it converts to.
+  lineio::TextDecoder decoder;
+  std::array<char, kBlock> converted{};
   std::int64_t offset = from;
   for (;;) {
     const long n = source.read_at(offset, block);
+    if (n == -os::kChangedWhileRead) {
+      return "changed while it was read (another program may still be writing it); nothing of "
+             "it is used";
+    }
     if (n < 0) return "cannot be read to its end";
-    if (n == 0) break;
     std::string_view bytes(block.data(), static_cast<std::size_t>(n));
     std::int64_t base = offset;
     if (offset == 0) {
-      if (bytes.starts_with("\xEF\xBB\xBF")) {
-        bytes.remove_prefix(3);
-        base = 3;
-      } else if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF")) {
-        return "is a table in UTF-16 text; save it as UTF-8 text";
-      }
+      const std::size_t mark = decoder.start(bytes);
+      bytes.remove_prefix(mark);
+      base = static_cast<std::int64_t>(mark);
+      if (decoder.failed()) return "is not UTF-8 text: " + decoder.problem();
     }
     offset += n;
-    if (!parser.feed(bytes, base)) return {};
+    if (!decoder.converting()) {
+      if (n == 0) break;
+      if (!parser.feed(bytes, base)) return {};
+      continue;
+    }
+    do {
+      const std::size_t made = decoder.convert(bytes, converted, n == 0);
+      if (decoder.failed()) {
+        return "cannot be read: " + decoder.problem() + "; save it as UTF-8 text";
+      }
+      // The converted text's bytes are not the file's: a quote left open in it ends the
+      // reading at its row.
+      if (!parser.feed({converted.data(), made}, 0)) return {};
+    } while (!bytes.empty());
+    if (n == 0) break;
   }
   open = parser.end();
+  if (decoder.converting()) open.open = false;
   return {};
 }
 
@@ -378,11 +401,13 @@ std::string no_heading_reason(Source& source, const ColumnChoice& choice) {
          ",z=" + column_letters(columns[3]) + ", and the mass unit with -u";
 }
 
-char find_delimiter(Source& source, std::string_view /*name*/, const ColumnChoice& choice) {
+char find_delimiter(Source& source, std::string_view /*name*/, const ColumnChoice& choice,
+                    std::string& why) {
   for (const char delimiter : {'\t', ';', ','}) {
     HeadingProbe probe;
     TableRows rows(probe, choice, std::string(), delimiter == ',' ? '.' : ',');
-    if (!read_delimited(source, delimiter, rows).empty()) return 0;
+    why = read_delimited(source, delimiter, rows);
+    if (!why.empty()) return 0;
     if (rows.heading_decided()) return delimiter;
   }
   return 0;

@@ -228,7 +228,7 @@ std::string RowRanges::parse(std::string_view text) {
     const auto read = [](std::string_view t, std::int64_t& n) {
       const auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), n);
       return !t.empty() && ec == std::errc() && end == t.data() + t.size() && n >= 1 &&
-             n <= kMaxRows;
+             n <= std::int64_t{1} << 31;
     };
     if (!read(first_text, first) || !read(last_text, last)) {
       return "\"" + std::string(item.substr(0, 40)) +

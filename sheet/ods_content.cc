@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "lineio/text_encoding.h"
 #include "sheet/workbook_parts.h"
 #include "sheet/xml.h"
 
@@ -16,15 +17,21 @@ constexpr std::int64_t kMaxOdsRows = std::int64_t{1} << 24;  // beyond any sprea
 // Cells handed on in all, repeats included: a few repeated rows of repeated cells must not
 // make a file of kilobytes into billions of cells.
 constexpr std::int64_t kMaxOdsCells = std::int64_t{1} << 27;
+// The bytes of text and formulas that repeats make: in one row (held at once), and handed on
+// in all.
+constexpr std::int64_t kMaxRowBytes = std::int64_t{32} << 20;
+constexpr std::int64_t kMaxHandedBytes = std::int64_t{1} << 30;
 
-std::int64_t repeat_of(const char** attributes, std::string_view name) {
+// A repeat count, at most `most` (a larger one, however large, is `most`); 1 when it is
+// missing or no count.
+std::int64_t repeat_of(const char** attributes, std::string_view name, std::int64_t most) {
   const std::string_view text = attribute(attributes, name);
   std::int64_t n = 1;
-  if (!text.empty()) {
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
-    if (ec != std::errc() || n < 1) n = 1;
-  }
-  return n;
+  if (text.empty()) return n;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
+  if (ec == std::errc::result_out_of_range && !text.starts_with('-')) return most;
+  if (ec != std::errc() || n < 1) return 1;
+  return std::min(n, most);
 }
 
 struct OdsCell {
@@ -62,14 +69,15 @@ class ContentHandler final : public XmlHandler {
     }
     if (!in_chosen_ || table_depth_ != 1) return;
     if (name == "table-row") {
-      row_repeat_ = repeat_of(attributes, "number-rows-repeated");
+      row_repeat_ = repeat_of(attributes, "number-rows-repeated", kMaxOdsRows + 1);
       const std::string_view visibility = attribute(attributes, "visibility");
       row_hidden_ = visibility == "collapse" || visibility == "filter";
       column_ = 0;
+      row_bytes_ = 0;
       cells_.clear();
     } else if (name == "table-cell" || name == "covered-table-cell") {
       in_cell_ = true;
-      cell_repeat_ = repeat_of(attributes, "number-columns-repeated");
+      cell_repeat_ = repeat_of(attributes, "number-columns-repeated", kMaxColumns + 1);
       cell_ = OdsCell{};
       const std::string_view type = attribute(attributes, "value-type");
       // "of:=SUM([.C5:.C8])": the formula without its namespace and its equals sign.
@@ -98,10 +106,15 @@ class ContentHandler final : public XmlHandler {
         take_text_ = true;
       }
       paragraphs_ = 0;
+      annotations_ = 0;
+    } else if (in_cell_ && name == "annotation") {
+      ++annotations_;  // a comment on the cell: shown beside it, never its value
+    } else if (annotations_ > 0) {
+      return;
     } else if (in_cell_ && name == "p") {
       if (take_text_ && paragraphs_++ > 0) add_text("\n");
     } else if (in_cell_ && name == "s" && take_text_) {
-      const std::int64_t spaces = std::min<std::int64_t>(repeat_of(attributes, "c"), 1024);
+      const std::int64_t spaces = repeat_of(attributes, "c", 1024);
       add_text(std::string(static_cast<std::size_t>(spaces), ' '));
     } else if (in_cell_ && name == "tab" && take_text_) {
       add_text("\t");
@@ -120,7 +133,9 @@ class ContentHandler final : public XmlHandler {
       return;
     }
     if (!in_chosen_ || table_depth_ != 1) return;
-    if ((name == "table-cell" || name == "covered-table-cell") && in_cell_) {
+    if (in_cell_ && name == "annotation") {
+      --annotations_;
+    } else if ((name == "table-cell" || name == "covered-table-cell") && in_cell_) {
       in_cell_ = false;
       end_cell();
     } else if (name == "table-row") {
@@ -129,7 +144,7 @@ class ContentHandler final : public XmlHandler {
   }
 
   void text(std::string_view text) override {
-    if (in_cell_ && take_text_) add_text(text);
+    if (in_cell_ && take_text_ && annotations_ == 0) add_text(text);
   }
 
  private:
@@ -145,23 +160,43 @@ class ContentHandler final : public XmlHandler {
       // A formula without a saved result, or a text without its type.
       cell_.kind = cell_.formula.empty() ? CellKind::text : CellKind::no_value;
     }
-    for (std::int64_t k = 0; k < cell_repeat_ && column_ < kMaxColumns; ++k) {
-      if (!empty) {
-        cell_.column = static_cast<std::uint32_t>(column_);
-        if (cells_.size() < kMaxColumns) cells_.push_back(cell_);
-      }
+    if (empty) {
+      // Empty repeated cells only move on: no loop over a million of them.
+      column_ = std::min<std::int64_t>(column_ + cell_repeat_, kMaxColumns);
+      return;
+    }
+    if (column_ + cell_repeat_ > kMaxColumns) {
+      fail("is damaged: its table repeats a cell beyond column XFD (in row " +
+           std::to_string(row_ + 1) + ")");
+      return;
+    }
+    const auto bytes = static_cast<std::int64_t>(cell_.text.size() + cell_.formula.size());
+    row_bytes_ += bytes * cell_repeat_;  // at most 16384 cells of twice 32767 bytes
+    if (row_bytes_ > kMaxRowBytes) {
+      fail("holds a row (row " + std::to_string(row_ + 1) + ") of more than " +
+           std::to_string(kMaxRowBytes >> 20) +
+           " MiB of text with repeats; no weight list is so "
+           "large");
+      return;
+    }
+    for (std::int64_t k = 0; k < cell_repeat_; ++k) {
+      cell_.column = static_cast<std::uint32_t>(column_);
+      cells_.push_back(cell_);
       ++column_;
-      if (empty) {
-        // Empty repeated cells only move on: no loop over a million of them.
-        column_ = std::min<std::int64_t>(column_ + cell_repeat_ - 1, kMaxColumns);
-        break;
-      }
     }
   }
 
+  void fail(std::string why) {
+    failure = std::move(why);
+    stop = true;
+  }
+
   void end_row() {
+    if (stop) return;
     if (cells_.empty()) {
-      row_ += row_repeat_;  // empty rows, however many, only move on
+      // Empty rows, however many, only move on (to the last row at most: a row that holds
+      // something after that is refused below).
+      row_ = std::min(row_ + row_repeat_, kMaxOdsRows);
       return;
     }
     if (row_ + row_repeat_ > kMaxOdsRows) {
@@ -177,7 +212,13 @@ class ContentHandler final : public XmlHandler {
       stop = true;
       return;
     }
+    if (row_bytes_ > 0 && row_repeat_ > (kMaxHandedBytes - handed_bytes_) / row_bytes_) {
+      fail("holds more than " + std::to_string(kMaxHandedBytes >> 20) +
+           " MiB of text with repeats; no weight list is so large");
+      return;
+    }
     handed_ += row_repeat_ * cells;
+    handed_bytes_ += row_repeat_ * row_bytes_;
     for (std::int64_t k = 0; k < row_repeat_; ++k) {
       ++row_;
       rows_->begin_row(row_, row_hidden_);
@@ -201,7 +242,9 @@ class ContentHandler final : public XmlHandler {
   int table_depth_ = 0;
   bool in_chosen_ = false;
   std::int64_t row_ = 0;
-  std::int64_t handed_ = 0;  // cells handed on so far
+  std::int64_t handed_ = 0;        // cells handed on so far
+  std::int64_t handed_bytes_ = 0;  // and their bytes of text and formulas
+  std::int64_t row_bytes_ = 0;     // the current row's, repeats included
   std::int64_t row_repeat_ = 1;
   bool row_hidden_ = false;
   std::int64_t column_ = 0;
@@ -212,6 +255,7 @@ class ContentHandler final : public XmlHandler {
   bool has_value_ = false;
   bool take_text_ = false;
   int paragraphs_ = 0;
+  int annotations_ = 0;  // depth in the cell's comments
 };
 
 }  // namespace

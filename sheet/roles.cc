@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "lineio/text_encoding.h"
 #include "sheet/cells.h"
 #include "sheet/totals.h"
 
@@ -22,7 +23,8 @@ constexpr std::array<std::string_view, kRoles> kOptionName = {"mass", "x", "y", 
 // A column and its heading for a message: C ("Weight [t]").
 std::string shown(std::uint32_t column, std::string_view text) {
   constexpr std::size_t kShownBytes = 40;
-  return column_letters(column) + " (\"" + std::string(text.substr(0, kShownBytes)) + "\")";
+  return column_letters(column) + " (\"" + lineio::escape_controls(text.substr(0, kShownBytes)) +
+         "\")";
 }
 
 // Headings of an item code's column ("Item", "No.", "Pos", "SWBS").
@@ -393,8 +395,9 @@ std::string TableRows::role_units() {
     unit = unit_named(written);
     if (!unit || unit->kind != kind) {
       const std::string where =
-          m.unit.empty() ? "unit \"" + written + "\" under the " + std::string(what) + " heading"
-                         : std::string(what) + " heading \"" + text + "\"";
+          m.unit.empty() ? "unit \"" + lineio::escape_controls(written) + "\" under the " +
+                               std::string(what) + " heading"
+                         : std::string(what) + " heading \"" + lineio::escape_controls(text) + "\"";
       return "the " + where + " names a unit other than " +
              (kind == UnitWord::mass ? "kg, t, g or lb" : "m, mm, cm, in or ft");
     }

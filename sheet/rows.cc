@@ -7,6 +7,7 @@
 #include <cmath>
 #include <string>
 
+#include "lineio/text_encoding.h"
 #include "sheet/cells.h"
 #include "sheet/sheet.h"
 #include "sheet/totals.h"
@@ -20,19 +21,19 @@ constexpr std::size_t kKeptBytes = 256;  // a number is far shorter; the rest is
 
 std::string quoted(std::string_view text) {
   constexpr std::size_t kShownBytes = 40;
-  std::string q = "\"" + std::string(text.substr(0, kShownBytes));
+  std::string q = "\"" + lineio::escape_controls(text.substr(0, kShownBytes));
   if (text.size() > kShownBytes) q += "...";
   return q + "\"";
 }
 
 // A sheet's name as a cell reference starts with it: quoted when it holds more than letters
-// and digits ('Deck 2'!C14).
+// and digits ('Deck 2'!C14), a control character in it shown escaped.
 std::string sheet_prefix(const std::string& sheet) {
   if (sheet.empty()) return {};
   const bool plain = std::all_of(sheet.begin(), sheet.end(), [](char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
   });
-  return plain ? sheet + "!" : "'" + sheet + "'!";
+  return plain ? sheet + "!" : "'" + lineio::escape_controls(sheet) + "'!";
 }
 
 }  // namespace
@@ -93,14 +94,14 @@ std::string_view TableRows::cell_reason(const KeptCell& c, std::string_view role
     case CellKind::text:
       break;
     case CellKind::error:
-      reason_ = "the " + what + " cell holds the error " + c.text;
+      reason_ = "the " + what + " cell holds the error " + lineio::escape_controls(c.text);
       return reason_;
     case CellKind::boolean:
       reason_ = "the " + what + " cell holds " + c.text + ", not a number";
       return reason_;
     case CellKind::no_value:
-      reason_ = "the " + what +
-                " cell is a formula without a saved value (=" + c.formula.substr(0, 40) +
+      reason_ = "the " + what + " cell is a formula without a saved value (=" +
+                lineio::escape_controls(c.formula.substr(0, 40)) +
                 "); open and save the file in a spreadsheet program to store its values";
       return reason_;
   }
@@ -143,9 +144,9 @@ bool TableRows::take_unit_row() {
       const std::optional<UnitWord> own = unit_named(written);
       const std::optional<UnitWord> below = unit_named(unit);
       if (own && below && own->factor != below->factor) {
-        refusal_ = "the " + std::string(kRoleName[r]) + " heading \"" + heading_.text[r] +
-                   "\" and the unit below it in row " + std::to_string(row_) + " (\"" +
-                   std::string(unit) + "\") disagree";
+        refusal_ = "the " + std::string(kRoleName[r]) + " heading \"" +
+                   lineio::escape_controls(heading_.text[r]) + "\" and the unit below it in row " +
+                   std::to_string(row_) + " (\"" + lineio::escape_controls(unit) + "\") disagree";
         stopped_ = true;
         return false;
       }
@@ -236,7 +237,8 @@ void TableRows::end_data_row() {
     name_cell(row, mass.column);
     reason_ = mass.cell.formula.empty()
                   ? "a total: a mass without coordinates beside a total label; left out"
-                  : "a subtotal (=" + mass.cell.formula.substr(0, 40) + "); left out";
+                  : "a subtotal (=" + lineio::escape_controls(mass.cell.formula.substr(0, 40)) +
+                        "); left out";
     row.reason = reason_;
     ++subtotals_;
     sink_.row(row);
@@ -290,7 +292,7 @@ void TableRows::end_data_row() {
         ton_told_ = true;
         name_cell(row, unit_cell.column);
         sink_.warning(row.cell,
-                      "\"" + unit_cell.text +
+                      "\"" + lineio::escape_controls(unit_cell.text) +
                           "\" is read as the metric tonne, 1000 kg; a long ton is 1016.05 kg and "
                           "a short ton 907.18 kg: give the unit as t, or the masses in kg");
         row.cell = {};

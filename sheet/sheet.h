@@ -39,6 +39,13 @@ std::unique_ptr<Source> open_file(std::string_view name, int& error);
 // Bytes held by the caller (tests, fuzzing); they must outlive the source.
 std::unique_ptr<Source> memory_source(std::string_view bytes);
 
+// Whether bytes begin as a zip container: a workbook, an OpenDocument file, any zip archive
+// (an empty one too).
+bool starts_as_zip(std::string_view head);
+// Whether the existing file `name` is a zip container by its content, whatever its name;
+// false when there is none, it is no regular file, or it cannot be read.
+bool is_zip_container(std::string_view name);
+
 // ---- What a file is -----------------------------------------------------------------------
 
 enum class Form { text_list, delimited, xlsx, ods, other_zip };

@@ -6,6 +6,7 @@
 #include <string>
 #include <utility>
 
+#include "lineio/text_encoding.h"
 #include "sheet/workbook_parts.h"
 
 namespace sheet::detail {
@@ -23,7 +24,7 @@ class HeadingProbe final : public RowSink {
 HeadingProbe probe_sink;
 
 std::string quoted(const std::string& name) {
-  return "\"" + name + "\"";
+  return "\"" + lineio::escape_controls(name) + "\"";
 }
 
 // "\"A\"", "\"A\" and \"B\"", "\"A\", \"B\" and \"C\"", and of many the first few:
@@ -109,6 +110,7 @@ std::string SheetSearch::reread() const {
 }
 
 std::string SheetSearch::finish() {
+  if (names_.empty()) return "is a spreadsheet without sheets";
   if (!chosen_) {
     if (!wanted_.empty()) {
       return "has no sheet " + quoted(std::string(wanted_)) + " (its sheets: " + listed(names_) +

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <string>
 
+#include "os/platform.h"
 #include "sheet/sheet.h"
 
 namespace sheet {
@@ -14,7 +15,9 @@ namespace {
 
 class FileSource final : public Source {
  public:
-  FileSource(int fd, std::int64_t size) : fd_(fd), size_(size) {}
+  FileSource(int fd, std::int64_t size) : fd_(fd), size_(size) {
+    static_cast<void>(os::file_stamp(fd_, stamp_));
+  }
   FileSource(const FileSource&) = delete;
   FileSource& operator=(const FileSource&) = delete;
   ~FileSource() override { ::close(fd_); }
@@ -22,14 +25,24 @@ class FileSource final : public Source {
   long read_at(std::int64_t offset, std::span<char> into) override {
     for (;;) {
       const ssize_t n = ::pread(fd_, into.data(), into.size(), static_cast<off_t>(offset));
-      if (n >= 0) return static_cast<long>(n);
+      if (n >= 0) return changed(offset, n) ? -os::kChangedWhileRead : static_cast<long>(n);
       if (errno != EINTR) return -errno;
     }
   }
 
  private:
+  // Whether the file is no longer what it was when opened (grown, truncated or rewritten by
+  // another program): bytes beyond its size, or at its end a size or time that differs.
+  bool changed(std::int64_t offset, ssize_t n) const {
+    if (offset + n > size_) return true;
+    if (n > 0) return false;
+    os::FileStamp now;
+    return offset < size_ || os::file_stamp(fd_, now) != 0 || now != stamp_;
+  }
+
   int fd_;
   std::int64_t size_;
+  os::FileStamp stamp_;
 };
 
 }  // namespace

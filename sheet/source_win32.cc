@@ -5,6 +5,8 @@
 #include <cerrno>
 #include <string>
 
+#include "os/platform.h"
+#include "os/win32.h"
 #include "sheet/sheet.h"
 
 namespace sheet {
@@ -12,7 +14,9 @@ namespace {
 
 class FileSource final : public Source {
  public:
-  FileSource(HANDLE handle, std::int64_t size) : handle_(handle), size_(size) {}
+  FileSource(HANDLE handle, std::int64_t size) : handle_(handle), size_(size) {
+    static_cast<void>(os::file_stamp(os::win32::as_value(handle_), stamp_));
+  }
   FileSource(const FileSource&) = delete;
   FileSource& operator=(const FileSource&) = delete;
   ~FileSource() override { CloseHandle(handle_); }
@@ -24,14 +28,26 @@ class FileSource final : public Source {
     const DWORD wanted = into.size() > 0x40000000u ? 0x40000000u : static_cast<DWORD>(into.size());
     DWORD got = 0;
     if (ReadFile(handle_, into.data(), wanted, &got, &at) == 0) {
-      return GetLastError() == ERROR_HANDLE_EOF ? 0 : -EIO;
+      if (GetLastError() != ERROR_HANDLE_EOF) return -EIO;
+      got = 0;
     }
-    return static_cast<long>(got);
+    return changed(offset, got) ? -os::kChangedWhileRead : static_cast<long>(got);
   }
 
  private:
+  // Whether the file is no longer what it was when opened (grown, truncated or rewritten by
+  // another program): bytes beyond its size, or at its end a size or time that differs.
+  bool changed(std::int64_t offset, DWORD got) const {
+    if (offset + static_cast<std::int64_t>(got) > size_) return true;
+    if (got > 0) return false;
+    os::FileStamp now;
+    return offset < size_ || os::file_stamp(os::win32::as_value(handle_), now) != 0 ||
+           now != stamp_;
+  }
+
   HANDLE handle_;
   std::int64_t size_;
+  os::FileStamp stamp_;
 };
 
 }  // namespace

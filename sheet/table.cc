@@ -40,6 +40,24 @@ std::unique_ptr<Source> memory_source(std::string_view bytes) {
   return std::make_unique<MemorySource>(bytes);
 }
 
+bool starts_as_zip(std::string_view head) {
+  for (const std::string_view signature :
+       {std::string_view("PK\x03\x04", 4), std::string_view("PK\x05\x06", 4),
+        std::string_view("PK\x07\x08", 4)}) {
+    if (head.starts_with(signature)) return true;
+  }
+  return false;
+}
+
+bool is_zip_container(std::string_view name) {
+  int error = 0;
+  const std::unique_ptr<Source> source = open_file(name, error);
+  if (!source) return false;
+  std::array<char, 4> head{};
+  const long n = source->read_at(0, head);
+  return n == 4 && starts_as_zip({head.data(), head.size()});
+}
+
 std::string_view form_name(Form form) {
   switch (form) {
     case Form::text_list:
@@ -93,7 +111,13 @@ Outcome read_table(Source& source, Form form, const Options& options, RowSink& s
     }
   }
   if (form == Form::delimited) {
-    char delimiter = detail::find_delimiter(source, {}, choice);
+    char delimiter = detail::find_delimiter(source, {}, choice, outcome.reason);
+    // A file that cannot be read (one that changed meanwhile, text in no encoding it can be
+    // read in) is refused as it is, not read again as a text list.
+    if (!outcome.reason.empty()) {
+      outcome.unreadable = true;
+      return outcome;
+    }
     if (delimiter == 0) {
       if (!options.table) {
         outcome.reason = detail::no_heading_reason(source, choice);

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "lineio/text_encoding.h"
 #include "sheet/workbook_parts.h"
 #include "sheet/xml.h"
 
@@ -58,76 +59,88 @@ bool append_bounded(std::string& buffer, std::string_view text) {
   return text.size() > room;
 }
 
+// Where a cell stands by its reference ("B14"): its column from 0 and its row; false for a
+// reference a spreadsheet program never writes (no letters, a column beyond XFD, a row
+// beyond kMaxSheetRows, anything after the digits).
+bool cell_of_reference(std::string_view r, std::uint32_t& column, std::int64_t& row) {
+  std::size_t letters = 0;
+  while (letters < r.size() &&
+         ((r[letters] >= 'A' && r[letters] <= 'Z') || (r[letters] >= 'a' && r[letters] <= 'z'))) {
+    ++letters;
+  }
+  if (letters == 0 || !column_of_letters(r.substr(0, letters), column)) return false;
+  const std::string_view digits = r.substr(letters);
+  const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), row);
+  return ec == std::errc() && end == digits.data() + digits.size() && row >= 1 &&
+         row <= kMaxSheetRows;
+}
+
+// The types a cell of a workbook's sheet may have; a cell of another is damage.
+bool known_type(std::string_view t) {
+  return t.empty() || t == "n" || t == "s" || t == "str" || t == "inlineStr" || t == "b" ||
+         t == "e" || t == "d";
+}
+
+// The sheet's cells as a spreadsheet program shows them: rows only in the sheet's data, in
+// rising order, cells only in their row, in rising columns, one value each. Anything else
+// (a cell a program would show elsewhere, or not at all) is damage: no mass is ever taken
+// from a cell that is not where its reference puts it.
 class SheetHandler final : public XmlHandler {
  public:
-  SheetHandler(TableRows& rows, const SharedStrings& strings) : rows_(rows), strings_(strings) {}
+  SheetHandler(TableRows& rows, const SharedStrings& strings, std::string_view sheet)
+      : rows_(rows), strings_(strings), sheet_(sheet) {}
 
   void start(std::string_view name, const char** attributes) override {
-    if (name == "row") {
-      std::int64_t number = row_ + 1;
-      const std::string_view r = attribute(attributes, "r");
-      if (!r.empty()) {
-        const auto [end, ec] = std::from_chars(r.data(), r.data() + r.size(), number);
-        if (ec != std::errc() || number < 1 || number > kMaxRows) {
-          fail("a row numbered \"" + std::string(r.substr(0, 20)) + "\"");
-          return;
-        }
+    ++depth_;
+    if (name == "sheetData" && depth_ == 2 && data_depth_ == 0) {
+      data_depth_ = depth_;
+    } else if (name == "row") {
+      start_row(attributes);
+    } else if (name == "c") {
+      start_cell(attributes);
+    } else if (in_cell_ && depth_ == cell_depth_ + 1 && (name == "v" || name == "is")) {
+      if (has_value_) {
+        fail("the cell " + cell_name() + " with two values");
+        return;
       }
-      row_ = number;
-      column_ = -1;
-      const std::string_view hidden = attribute(attributes, "hidden");
-      rows_.begin_row(row_, hidden == "1" || hidden == "true");
-      in_row_ = true;
-    } else if (name == "c" && in_row_) {
-      in_cell_ = true;
-      type_ = attribute(attributes, "t");
-      value_.clear();
-      formula_.clear();
-      inline_.clear();
-      cut_ = false;
-      has_formula_ = false;
-      has_value_ = false;
-      const std::string_view r = attribute(attributes, "r");
-      std::size_t letters = 0;
-      while (letters < r.size() && ((r[letters] >= 'A' && r[letters] <= 'Z') ||
-                                    (r[letters] >= 'a' && r[letters] <= 'z'))) {
-        ++letters;
-      }
-      std::uint32_t column = 0;
-      if (letters > 0) {
-        column_ = column_of_letters(r.substr(0, letters), column) ? column : kMaxColumns;
-      } else {
-        column_ = column_ + 1;
-      }
-    } else if (in_cell_ && name == "v") {
-      in_value_ = true;
       has_value_ = true;
-    } else if (in_cell_ && name == "f") {
+      in_value_ = name == "v";
+      inline_depth_ = name == "is" ? depth_ : 0;
+    } else if (in_cell_ && depth_ == cell_depth_ + 1 && name == "f") {
+      if (has_formula_) {
+        fail("the cell " + cell_name() + " with two formulas");
+        return;
+      }
       in_formula_ = true;
       has_formula_ = true;
-    } else if (in_cell_ && name == "rPh") {
-      ++phonetic_;
-    } else if (in_cell_ && name == "t" && phonetic_ == 0) {
+    } else if (inline_depth_ != 0 && name == "t" &&
+               (depth_ == inline_depth_ + 1 || (depth_ == inline_depth_ + 2 && in_run_))) {
       in_inline_ = true;
-      has_value_ = true;
+    } else if (inline_depth_ != 0 && name == "r" && depth_ == inline_depth_ + 1) {
+      in_run_ = true;  // a run of formatted text; its <t> is part of the cell's text
     }
   }
 
   void end(std::string_view name) override {
+    const int depth = depth_--;
     if (name == "v") {
       in_value_ = false;
     } else if (name == "f") {
       in_formula_ = false;
     } else if (name == "t") {
       in_inline_ = false;
-    } else if (name == "rPh") {
-      --phonetic_;
-    } else if (name == "c" && in_cell_) {
+    } else if (name == "r") {
+      in_run_ = false;
+    } else if (name == "is" && depth == inline_depth_) {
+      inline_depth_ = 0;
+    } else if (name == "c" && in_cell_ && depth == cell_depth_) {
       in_cell_ = false;
       deliver();
-    } else if (name == "row" && in_row_) {
+    } else if (name == "row" && in_row_ && depth == row_depth_) {
       in_row_ = false;
       if (!rows_.end_row()) stop = true;
+    } else if (name == "sheetData" && depth == data_depth_) {
+      data_depth_ = -1;  // one sheet data; rows after it are in no place
     }
   }
 
@@ -143,12 +156,95 @@ class SheetHandler final : public XmlHandler {
 
  private:
   void fail(const std::string& what) {
-    failure = "is damaged: its sheet holds " + what;
+    failure = "is damaged: its sheet \"" + lineio::escape_controls(sheet_) + "\" holds " + what +
+              "; no spreadsheet program shows it so";
     stop = true;
   }
 
+  std::string cell_name() const {
+    return column_reference(sheet_, static_cast<std::uint32_t>(column_)) + std::to_string(row_);
+  }
+
+  void start_row(const char** attributes) {
+    const std::string_view r = attribute(attributes, "r");
+    if (data_depth_ <= 0 || depth_ != data_depth_ + 1) {
+      fail("a row" + (r.empty() ? "" : " " + quoted(r)) + " outside its sheet data");
+      return;
+    }
+    std::int64_t number = row_ + 1;
+    if (!r.empty()) {
+      const auto [end, ec] = std::from_chars(r.data(), r.data() + r.size(), number);
+      if (ec != std::errc() || end != r.data() + r.size() || number < 1 || number > kMaxSheetRows) {
+        fail("a row numbered " + quoted(r) + " (rows end at " + std::to_string(kMaxSheetRows) +
+             ")");
+        return;
+      }
+    }
+    if (number <= row_) {
+      fail("row " + std::to_string(number) + " after row " + std::to_string(row_) +
+           " (rows out of order, or one row twice)");
+      return;
+    }
+    row_ = number;
+    row_depth_ = depth_;
+    column_ = -1;
+    const std::string_view hidden = attribute(attributes, "hidden");
+    rows_.begin_row(row_, hidden == "1" || hidden == "true");
+    in_row_ = true;
+  }
+
+  void start_cell(const char** attributes) {
+    const std::string_view r = attribute(attributes, "r");
+    if (!in_row_ || depth_ != row_depth_ + 1) {
+      fail("a cell" + (r.empty() ? "" : " " + quoted(r)) + " outside a row of its data");
+      return;
+    }
+    std::int64_t column = column_ + 1;
+    if (!r.empty()) {
+      std::uint32_t letters_column = 0;
+      std::int64_t row = 0;
+      if (!cell_of_reference(r, letters_column, row)) {
+        fail("a cell " + quoted(r) + " in row " + std::to_string(row_) +
+             " (columns end at XFD, rows at " + std::to_string(kMaxSheetRows) + ")");
+        return;
+      }
+      if (row != row_) {
+        fail("the cell " + quoted(r) + " inside row " + std::to_string(row_));
+        return;
+      }
+      column = letters_column;
+    }
+    if (column <= column_ || column >= static_cast<std::int64_t>(kMaxColumns)) {
+      fail("the cell " +
+           (r.empty() ? quoted(column_letters(static_cast<std::uint32_t>(
+                                   std::min<std::int64_t>(column, kMaxColumns - 1))) +
+                               std::to_string(row_))
+                      : quoted(r)) +
+           " out of column order in row " + std::to_string(row_));
+      return;
+    }
+    column_ = column;
+    type_ = attribute(attributes, "t");
+    if (!known_type(type_)) {
+      fail("the cell " + cell_name() + " of an unknown type " + quoted(type_));
+      return;
+    }
+    in_cell_ = true;
+    cell_depth_ = depth_;
+    value_.clear();
+    formula_.clear();
+    inline_.clear();
+    cut_ = false;
+    has_formula_ = false;
+    has_value_ = false;
+  }
+
+  static std::string quoted(std::string_view text) {
+    return "\"" + lineio::escape_controls(text.substr(0, std::min<std::size_t>(text.size(), 24))) +
+           (text.size() > 24 ? "...\"" : "\"");
+  }
+
   void deliver() {
-    if (column_ < 0 || column_ >= static_cast<std::int64_t>(kMaxColumns)) return;
     Cell cell;
     cell.column = static_cast<std::uint32_t>(column_);
     cell.formula = formula_;
@@ -162,8 +258,10 @@ class SheetHandler final : public XmlHandler {
       std::uint64_t index = 0;
       const auto [end, ec] = std::from_chars(value_.data(), value_.data() + value_.size(), index);
       if (ec != std::errc() || end != value_.data() + value_.size() || index >= strings_.size()) {
-        fail("a reference to shared string " + value_.substr(0, 20) + " of " +
-             std::to_string(strings_.size()));
+        failure = "is damaged: its sheet holds a reference to shared string " +
+                  lineio::escape_controls(value_.substr(0, 20)) + " of " +
+                  std::to_string(strings_.size());
+        stop = true;
         return;
       }
       cell.kind = CellKind::text;
@@ -195,6 +293,12 @@ class SheetHandler final : public XmlHandler {
 
   TableRows& rows_;
   const SharedStrings& strings_;
+  std::string sheet_;
+  int depth_ = 0;
+  int data_depth_ = 0;  // the depth of <sheetData>; 0 before it, -1 after it
+  int row_depth_ = 0;
+  int cell_depth_ = 0;
+  int inline_depth_ = 0;  // the depth of the cell's <is>, 0 outside it
   std::int64_t row_ = 0;
   std::int64_t column_ = -1;
   bool in_row_ = false;
@@ -202,7 +306,7 @@ class SheetHandler final : public XmlHandler {
   bool in_value_ = false;
   bool in_formula_ = false;
   bool in_inline_ = false;
-  int phonetic_ = 0;
+  bool in_run_ = false;
   bool has_formula_ = false;
   bool has_value_ = false;
   bool cut_ = false;
@@ -224,8 +328,10 @@ std::string entry_of(std::string_view target) {
 // Reads one sheet into a table's rows; answers why its entry cannot be read, or empty.
 std::string read_sheet(Zip& zip, const SheetEntry& sheet, const SharedStrings& strings,
                        TableRows& rows) {
-  if (sheet.target.empty()) return "is damaged: the sheet \"" + sheet.name + "\" is missing";
-  SheetHandler handler(rows, strings);
+  if (sheet.target.empty()) {
+    return "is damaged: the sheet \"" + lineio::escape_controls(sheet.name) + "\" is missing";
+  }
+  SheetHandler handler(rows, strings, sheet.name);
   return parse_entry(zip, entry_of(sheet.target), handler);
 }
 

@@ -17,6 +17,12 @@ class StringsHandler final : public XmlHandler {
       in_string_ = true;
       length_ = 0;
       cut_ = false;
+      count(SharedStrings::kIndexBytes);
+      if (strings_.size() >= kMaxSharedStrings && !stop) {
+        failure = "holds more than " + std::to_string(kMaxSharedStrings) +
+                  " shared strings; no weight list has so many texts";
+        stop = true;
+      }
     } else if (name == "rPh") {
       ++phonetic_;
     } else if (name == "t" && in_string_ && phonetic_ == 0) {
@@ -41,17 +47,22 @@ class StringsHandler final : public XmlHandler {
       text = text.substr(0, room);
     }
     length_ += text.size();
-    total_ += text.size();
-    if (total_ > kMaxStringBytes) {
-      failure = "holds more than " + std::to_string(kMaxStringBytes >> 20) +
-                " MiB of shared strings; not read";
-      stop = true;
-      return;
-    }
-    strings_.add(text);
+    if (count(text.size())) strings_.add(text);
   }
 
  private:
+  // Counts bytes kept against the bound; answers false once it is passed.
+  bool count(std::uint64_t bytes) {
+    total_ += bytes;
+    if (total_ <= kMaxStringBytes) return true;
+    if (!stop) {
+      failure = "holds more than " + std::to_string(kMaxStringBytes >> 20) +
+                " MiB of shared strings; not read";
+      stop = true;
+    }
+    return false;
+  }
+
   SharedStrings& strings_;
   bool in_string_ = false;
   bool in_text_ = false;
@@ -70,8 +81,8 @@ std::string SharedStrings::load(Zip& zip, std::string_view entry) {
 }
 
 std::string_view SharedStrings::at(std::size_t n) const {
-  const std::size_t begin = n == 0 ? 0 : ends_[n - 1];
-  return std::string_view(bytes_).substr(begin, ends_[n] - begin);
+  const std::size_t begin = n == 0 ? 0 : (ends_[n - 1] & ~kCut);
+  return std::string_view(bytes_).substr(begin, (ends_[n] & ~kCut) - begin);
 }
 
 void SharedStrings::add(std::string_view text) {
@@ -79,8 +90,7 @@ void SharedStrings::add(std::string_view text) {
 }
 
 void SharedStrings::finish_string(bool cut) {
-  ends_.push_back(bytes_.size());
-  cut_.push_back(cut);
+  ends_.push_back(static_cast<std::uint32_t>(bytes_.size()) | (cut ? kCut : 0));
 }
 
 }  // namespace sheet::detail

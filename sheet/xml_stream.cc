@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "lineio/text_encoding.h"
 #include "sheet/xml.h"
 
 namespace sheet::detail {
@@ -96,7 +97,7 @@ std::string parse_entry(Zip& zip, std::string_view name, XmlHandler& handler) {
       if (XML_GetErrorCode(p.parser) == XML_ERROR_ABORTED) {
         halted = true;
       } else {
-        xml_error = std::string("is damaged: ") + std::string(name) + " line " +
+        xml_error = "is damaged: " + lineio::escape_controls(name) + " line " +
                     std::to_string(XML_GetCurrentLineNumber(p.parser)) + ": " +
                     XML_ErrorString(XML_GetErrorCode(p.parser));
       }
@@ -104,8 +105,8 @@ std::string parse_entry(Zip& zip, std::string_view name, XmlHandler& handler) {
     }
     if (fed - p.last_event > kMaxPendingBytes) {
       xml_error = "holds an XML tag or text of more than " +
-                  std::to_string(kMaxPendingBytes >> 20) + " MiB in " + std::string(name) +
-                  "; not read further";
+                  std::to_string(kMaxPendingBytes >> 20) + " MiB in " +
+                  lineio::escape_controls(name) + "; not read further";
       return false;
     }
     return true;
@@ -113,12 +114,13 @@ std::string parse_entry(Zip& zip, std::string_view name, XmlHandler& handler) {
   if (why.empty() && xml_error.empty() && !halted &&
       XML_Parse(p.parser, nullptr, 0, XML_TRUE) == XML_STATUS_ERROR &&
       XML_GetErrorCode(p.parser) != XML_ERROR_ABORTED) {
-    xml_error = std::string("is damaged: ") + std::string(name) + " ends before its XML does";
+    xml_error = "is damaged: " + lineio::escape_controls(name) + " ends before its XML does";
   }
   XML_ParserFree(p.parser);
-  if (!p.refused.empty()) return std::string(name) + " " + p.refused;
-  if (!handler.failure.empty()) return handler.failure;
+  // A damaged entry (its check sum, its size) comes first: it is why the rest went wrong.
+  if (!p.refused.empty()) return lineio::escape_controls(name) + " " + p.refused;
   if (!why.empty()) return why;
+  if (!handler.failure.empty()) return handler.failure;
   return xml_error;
 }
 

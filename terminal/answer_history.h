@@ -9,8 +9,9 @@
 // of another user (root running with a user's HOME), a link in the history's place is never
 // followed, and a device, FIFO or link put there (a link to the null device switches the
 // history off) is left alone. Another user's folder or file is left alone too, and said once
-// on standard error. Runs that add answers at the same time take turns through a lock on the
-// history's folder, so that no answer is lost.
+// on standard error, as is a state folder that cannot be one (a file in its place). A state
+// folder that is not there yet is made, with mode 0700. Runs that add answers at the same time take
+// turns through a lock on the history's folder, so that no answer is lost.
 #pragma once
 
 #include <cstddef>
@@ -50,7 +51,8 @@ void add_entry(std::vector<Entry>& entries, const Entry& added,
 // Adds one answer: under the folder's lock the file is read again (another run may have added
 // answers since), updated with add_entry, written whole to a temporary file of mode 0600 and
 // renamed over it, with every signal held meanwhile so that no temporary file is left behind.
-// Missing folders below a base of the user's are made with mode 0700.
+// Missing folders are made with mode 0700: the base and those above it (a state folder named
+// but not there yet), and those below it when the base is the user's.
 void record(const Location& place, const Entry& added);
 
 }  // namespace terminal::answer_history

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <map>
 #include <string_view>
@@ -37,25 +38,50 @@ constexpr const char* kFile = "history";
 constexpr int kLockAttempts = 200;
 constexpr long kLockPauseNanoseconds = 10'000'000;
 
-// Says once per run that the history is not kept because of another user's folder or file.
-void tell_once(const std::string& path, std::string_view why) {
+// Says once per run that the history is not kept: its place is another user's, or cannot be a
+// folder of the user's.
+void tell_once(const std::string& path, const std::string& why) {
   static bool told = false;
   if (std::exchange(told, true)) return;
   lineio::notice(std::string(os::program_name()) + ": the history of answers is not kept: " + path +
-                 " " + std::string(why));
+                 " " + why);
 }
 
 bool mine(const struct stat& st) {
   return st.st_uid == ::geteuid();
 }
 
+// Makes the folders of an absolute path that are not there yet, each with mode 0700 (a state
+// folder named by the environment on a fresh account or in a container); answers 0 or the
+// code of the first that could not be made.
+int make_folders(const std::string& path) {
+  for (std::size_t at = path.find('/', 1);; at = path.find('/', at + 1)) {
+    const std::string part = path.substr(0, at);
+    if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return errno;
+    if (at == std::string::npos) return 0;
+  }
+}
+
 // The history's folder, opened folder by folder from the base: each must be the user's (a
 // link to a folder of the user's is followed, as the user's own choice). With `make`, missing
-// folders are made, 0700. Answers -1 when there is no folder of the user's.
+// folders are made, 0700, the base's too. Answers -1 when there is no folder of the user's;
+// a base or a folder that is there but cannot be one (a file in its place) is said once.
 Descriptor open_folder(const Location& place, bool make) {
   Descriptor folder(::open(place.base.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (folder.get() < 0 && errno == ENOENT && make) {
+    if (const int code = make_folders(place.base); code != 0) {
+      tell_once(place.base, std::string("cannot be made: ") + std::strerror(code));
+      return Descriptor();
+    }
+    folder = Descriptor(::open(place.base.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  }
   struct stat st {};
-  if (folder.get() < 0 || ::fstat(folder.get(), &st) != 0) return Descriptor();
+  if (folder.get() < 0) {
+    if (errno != ENOENT)
+      tell_once(place.base, std::string("cannot be opened as a folder: ") + std::strerror(errno));
+    return Descriptor();
+  }
+  if (::fstat(folder.get(), &st) != 0) return Descriptor();
   if (!mine(st)) {
     // Nothing is made in another user's home; an existing history there is theirs.
     tell_once(place.base, "is another user's folder");
@@ -74,6 +100,9 @@ Descriptor open_folder(const Location& place, bool make) {
     if (fd < 0 && errno == ENOENT && make &&
         (::mkdirat(folder.get(), part.c_str(), 0700) == 0 || errno == EEXIST)) {
       fd = ::openat(folder.get(), part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    }
+    if (fd < 0 && errno != ENOENT) {
+      tell_once(reached, std::string("cannot be opened as a folder: ") + std::strerror(errno));
     }
     Descriptor next(fd);
     if (next.get() < 0 || ::fstat(next.get(), &st) != 0) return Descriptor();

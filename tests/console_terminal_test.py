@@ -213,20 +213,41 @@ def completion_keys_and_history():
 
 
 def a_history_that_cannot_be_used_is_passed_over():
-    """A FIFO in the history's place, or a state folder that cannot be made, neither holds up
-    nor fails a run."""
+    """A FIFO in the history's place neither holds up nor fails a run; a state folder that
+    cannot be one (a file in its place) is told once, and the run goes on."""
     folder, env = folder_with_weights()
     fifo_state = os.path.join(env["HOME"], "state")
     os.makedirs(os.path.join(fifo_state, "kel2fram"))
     os.mkfifo(os.path.join(fifo_state, "kel2fram", "history"))
-    for name, state in (("fifo", fifo_state), ("no folder", os.path.join(folder, "w.txt"))):
+    last = "kel2fram: 2 records written to out.txt; 0 warnings\n"
+    told = ("kel2fram: the history of answers is not kept: %s cannot be opened as a folder: "
+            "Not a directory\n" % os.path.join(folder, "w.txt"))
+    for name, state, expected in (("fifo", fifo_state, last),
+                                  ("a file", os.path.join(folder, "w.txt"), told + last)):
         run = Run(folder, dict(env, XDG_STATE_HOME=state))
         dialogue(run, [b"w.txt\r", b"out.txt\r", b"\r", b"\r", b"\r", b"\r", b"\r"])
         status, err, _ = run.finish()
-        # Nothing about the history: standard error holds only the run's last line.
-        check(name, status == 0 and err == "kel2fram: 2 records written to out.txt; 0 warnings\r\n",
-              "status %d: %s" % (status, err))
+        check(name, status == 0 and err == expected, "status %d: %r" % (status, err))
         os.remove(os.path.join(folder, "out.txt"))
+
+
+def a_state_folder_not_there_yet_is_made():
+    """A state folder named but not there yet (a fresh account) is made, 0700, with the
+    folders above it that are missing; the next run recalls the answers."""
+    folder, env = folder_with_weights()
+    env["XDG_STATE_HOME"] = os.path.join(folder, "fresh", "state")
+    for n in range(2):
+        run = Run(folder, env)
+        dialogue(run, [(UP if n else b"w.txt") + b"\r", b"out.txt\r", b"\r", b"\r", b"\r",
+                       b"\r", b"\r"])
+        status, err, _ = run.finish()
+        check("fresh state %d" % n, status == 0 and "history" not in err, "status %d: %r" % (status, err))
+        os.remove(os.path.join(folder, "out.txt"))
+    modes = [stat.S_IMODE(os.stat(os.path.join(folder, *p)).st_mode)
+             for p in (["fresh"], ["fresh", "state"], ["fresh", "state", "kel2fram"])]
+    check("fresh state", modes == [0o700] * 3, str([oct(m) for m in modes]))
+    lines = open(history_file(env)).read().splitlines()
+    check("fresh state", lines.count("weight-list\tw.txt") == 1, str(lines))
 
 
 def names_with_control_characters_stay_one_answer():
@@ -263,6 +284,7 @@ def interrupt_gives_the_terminal_back():
 cases = [slips_are_asked_again, end_of_input_ends_the_run, piped_runs_leave_the_history_alone]
 if MODE == "editor":
     cases += [completion_keys_and_history, a_history_that_cannot_be_used_is_passed_over,
+              a_state_folder_not_there_yet_is_made,
               names_with_control_characters_stay_one_answer, interrupt_gives_the_terminal_back]
 for case in cases:
     try:

@@ -7,6 +7,7 @@
 
 #include "kit/kit.h"
 #include "lineio/lineio.h"
+#include "os/platform.h"
 #include "support/subprocess.h"
 
 namespace {
@@ -207,6 +208,38 @@ TEST_F(OpnfilTest, OldRefusesWhatCannotBeReadAsLines) {
   EXPECT_FALSE(lineio::is_connected(88));
   EXPECT_FALSE(dir.exists("missing.txt"));
   EXPECT_EQ(console(), "");  // message unit -6: silent
+}
+
+// A list that another program truncates, grows or rewrites while it is read ends in a failed
+// read, never in an end of file after the part that was seen.
+TEST_F(OpnfilTest, AFileThatChangesWhileItIsReadFailsAtItsEnd) {
+  const struct {
+    const char* what;
+    void (*change)(const std::string& path);
+  } cases[] = {
+      {"grown", [](const std::string& path) { std::filesystem::resize_file(path, 40000); }},
+      {"truncated", [](const std::string& path) { std::filesystem::resize_file(path, 10); }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::string lines;
+    for (int n = 0; n < 2000; ++n) lines += "1 2 3 4\n";  // more than one buffer of input
+    dir.write("w.txt", lines);
+    ASSERT_EQ(open(dir.file("w.txt"), 88, 2, 10, 1, 0, 0, -1, -6), 0);
+    std::array<char, 80> text;
+    ASSERT_EQ(lineio::read_record(88, text), 0);
+    c.change(dir.file("w.txt"));
+    int status = 0;
+    while (status == 0) status = lineio::read_record(88, text);
+    EXPECT_EQ(status, os::kChangedWhileRead);
+    lineio::close_unit(88);
+  }
+  // Unchanged, the same list ends as any does.
+  ASSERT_EQ(open(dir.file("w.txt"), 88, 2, 10, 1, 0, 0, -1, -6), 0);
+  std::array<char, 80> text;
+  int status = 0;
+  while (status == 0) status = lineio::read_record(88, text);
+  EXPECT_EQ(status, lineio::kEndOfFile);
 }
 
 TEST_F(OpnfilTest, OpenFailureReport) {

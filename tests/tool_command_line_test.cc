@@ -137,9 +137,10 @@ TEST(CommandLine, UsageErrorsOpenAndWriteNothing) {
     const RunResult r = run_program(KEL2FRAM_EXE, args, "w.txt\nout.txt\n\n\n\n\n\n", dir.path());
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, "kel2fram: " + error +
+    EXPECT_EQ(r.err, testing_support::err_text(
+                         "kel2fram: " + error +
                          "\r\nkel2fram: usage: kel2fram [OPTIONS] [WEIGHT-LIST [OUTPUT]] "
-                         "(kel2fram --help lists the options)\r\n");
+                         "(kel2fram --help lists the options)\r\n"));
     EXPECT_FALSE(dir.exists("out.txt"));
   }
 }
@@ -153,7 +154,8 @@ TEST(CommandLine, ANamedFileThatCannotBeOpenedIsNotAskedForAgain) {
   const std::string name = "nope.txt" + std::string(248, ' ');
   EXPECT_TRUE(input.out.ends_with(kAskInput + "nope.txt\r\n Nonexisting file :" + name + "\r\n"));
   EXPECT_TRUE(input.err.starts_with("kel2fram: nope.txt: ")) << input.err;
-  EXPECT_TRUE(input.err.ends_with(" (named on the command line, so not asked for again)\r\n"));
+  EXPECT_TRUE(input.err.ends_with(
+      testing_support::err_text(" (named on the command line, so not asked for again)\r\n")));
 
   const RunResult output =
       run_program(KEL2FRAM_EXE, {"w.txt", "no/such/folder/o.txt"}, "", dir.path());

@@ -64,7 +64,8 @@ TEST_F(DialogueRun, CompleteDialogueIsByteExact) {
   const std::string expected =
       kAskInput + kAskOutput + kAskUnit + kAskSpread + kAskX + kRangeX + kAskY + kAskZ + kNotice;
   EXPECT_EQ(after_banner(r.out).substr(0, expected.size()), expected);
-  EXPECT_EQ(r.err, "kel2fram: 1 record written to out.txt; 0 warnings\r\n");
+  EXPECT_EQ(r.err,
+            testing_support::err_text("kel2fram: 1 record written to out.txt; 0 warnings\r\n"));
 }
 
 TEST_F(DialogueRun, MissingInputFileIsAskedForAgain) {
@@ -84,11 +85,12 @@ TEST_F(DialogueRun, UnwritableOutputFileIsAskedForAgain) {
                                kAskOutput + kAskUnit;
   EXPECT_EQ(after_banner(r.out).substr(0, expected.size()), expected);
   EXPECT_EQ(r.err,
-            "kel2fram: no/such/folder/out.txt: No such file or directory\r\n"
-            "kel2fram: output file \"no/such/folder/out.txt\" (answer line 2) could not be "
-            "opened, so answer line 3, \"out.txt\", was taken as the output file: each later "
-            "answer moves up one question\r\n"
-            "kel2fram: 1 record written to out.txt; 1 warning\r\n");
+            testing_support::err_text(
+                "kel2fram: no/such/folder/out.txt: No such file or directory\r\n"
+                "kel2fram: output file \"no/such/folder/out.txt\" (answer line 2) could not be "
+                "opened, so answer line 3, \"out.txt\", was taken as the output file: each later "
+                "answer moves up one question\r\n"
+                "kel2fram: 1 record written to out.txt; 1 warning\r\n"));
   EXPECT_TRUE(dir.exists("out.txt"));
 }
 
@@ -105,7 +107,8 @@ TEST_F(DialogueRun, FileNamesLongerThanAnAnswerAreRefused) {
   const std::string expected = kAskInput + " Nonexisting file :" + shown + kAskInput + kAskOutput +
                                " Cannot write file :" + shown + kAskOutput + kAskUnit;
   EXPECT_EQ(after_banner(r.out).substr(0, expected.size()), expected);
-  EXPECT_EQ(r.err, why + why + "kel2fram: 1 record written to out.txt; 0 warnings\r\n");
+  EXPECT_EQ(r.err, testing_support::err_text(
+                       why + why + "kel2fram: 1 record written to out.txt; 0 warnings\r\n"));
   EXPECT_TRUE(std::filesystem::is_empty(dir.file(folder)));
 }
 
@@ -121,9 +124,10 @@ TEST_F(DialogueRun, FileNamesAreCountedInCharacters) {
       kAskInput + " Nonexisting file :" + fits + "\r\n" + kAskInput + kAskOutput + kAskUnit;
   EXPECT_EQ(after_banner(r.out).substr(0, expected.size()), expected);
   EXPECT_EQ(r.err,
-            "kel2fram: a file name of 257 characters is longer than the 256 an answer holds\r\n"
-            "kel2fram: 1 record written to " +
-                fits + "; 0 warnings\r\n");
+            testing_support::err_text(
+                "kel2fram: a file name of 257 characters is longer than the 256 an answer holds\r\n"
+                "kel2fram: 1 record written to " +
+                fits + "; 0 warnings\r\n"));
   EXPECT_NE(dir.read(fits).find(" Map_Mass     1      10.000"), std::string::npos);
 }
 

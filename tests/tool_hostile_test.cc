@@ -135,10 +135,11 @@ TEST_F(HostileRun, FilesWithoutUsableLinesEndEarlyAndWriteNothing) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(after_banner(r.out), kDialogue + c.messages);
     EXPECT_EQ(dir.read("out.txt"), kFormer);
-    EXPECT_EQ(r.err, c.told + "kel2fram: no mass kept: " +
+    EXPECT_EQ(r.err, testing_support::err_text(
+                         c.told + "kel2fram: no mass kept: " +
                          (c.rejected ? "every line of the weight list was rejected"
                                      : "the weight list has no line with mass data") +
-                         "; the output file is left as it was" + c.counts + "; 0 warnings\r\n");
+                         "; the output file is left as it was" + c.counts + "; 0 warnings\r\n"));
   }
 }
 
@@ -180,13 +181,14 @@ TEST_F(HostileRun, LongRecordsAreCutAtTheLineLength) {
                 kClosing);
   // What was not read is told.
   const std::string beyond = " (a line is read up to column 132 only)\r\n";
-  EXPECT_EQ(r.err, "kel2fram: w.txt:2: \"abc\" stands beyond column 132 and is not read" + beyond +
-                       "kel2fram: w.txt:3: \"" + std::string(40, '9') +
+  EXPECT_EQ(r.err, testing_support::err_text(
+                       "kel2fram: w.txt:2: \"abc\" stands beyond column 132 and is not read" +
+                       beyond + "kel2fram: w.txt:3: \"" + std::string(40, '9') +
                        "...\" is cut after column 132 and reads as 1e+124" + beyond +
                        "kel2fram: w.txt: 1 line holds more than 4 numbers (line 3): only the "
                        "first 4 are read, as the mass and its X, Y and Z\r\n"
                        "kel2fram: 2 records written to out.txt; 1 line rejected (line 1); 3 "
-                       "warnings\r\n");
+                       "warnings\r\n"));
 }
 
 TEST_F(HostileRun, TenMegabytesWithoutLineFeedAreOneRecord) {
@@ -282,7 +284,7 @@ TEST_F(HostileRun, OverflowsAndZerosInNumbers) {
     const std::string kept =
         "     " + std::to_string(std::count(weights.begin(), weights.end(), '\n'));
     const std::string block = report(kept, c.total13, c.centre36);
-    EXPECT_EQ(r.err, c.err);
+    EXPECT_EQ(r.err, testing_support::err_text(c.err));
     EXPECT_NE(r.out.find("#  Center of Gravity:" + c.centre36 + "\r\n"), std::string::npos);
     if (c.answers == kDefaultAnswers) {
       EXPECT_EQ(after_banner(r.out), kDialogue + block);
@@ -346,12 +348,13 @@ TEST_F(HostileRun, InputThatCannotBeReadAsLinesIsAskedForAgain) {
   };
   const std::string expected = refused("folder.txt") + refused("locked.txt") + kDialogue;
   EXPECT_EQ(after_banner(r.out).substr(0, expected.size()), expected);
-  EXPECT_EQ(r.err, "kel2fram: folder.txt: Is a directory\r\nkel2fram: locked.txt: " +
+  EXPECT_EQ(r.err, testing_support::err_text(
+                       "kel2fram: folder.txt: Is a directory\r\nkel2fram: locked.txt: " +
                        std::string(testing_support::kLockedReason) +
                        "\r\nkel2fram: weight list \"folder.txt\" (answer line 1) could not be "
                        "opened, so answer line 3, \"w.txt\", was taken as the weight list: each "
                        "later answer moves up one question\r\n"
-                       "kel2fram: 1 record written to out.txt; 1 warning\r\n");
+                       "kel2fram: 1 record written to out.txt; 1 warning\r\n"));
   EXPECT_EQ(dir.read("out.txt").substr(0, 2), "\r\n");
 }
 
@@ -364,7 +367,8 @@ TEST_F(HostileRun, OutputOnAFullDeviceFailsWithStatusTwo) {
             kDialogue + report("     1", "    1.000E+03", "       2.000       3.000       4.000") +
                 " *** ERROR: WRITE FAILED ON UNIT 17 (/dev/full): No space left on device\r\n");
   // The last line on standard error names the failure too.
-  EXPECT_EQ(r.err, "kel2fram: /dev/full: not written: No space left on device\r\n");
+  EXPECT_EQ(r.err, testing_support::err_text(
+                       "kel2fram: /dev/full: not written: No space left on device\r\n"));
 }
 
 TEST_F(HostileRun, OutputOnAFullFileSystemKeepsTheFormerFile) {
@@ -532,7 +536,7 @@ TEST_F(HostileRun, ConsoleClosedEarlyEndsTheRunAndKeepsTheFormerFile) {
     // Before it, the reasons of the lines refused until the console failed.
     const std::string failed =
         " *** ERROR: WRITE FAILED ON UNIT 6 (standard output): Broken pipe\r\n";
-    EXPECT_TRUE(r.err.ends_with(failed)) << r.err;
+    EXPECT_TRUE(r.err.ends_with(testing_support::err_text(failed))) << r.err;
     for (std::size_t at = 0; at + failed.size() < r.err.size(); at = r.err.find('\n', at) + 1) {
       EXPECT_EQ(r.err.compare(at, 16, "kel2fram: w.txt:"), 0) << r.err;
     }

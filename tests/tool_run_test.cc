@@ -88,9 +88,11 @@ TEST_F(FullRun, WorkedExampleIsByteExact) {
   file.push_back("#");
   file.push_back(kEnd);
   EXPECT_EQ(output(), crlf(file));
-  EXPECT_EQ(r.err,
-            "kel2fram: 2 records written to out.txt; 1 line rejected (line 3); 3 usable lines: 2 "
-            "kept, 1 skipped outside the ranges (250 kg); 0 warnings\r\n");
+  EXPECT_EQ(
+      r.err,
+      testing_support::err_text(
+          "kel2fram: 2 records written to out.txt; 1 line rejected (line 3); 3 usable lines: 2 "
+          "kept, 1 skipped outside the ranges (250 kg); 0 warnings\r\n"));
 }
 
 TEST_F(FullRun, KilogramsAreTakenAsGiven) {
@@ -285,12 +287,14 @@ TEST_F(FullRun, Utf16TextThatCannotBeReadIsRefusedNamingItsEncoding) {
     const RunResult r = run(c.weights, c.answers);
     EXPECT_EQ(r.status, 2);
     if (c.in_answers) {
-      EXPECT_EQ(r.err, "kel2fram: standard input: " + c.problem + "\r\n");
+      EXPECT_EQ(r.err,
+                testing_support::err_text("kel2fram: standard input: " + c.problem + "\r\n"));
       EXPECT_TRUE(r.out.ends_with(
           " *** ERROR: READ FAILED ON UNIT 5 (standard input): " + c.problem + "\r\n"))
           << r.out;
     } else {
-      EXPECT_EQ(r.err, "kel2fram: w.txt: " + c.problem + kept + "; 0 warnings\r\n");
+      EXPECT_EQ(r.err, testing_support::err_text("kel2fram: w.txt: " + c.problem + kept +
+                                                 "; 0 warnings\r\n"));
       const RunResult dump = run_program(KITDUMP_EXE, {"w.txt"}, "", dir.path());
       EXPECT_EQ(dump.status, 2);
       EXPECT_EQ(dump.err, "kitdump: w.txt: " + c.problem + "\n");
@@ -326,8 +330,9 @@ TEST_F(FullRun, EarlyEndsLeaveAnExistingOutputFileUntouched) {
       if (former) dir.write("out.txt", "former contents\n");
       const auto r = run(c.weights, "w.txt\nout.txt\n" + c.answers);
       EXPECT_EQ(r.status, 1);
-      EXPECT_EQ(r.err, c.before + "kel2fram: no mass kept: " + c.why +
-                           "; the output file is left as it was" + c.counts + "\r\n");
+      EXPECT_EQ(r.err, testing_support::err_text(c.before + "kel2fram: no mass kept: " + c.why +
+                                                 "; the output file is left as it was" + c.counts +
+                                                 "\r\n"));
       // An existing file keeps its contents; a new one is not made.
       if (former) {
         EXPECT_EQ(output(), "former contents\n");
@@ -353,9 +358,11 @@ TEST_F(FullRun, ReaderFailureEndsEarlyAndLeavesTheOutputFileUntouched) {
   EXPECT_EQ(
       r.out.substr(notice + kNotice.size()),
       crlf({"", " *** ERROR DURING READING OF LINE     1  ON UNIT  88", "     IOSTAT =   5"}));
-  EXPECT_EQ(r.err,
-            "kel2fram: the weight list could not be read to its end; the output file is left as "
-            "it was; 0 warnings\r\n");
+  EXPECT_EQ(
+      r.err,
+      testing_support::err_text(
+          "kel2fram: the weight list could not be read to its end; the output file is left as "
+          "it was; 0 warnings\r\n"));
   EXPECT_EQ(output(), "former contents\n");
 }
 

@@ -127,7 +127,8 @@ TEST_F(SafeOutput, TargetsAreWrittenAsWhatTheyAre) {
   // A device is written directly.
   const RunResult r = shell("exec \"$0\"", answers("w.txt", "/dev/null"));
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.err, "kel2fram: 1 record written to /dev/null; 0 warnings\r\n");
+  EXPECT_EQ(r.err,
+            testing_support::err_text("kel2fram: 1 record written to /dev/null; 0 warnings\r\n"));
 }
 
 TEST_F(SafeOutput, SignalsAndLimitsLeaveTheFormerFile) {
@@ -168,7 +169,7 @@ TEST_F(SafeOutput, SignalsAndLimitsLeaveTheFormerFile) {
     dir.write("out.txt", kFormer);
     const RunResult r = shell(c.script, answers("slow", "out.txt"));
     EXPECT_EQ(r.status, c.status);
-    EXPECT_EQ(r.err, c.err);
+    EXPECT_EQ(r.err, testing_support::err_text(c.err));
     const std::string out = dir.read("out.txt");
     if (c.replaced) {
       EXPECT_NE(out.find(kRecord + kRecord), std::string::npos);
@@ -190,6 +191,28 @@ TEST_F(SafeOutput, SignalsAndLimitsLeaveTheFormerFile) {
             std::string::npos);
   EXPECT_EQ(dir.read("out.txt"), kFormer);
   EXPECT_EQ(entries(), (std::vector<std::string>{"out.txt", "w.txt"}));
+}
+
+// A list that another program is still writing (grown or cut while the dialogue asks its
+// questions) ends the run with status 2 and says so; the output file keeps its former contents.
+TEST_F(SafeOutput, AListThatChangesDuringTheRunIsAFailedRun) {
+  SKIP_ON_WINDOWS("a shell changes the list while the run waits for its answers");
+  for (const char* change : {"printf '5 6 7 8\\n' >> w.txt", ": > w.txt"}) {
+    SCOPED_TRACE(change);
+    dir.write("w.txt", "1 2 3 4\n1 2 3 4\n");
+    dir.write("out.txt", kFormer);
+    const RunResult r =
+        shell(std::string(
+                  "(printf 'w.txt\\nout.txt\\n'; sleep 1; printf '\\n\\n\\n\\n\\n') | \"$0\" & ") +
+                  "sleep 0.5; " + change + "; wait $!",
+              "");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("kel2fram: w.txt: changed while it was read (another program may still "
+                         "be writing it)"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(dir.read("out.txt"), kFormer);
+  }
 }
 
 TEST_F(SafeOutput, AFolderTheUserMayNotWriteIsRefusedAtTheQuestion) {
@@ -310,7 +333,9 @@ TEST_F(SafeOutput, ADropBoxFolderIsWrittenDurablyWithStatusZero) {
     const RunResult tool = shell(kAsNobody + "\"$0\"", answers("w.txt", "drop/out.txt"));
     const RunResult plot = shell(kAsNobody + MASSPLOT_EXE " m.txt drop/m.svg", "");
     EXPECT_EQ(tool.status + plot.status, 0);
-    EXPECT_EQ(tool.err + plot.err, "kel2fram: 1 record written to drop/out.txt; 0 warnings\r\n");
+    EXPECT_EQ(
+        tool.err + plot.err,
+        testing_support::err_text("kel2fram: 1 record written to drop/out.txt; 0 warnings\r\n"));
   }
   EXPECT_EQ(dir.read("drop/out.txt"), expected);
   EXPECT_TRUE(dir.read("drop/m.svg").ends_with("</svg>\r\n"));

@@ -152,9 +152,11 @@ TEST(Warnings, AreToldAndChangeNoByteOfConsoleOrFile) {
     EXPECT_EQ(same.run.err.find("w.txt:3:"), std::string::npos) << same.run.err;
     if (row.told.empty()) {  // the last line alone
       EXPECT_EQ(std::count(told.run.err.begin(), told.run.err.end(), '\n'), 1) << told.run.err;
-      EXPECT_TRUE(told.run.err.ends_with(" written to out.txt; 0 warnings\r\n"));
+      EXPECT_TRUE(
+          told.run.err.ends_with(testing_support::err_text(" written to out.txt; 0 warnings\r\n")));
     } else {
-      EXPECT_NE(told.run.err.find(row.told), std::string::npos) << told.run.err;
+      EXPECT_NE(told.run.err.find(testing_support::err_text(row.told)), std::string::npos)
+          << told.run.err;
     }
   }
 }
@@ -174,10 +176,11 @@ TEST(Warnings, FloodsAreSummedUp) {
         "not shown\r\n",
         "kel2fram: w.txt: 4990 more commas between two digits read as separators, not shown\r\n",
         "kel2fram: w.txt: 5000 lines hold more than 4 numbers (lines 1, 2, 3, 4, 5, ...)"}) {
-    EXPECT_NE(r.err.find(line), std::string::npos) << line;
+    EXPECT_NE(r.err.find(testing_support::err_text(line)), std::string::npos) << line;
   }
   EXPECT_EQ(r.err.find("w.txt:11:"), std::string::npos);
-  EXPECT_TRUE(r.err.ends_with("kel2fram: 5000 records written to out.txt; 15000 warnings\r\n"));
+  EXPECT_TRUE(r.err.ends_with(
+      testing_support::err_text("kel2fram: 5000 records written to out.txt; 15000 warnings\r\n")));
 }
 
 TEST(Warnings, StrictRefusesWhatWouldBeToldAndRunsACleanListAsWithout) {
@@ -198,14 +201,14 @@ TEST(Warnings, StrictRefusesWhatWouldBeToldAndRunsACleanListAsWithout) {
       EXPECT_EQ(strict.run.status, 0);
       EXPECT_EQ(strict.run.out, plain.run.out);
       EXPECT_EQ(strict.file, plain.file);
-      EXPECT_EQ(strict.run.err, kOneRecord);
+      EXPECT_EQ(strict.run.err, testing_support::err_text(kOneRecord));
       continue;
     }
     // An early end: the console stops before the report, the file keeps what it had.
     EXPECT_EQ(strict.run.status, 1);
     EXPECT_EQ(strict.file, kFormer);
     EXPECT_EQ(strict.run.out, plain.run.out.substr(0, plain.run.out.find("\r\n# ===")));
-    EXPECT_TRUE(strict.run.err.ends_with(row.told)) << strict.run.err;
+    EXPECT_TRUE(strict.run.err.ends_with(testing_support::err_text(row.told))) << strict.run.err;
   }
 }
 
@@ -236,9 +239,12 @@ TEST(Warnings, RefusedLinesAreGivenTheirReason) {
     SCOPED_TRACE(line);
     const Outcome o = convert(line + "\n1 1 1 1", kDefaults);
     EXPECT_EQ(o.run.status, 0);
-    EXPECT_NE(o.run.err.find("kel2fram: " + told), std::string::npos) << o.run.err;
+    EXPECT_NE(o.run.err.find(testing_support::err_text("kel2fram: " + told)), std::string::npos)
+        << o.run.err;
     // A reason explains a line counted as rejected; it is no warning of its own.
-    EXPECT_TRUE(o.run.err.ends_with("1 line rejected (line 3); 0 warnings\r\n")) << o.run.err;
+    EXPECT_TRUE(
+        o.run.err.ends_with(testing_support::err_text("1 line rejected (line 3); 0 warnings\r\n")))
+        << o.run.err;
   }
 }
 
@@ -269,7 +275,7 @@ TEST(Warnings, PipedAnswersThatMisleadTheDialogueAreTold) {
     dir.write("w.txt", "1 1 1 1\n0.25 1000 2 3\n");
     const RunResult r = run_program(KEL2FRAM_EXE, {}, c.answers, dir.path());
     EXPECT_EQ(r.status, c.status);
-    EXPECT_TRUE(r.err.ends_with(c.last)) << r.err;
+    EXPECT_TRUE(r.err.ends_with(testing_support::err_text(c.last))) << r.err;
     // Piped answers of another run that asks the same questions give the same console.
     if (c.status == 0) {
       const RunResult strict = run_program(KEL2FRAM_EXE, {"--strict"}, c.answers, dir.path());

@@ -12,6 +12,7 @@
 #include "lineio/lineio.h"
 #include "lineio/text_encoding.h"
 #include "os/platform.h"
+#include "sheet/sheet.h"
 #include "terminal/console.h"
 #include "tool/report.h"
 #include "tool/run.h"
@@ -190,10 +191,18 @@ void show_refusal(std::string_view failure_message, const NameText& name) {
   lineio::put(kConsoleOut, Line().lit(failure_message).lit(lineio::escape_controls(view(name))));
 }
 
-// Whether the output file named is the weight list itself (also through a link or a hard
-// link): writing it would replace the list by its records.
-bool is_weight_list(const NameText& output, const NameText& input) {
-  return os::same_file(typed_name(output), typed_name(input));
+// Why an output file that opened is refused all the same, empty when it is not: the weight
+// list itself (also through a link or a hard link), whose records would replace it, or a
+// workbook or any zip container (by its content), a name most likely meant for the weight
+// list or completed from it.
+std::string_view refused_output(const NameText& output, const NameText& input) {
+  if (os::same_file(typed_name(output), typed_name(input))) {
+    return "is the weight list; it is not overwritten by its records";
+  }
+  if (sheet::is_zip_container(typed_name(output))) {
+    return "is a workbook or another zip container; it is not overwritten by records";
+  }
+  return {};
 }
 
 // A file named on the command line that cannot be opened is not asked for again: the run
@@ -252,11 +261,13 @@ void ask_file(const Answers& answers, Question q, std::string_view question, Nam
       continue;
     }
     const std::int32_t flag = open_answer(name, unit, status);
-    if (flag == 0 && input != nullptr && is_weight_list(name, *input)) {
+    if (const std::string_view refused =
+            flag == 0 && input != nullptr ? refused_output(name, *input) : std::string_view();
+        !refused.empty()) {
       lineio::discard_unit(unit);
       show_refusal(failure_message, name);
-      lineio::notice(std::string(kNoticePrefix) + lineio::escape_controls(typed_name(name)) +
-                     ": is the weight list; it is not overwritten by its records");
+      lineio::notice(std::string(kNoticePrefix) + lineio::escape_controls(typed_name(name)) + ": " +
+                     std::string(refused));
       if (given) throw lineio::StopRun{kFailed};
       continue;
     }

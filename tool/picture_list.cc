@@ -85,8 +85,7 @@ void tell_rejected(std::string_view prefix, std::string_view path, const Totals&
     line += " left out, as kel2fram leaves them out (a word, or fewer than four numbers): ";
     line += listed;
   }
-  line += '\n';
-  std::fputs(line.c_str(), stderr);
+  lineio::notice(line);
 }
 
 // Reads a text list on the input unit; answers whether the reading got to the list's end.

@@ -153,6 +153,7 @@ bool ScratchDir::exists(std::string_view name) const {
 }
 
 const char* const kLockedReason = "Permission denied";
+const char* const kErrEnd = "\n";
 
 LockedFile::LockedFile(std::string path) : path_(std::move(path)) {
   ::chmod(path_.c_str(), 0);

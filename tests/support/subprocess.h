@@ -62,6 +62,18 @@ class LockedFile {
 #define SKIP_ON_WINDOWS(why) static_cast<void>(0)
 #endif
 
+// How the programs end a line on standard error (LF on POSIX, CR LF on Windows).
+extern const char* const kErrEnd;
+// Lines for standard error written as the console's (each ending CR LF), with the line end
+// of standard error instead: the expectations of many tests hold both kinds of line.
+inline std::string err_text(std::string text) {
+  for (std::size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at)) {
+    text.replace(at, 2, kErrEnd);
+    at += std::char_traits<char>::length(kErrEnd);
+  }
+  return text;
+}
+
 // Joins lines with CR LF after each.
 std::string crlf(const std::vector<std::string>& lines);
 

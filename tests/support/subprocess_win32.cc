@@ -200,6 +200,7 @@ bool ScratchDir::exists(std::string_view name) const {
 }
 
 const char* const kLockedReason = "in use by another program that does not share it";
+const char* const kErrEnd = "\r\n";
 
 LockedFile::LockedFile(std::string path) : path_(std::move(path)) {
   HANDLE h = CreateFileW(path_of(path_).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
