@@ -114,10 +114,16 @@ void INIFII(std::int32_t LUNRD, std::int32_t LUNPR, std::int32_t& IERR);
 // Validates and installs a full set of settings; IERR 0 or -1.
 void FIIOPN(std::int32_t NCHLIN, std::int32_t NCMTCH, std::int32_t LUNRD, std::int32_t LUNPR,
             std::int32_t LUNECH, std::int32_t& IERR);
+// Sets one setting by its code (the codes of GETPAR, but 9 and 10).
 void SETPAR(std::int32_t value, std::int32_t code);
+// One setting or line cell by its code: 1 ICUR, 2 NCHLIN, 3 NCMTCH, 4 IUPCAS, 5 LUNRD, 6 LUNPR,
+// 7 LUNECH, 8 MAXEOF, 9 NLINE, 10 ILAST; 0 for any other code.
 std::int32_t GETPAR(std::int32_t code);
+// The comment-line character becomes chr's first character.
 void SETCMT(std::string_view chr);
+// ISTAT: 0 when the last read succeeded.
 std::int32_t GETSTS();
+// Restarts the input at its first record (the in-memory text at its first line).
 void RWDINP();
 
 // ---- Record reading ----------------------------------------------------------------------
@@ -132,17 +138,30 @@ void TXTLIN(std::span<char> line, std::int32_t nchlin, std::int32_t& status);
 
 // ---- Cursor primitives and numeric fields ------------------------------------------------
 
+// Moves the cursor past blanks (the end mark after the line stops it).
 void SKIPBL();
+// A field ends here (blanks, one comma with blanks around it, or the line's end): the
+// separator is passed over and the cursor stands at the next field.
 bool ENDFLD();
+// Takes one letter (into CURCHR) or one digit (its value into IDIGIT) at the cursor.
 bool LETTER();
 bool DIGIT();
+// The keyword, or its first NCMTCH characters at least (an abbreviation, whose word is then
+// passed over to the next blank), stands at the cursor; the cursor moves past it. MATCHB
+// skips blanks first.
 bool MATCH(std::string_view keyword);
 bool MATCHB(std::string_view keyword);
+// Moves the cursor by count positions (kept within 1..ILAST+1), or with 0 to the next blank.
 void MOVCUR(std::int32_t count);
+// The scanners of numeric fields: a run of digits (into IACCUM), an exponent (into IEXPO), an
+// unsigned number (into RVALUE), a function call SIN( or COS( (its value into RVALUE). Each
+// answers false with the cursor where it started.
 bool UNSINT();
 bool EXPON();
 bool UNSNUM();
 bool FUNCAL();
+// A field that is a whole number (into IVALUE), or a real number or an expression of numbers,
+// operators and functions read strictly left to right (into RVALUE).
 bool RDINT();
 bool RDREAL();
 
@@ -178,12 +197,20 @@ class TextArray {
 // many fields as the smallest of the three arrays holds.
 void RDMIX(std::int32_t& NPAR, std::span<std::int32_t> ITYPE, std::span<double> VALUE,
            TextArray TEXT, std::int32_t LUNRD, std::int32_t LUNER, std::int32_t& IERR);
+// The input was read past its end (NEOF above 0).
 bool ATEOF();
+// Only blanks are left of the line (they are passed over).
 bool ATEOL();
+// A name field (a capital and at most 31 capitals or digits) is at the cursor: into NAMBUF.
 bool RDNAME();
+// The last name, blank padded to the result's length.
 void GETNAM(std::span<char> result);
+// Any other word is at the cursor: it runs from IWBEG to IWEND - 1.
 bool RDWORD();
+// The last word as written in RAWLIN, blank padded to the result's length.
 void GETWRD(std::span<char> result);
+// RAWLIN positions i..min(j, NCHLIN) into the buffer, blank padded or cut to its length; an
+// empty range leaves the buffer as it was.
 void RAWSUB(std::span<char> buffer, std::int32_t i, std::int32_t j);
 
 }  // namespace kit

@@ -51,8 +51,6 @@ void release(Connection& c) {
   c = Connection{};
 }
 
-// Gives what was written to the file: the replacement takes the file's place, a device is
-// closed. Throws a failed transfer when that cannot be done.
 // A file that could not be written: the console's error line, and a line on standard error
 // that says the same where scripts look. After the rename the new contents are in place, but
 // their folder's sync failed: the lines say so.
@@ -74,6 +72,8 @@ void release(Connection& c) {
   }
 }
 
+// Gives what was written to the file: the replacement takes the file's place, a device is
+// closed. Throws a failed transfer when that cannot be done.
 void commit_output(std::int32_t unit, Connection& c) {
   if (!c.output_open) return;
   c.output_open = false;
