@@ -229,6 +229,7 @@ class TableRows final : public CellSink {
   const RowRanges* skip_;
   bool found_ = false;
   bool heading_pending_ = false;  // found; handed on at the first row below (a unit row?)
+  bool plain_ = false;  // four columns and no unit, centre or quantity: rows read directly
   bool stopped_ = false;
   std::string refusal_;
   std::int64_t searched_ = 0;

@@ -68,6 +68,15 @@ bool column_of_letters(std::string_view letters, std::uint32_t& column) {
 }
 
 bool is_total_label(std::string_view text) {
+  // Every label starts with "t", "s" or "g", or ends with "total" ("Deck total"): most cells
+  // are told apart by their first and last characters alone.
+  const auto may_label = [](std::string_view t) {
+    if (t.empty()) return false;
+    const char first = lower(t.front());
+    return first == 't' || first == 's' || first == 'g' || lower(t.back()) == 'l' ||
+           blank(t.front()) || blank(t.back());
+  };
+  if (!may_label(text)) return false;
   text = trim(text);
   // Every label below is short: a longer text is a description, read without a copy.
   constexpr std::size_t kLongest = 64;

@@ -52,10 +52,13 @@ bool parse_number(std::string_view text, char decimal, ParsedNumber& out) {
     const auto all = static_cast<int>(whole_end - p) + fraction;
     if (q == end && all > 0 && all <= kMantissaDigits && fraction <= 22 &&
         m < (std::uint64_t{1} << 53)) {
-      // Digits after the leading zeros (those of "0.015" are 2).
-      int leading = 0;
-      for (const char* z = p; z < end && (*z == '0' || !digit(*z)); ++z) leading += *z == '0';
-      const int significant = m == 0 ? 0 : all - leading;
+      // Digits after the leading zeros (those of "0.015" are 2); of 15 digits or fewer the
+      // count may include them, as only more than 15 are rounded.
+      int significant = all;
+      if (all > 15) {
+        for (const char* z = p; z < end && (*z == '0' || !digit(*z)); ++z) significant -= *z == '0';
+      }
+      if (m == 0) significant = 0;
       out.mantissa = m;
       out.significant = significant;
       out.exponent = -fraction;

@@ -444,6 +444,9 @@ std::string TableRows::role_units() {
 // Hands the heading on, with what it decided that the sink should know once.
 bool TableRows::emit_heading() {
   heading_pending_ = false;
+  plain_ = !read_[kUnitSlot].used && !read_[kCentreSlot].used && !read_[kQuantitySlot].used &&
+           std::all_of(heading_.source.begin(), heading_.source.end(),
+                       [](RoleSource s) { return s == RoleSource::column; });
   if (!sink_.heading(heading_)) {
     stopped_ = true;
     return false;

@@ -180,6 +180,34 @@ void TableRows::end_data_row() {
       return;
     }
   }
+  // The usual row: four numbers in their own columns, and nothing else to decide.
+  if (plain_ && unclosed_column_ < 0 && !total_label_ && read_[kMassSlot].cell.formula.empty() &&
+      (skip_ == nullptr || skip_->empty())) {
+    bool numbers = true;
+    for (std::size_t r = 0; r < kRoles; ++r) {
+      numbers = numbers && read_[r].present && read_[r].cell.is_number;
+    }
+    if (numbers) {
+      Row row;
+      row.number = row_;
+      row.hidden = hidden_;
+      if (hidden_) ++hidden_rows_;
+      row.filled = static_cast<std::int32_t>(kRoles);
+      for (std::size_t r = 0; r < kRoles; ++r) {
+        const KeptCell& c = read_[r].cell;
+        if (c.comma && !comma_told_) {
+          comma_told_ = true;
+          sink_.note("numbers written as text are read with a decimal comma, as in " +
+                     sheet_prefix(sheet_) + column_letters(c.column) + std::to_string(row_));
+        }
+        row.value[r] = scale_[r].of(c.parsed.value);
+      }
+      if (!scale_[kMass].plain()) row.mass_factor = 1.0;  // headed in g or lb: now in kg
+      sink_.row(row);
+      add_to_totals(row);
+      return;
+    }
+  }
   Row row;
   if (skip_ != nullptr && skip_->contains(row_)) {
     ++skipped_;

@@ -201,7 +201,7 @@ bool TotalRules::same_centre(std::int64_t first, std::int64_t last, double mass,
 bool TotalRules::codes_below(std::int64_t first, std::int64_t last, std::string_view parent) const {
   if (trim(parent).empty()) return false;
   for (std::int64_t k = first; k <= last; ++k) {
-    if (!code_below(parent, at(k).code)) return false;
+    if (!code_below(parent, at(k).code_text())) return false;
   }
   return true;
 }
@@ -272,12 +272,12 @@ void TotalRules::item(const Item& item) {
         const double c = (moment[a] + item.mass * item.point[a]) / group.mass;
         centre = std::fabs(c - group.point[a]) <= tolerance(group.point[a], group.decimals[a]);
       }
-      bool codes = !trim(group.code).empty() && code_below(group.code, item.code);
+      bool codes = !trim(group.code_text()).empty() && code_below(group.code_text(), item.code);
       for (std::int64_t k = g + 1; codes && k < index; ++k)
-        codes = code_below(group.code, at(k).code);
+        codes = code_below(group.code_text(), at(k).code_text());
       if (centre || codes) {
         group.candidate = false;
-        warn(group.row, at(g + 1).row, item.row, centre, group.code);
+        warn(group.row, at(g + 1).row, item.row, centre, group.code_text());
       }
     }
   }
@@ -292,7 +292,8 @@ void TotalRules::item(const Item& item) {
   kept.mass = item.mass;
   kept.point = item.point;
   kept.decimals = item.decimals;
-  if (!item.code.empty() || !kept.code.empty()) kept.code.assign(item.code.substr(0, 32));
+  kept.code_length = static_cast<std::uint8_t>(std::min(item.code.size(), kept.code.size()));
+  std::copy_n(item.code.begin(), kept.code_length, kept.code.begin());
   kept.target = sum + d;
   kept.candidate = d != 0;
   by_sum_.set(sum, index);

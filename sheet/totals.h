@@ -51,7 +51,9 @@ class TotalRules {
     double mass = 0.0;
     std::array<double, 3> point{};
     std::array<int, 3> decimals{};
-    std::string code;
+    std::array<char, 32> code{};  // the item code's first 32 bytes
+    std::uint8_t code_length = 0;
+    std::string_view code_text() const { return {code.data(), code_length}; }
     Decimal target = 0;      // sum + mass: the sum at which the items below it equal it
     bool candidate = false;  // may still be found a total above its items
   };
