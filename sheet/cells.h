@@ -42,6 +42,17 @@ struct Cell {
   bool unclosed = false;     // delimited text: a quote opened here is never closed
 };
 
+// A cell kept beyond the reader's call, its texts owned; view() hands it on as a Cell.
+struct OwnedCell {
+  std::uint32_t column = 0;
+  CellKind kind = CellKind::text;
+  double number = 0.0;
+  std::string text;
+  std::string formula;
+  bool cut = false;
+  Cell view() const { return Cell{column, kind, number, text, formula, cut}; }
+};
+
 // What each reader drives: rows in order, each with its non-empty cells in column order.
 class CellSink {
  public:
@@ -139,6 +150,15 @@ struct Scale {
 // The scale of a unit ("mm", "lb"); plain for a unit of factor 1.
 Scale scale_of(const UnitWord& unit);
 
+// A RowSink that only looks for the heading: it ends the reading there.
+class HeadingProbe final : public RowSink {
+ public:
+  bool heading(const Heading& /*heading*/) override { return false; }
+  void row(const Row& /*row*/) override {}
+  void note(std::string_view /*text*/) override {}
+  void warning(std::string_view /*cell*/, std::string_view /*text*/) override {}
+};
+
 // Turns the cells of a sheet into a RowSink's heading, rows and notes. While the heading
 // row is sought, each row's cells are kept (bounded: kMaxColumns cells of at most
 // kMaxCellBytes); below it only the cells of the columns read are.
@@ -166,13 +186,7 @@ class TableRows final : public CellSink {
   std::string suggested_columns() const;
 
  private:
-  struct KeptCell {
-    std::uint32_t column = 0;
-    CellKind kind = CellKind::text;
-    double number = 0.0;
-    std::string text;
-    std::string formula;
-    bool cut = false;
+  struct KeptCell : OwnedCell {
     // Below the heading, a number's cell is read as it is taken: its text is then kept only
     // when it is none (for the reason), and `parsed` holds its digits.
     bool is_number = false;

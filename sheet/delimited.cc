@@ -18,15 +18,6 @@ namespace {
 
 constexpr std::size_t kBlock = std::size_t{1} << 16;
 
-// A RowSink that only looks for the heading.
-class HeadingProbe final : public RowSink {
- public:
-  bool heading(const Heading& /*heading*/) override { return false; }
-  void row(const Row& /*row*/) override {}
-  void note(std::string_view /*text*/) override {}
-  void warning(std::string_view /*cell*/, std::string_view /*text*/) override {}
-};
-
 bool blank_only(std::string_view text) {
   return text.find_first_not_of(" \t") == std::string_view::npos;
 }

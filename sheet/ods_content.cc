@@ -16,7 +16,7 @@ namespace {
 constexpr std::int64_t kMaxOdsRows = std::int64_t{1} << 24;  // beyond any spreadsheet program
 // Cells handed on in all, repeats included: a few repeated rows of repeated cells must not
 // make a file of kilobytes into billions of cells.
-constexpr std::int64_t kMaxOdsCells = std::int64_t{1} << 27;
+constexpr std::int64_t kMaxOwnedCells = std::int64_t{1} << 27;
 // The bytes of text and formulas that repeats make: in one row (held at once), and handed on
 // in all.
 constexpr std::int64_t kMaxRowBytes = std::int64_t{32} << 20;
@@ -33,15 +33,6 @@ std::int64_t repeat_of(const char** attributes, std::string_view name, std::int6
   if (ec != std::errc() || n < 1) return 1;
   return std::min(n, most);
 }
-
-struct OdsCell {
-  std::uint32_t column = 0;
-  CellKind kind = CellKind::text;
-  double number = 0.0;
-  std::string text;
-  std::string formula;
-  bool cut = false;
-};
 
 class ContentHandler final : public XmlHandler {
  public:
@@ -78,7 +69,7 @@ class ContentHandler final : public XmlHandler {
     } else if (name == "table-cell" || name == "covered-table-cell") {
       in_cell_ = true;
       cell_repeat_ = repeat_of(attributes, "number-columns-repeated", kMaxColumns + 1);
-      cell_ = OdsCell{};
+      cell_ = OwnedCell{};
       const std::string_view type = attribute(attributes, "value-type");
       // "of:=SUM([.C5:.C8])": the formula without its namespace and its equals sign.
       std::string_view formula = attribute(attributes, "formula");
@@ -206,8 +197,8 @@ class ContentHandler final : public XmlHandler {
       return;
     }
     const auto cells = static_cast<std::int64_t>(cells_.size());
-    if (row_repeat_ > (kMaxOdsCells - handed_) / cells) {
-      failure = "holds more than " + std::to_string(kMaxOdsCells) +
+    if (row_repeat_ > (kMaxOwnedCells - handed_) / cells) {
+      failure = "holds more than " + std::to_string(kMaxOwnedCells) +
                 " cells with repeats; no weight list is so large";
       stop = true;
       return;
@@ -222,8 +213,8 @@ class ContentHandler final : public XmlHandler {
     for (std::int64_t k = 0; k < row_repeat_; ++k) {
       ++row_;
       rows_->begin_row(row_, row_hidden_);
-      for (const OdsCell& c : cells_) {
-        rows_->cell(Cell{c.column, c.kind, c.number, c.text, c.formula, c.cut});
+      for (const OwnedCell& c : cells_) {
+        rows_->cell(c.view());
       }
       if (!rows_->end_row()) {
         // This table needs no more rows: the others are still looked at.
@@ -248,10 +239,10 @@ class ContentHandler final : public XmlHandler {
   std::int64_t row_repeat_ = 1;
   bool row_hidden_ = false;
   std::int64_t column_ = 0;
-  std::vector<OdsCell> cells_;
+  std::vector<OwnedCell> cells_;
   bool in_cell_ = false;
   std::int64_t cell_repeat_ = 1;
-  OdsCell cell_;
+  OwnedCell cell_;
   bool has_value_ = false;
   bool take_text_ = false;
   int paragraphs_ = 0;

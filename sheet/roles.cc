@@ -169,7 +169,7 @@ bool TableRows::end_search_row() {
       if (!take_heading(found, false)) return false;
       begin_row(row, hidden_);
       for (const KeptCell& c : cells) {
-        data_cell(Cell{c.column, c.kind, c.number, c.text, c.formula, c.cut});
+        data_cell(c.view());
       }
       end_data_row();
       return !stopped_;

@@ -12,15 +12,6 @@
 namespace sheet::detail {
 namespace {
 
-// A RowSink that only looks for the heading.
-class HeadingProbe final : public RowSink {
- public:
-  bool heading(const Heading& /*heading*/) override { return false; }
-  void row(const Row& /*row*/) override {}
-  void note(std::string_view /*text*/) override {}
-  void warning(std::string_view /*cell*/, std::string_view /*text*/) override {}
-};
-
 HeadingProbe probe_sink;
 
 std::string quoted(const std::string& name) {
