@@ -56,7 +56,9 @@ bool parse_number(std::string_view text, char decimal, ParsedNumber& out) {
       // count may include them, as only more than 15 are rounded.
       int significant = all;
       if (all > 15) {
-        for (const char* z = p; z < end && (*z == '0' || !digit(*z)); ++z) significant -= *z == '0';
+        for (const char* z = p; z < end && (*z == '0' || !digit(*z)); ++z) {
+          if (*z == '0') --significant;
+        }
       }
       if (m == 0) significant = 0;
       out.mantissa = m;

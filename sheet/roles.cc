@@ -502,11 +502,12 @@ bool TableRows::emit_heading() {
   if (!constants.empty()) sink_.note(constants);
   if (read_[kCentreSlot].used) {
     std::string given;
-    std::size_t by_centre = kX;
-    for (std::size_t r = kZ; r >= kX; --r) {
+    std::size_t by_centre = kZ + 1;
+    for (std::size_t r = kX; r < kRoles; ++r) {
       if (heading_.source[r] != RoleSource::centre) continue;
-      given = std::string(kRoleName[r]) + (given.empty() ? "" : ", ") + given;
-      by_centre = r;
+      if (!given.empty()) given += ", ";
+      given += kRoleName[r];
+      by_centre = std::min(by_centre, r);
     }
     sink_.note(given + " of each row from the centre in " +
                shown(read_[kCentreSlot].column, heading_.text[by_centre]));

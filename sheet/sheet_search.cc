@@ -75,8 +75,10 @@ void SheetSearch::end() {
   }
   if (decided) {
     // Named as the others that name the columns, visible ones first.
-    others_.insert(current_hidden_ ? others_.end() : others_.begin() + visible_others_++,
-                   current_name_);
+    const auto at = current_hidden_
+                        ? others_.end()
+                        : others_.begin() + static_cast<std::ptrdiff_t>(visible_others_++);
+    others_.insert(at, current_name_);
     if (!chosen_ && probed_hidden_.empty()) {
       probed_hidden_ = current_name_;  // read it again if no visible sheet names the columns
     }

@@ -243,6 +243,9 @@ void TotalRules::item(const Item& item) {
     since_any_ = true;
     return;
   }
+  // A running sum that has grown beyond any list's starts again: no sum ever overflows.
+  constexpr Decimal kLargestSum = Decimal{1'000'000'000'000'000'000} * 1'000'000'000'000'000'000 * 10;
+  if (sum_ > kLargestSum || sum_ < -kLargestSum) restart();
   const std::int64_t index = count_;
   // A total below the items it sums: some rows directly above sum to this one.
   if (d != 0) {
