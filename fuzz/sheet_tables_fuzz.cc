@@ -140,7 +140,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     case 1:
       bytes = rest;
       name = "w.csv";
-      options.columns = "mass=B,x=C,y=3,z=Z";
+      // Columns by letter, number and heading, a constant, and rows left out.
+      options.columns = (data[0] & 8) != 0 ? "mass=B,x=C,y=3,z=Z" : "mass=B,x=C,y=0,z=1.5";
+      options.skip_rows = "3,5-7";
       break;
     case 2:
       bytes = stored_zip({{"xl/workbook.xml", kWorkbook},
