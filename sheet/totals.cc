@@ -68,13 +68,10 @@ bool scaled(Decimal mantissa, int significant, int exponent, bool negative, Deci
     ++power;
   }
   if (power < 0 || power > kLargestPower) return false;  // finer than 10^-18, or beyond 10^20
-  static const std::array<Decimal, kLargestPower + kScale + 1> kTens = [] {
-    std::array<Decimal, kLargestPower + kScale + 1> tens{};
-    Decimal ten = 1;
-    for (Decimal& t : tens) {
-      t = ten;
-      ten *= 10;
-    }
+  static const std::array<Decimal, kLargestPower + 1> kTens = [] {
+    std::array<Decimal, kLargestPower + 1> tens{};
+    tens[0] = 1;
+    for (std::size_t k = 1; k < tens.size(); ++k) tens[k] = tens[k - 1] * 10;
     return tens;
   }();
   mantissa *= kTens[static_cast<std::size_t>(power)];

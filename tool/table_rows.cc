@@ -34,9 +34,9 @@ class ToolRows final : public sheet::RowSink {
     read_.mass_column = h.column[sheet::kMass];
     if (h.mass_factor > 0.0) {
       // The heading names the unit: it must agree with an answer given.
-      const std::string_view named = h.mass_unit == sheet::MassUnit::kg       ? "kg"
-                                     : h.mass_unit == sheet::MassUnit::tonnes ? "tonnes"
-                                                                              : h.mass_unit_name;
+      const std::string named = h.mass_unit == sheet::MassUnit::kg       ? "kg"
+                                : h.mass_unit == sheet::MassUnit::tonnes ? "tonnes"
+                                                                         : h.mass_unit_name;
       if (s_.unit_answered && unit_factor_of(s_.unit) != h.mass_factor) {
         conflict_ = "the mass unit answer is " + std::string(unit_word(s_.unit)) +
                     " but the mass heading \"" + h.text[sheet::kMass] + "\" says " +
