@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "front/notice.h"
+#include "lineio/text_encoding.h"
 
 namespace massplot {
 namespace {
@@ -29,7 +30,8 @@ void Notices::skipped(std::int64_t line_number, std::string_view reason) {
   std::string line = file_;
   line += rows_ ? ": row " : ":";
   line += std::to_string(line_number);
-  if (rows_ && !sheet_.empty()) line += " of sheet " + sheet_;
+  // A sheet's name comes from the file: a control character in it is shown escaped.
+  if (rows_ && !sheet_.empty()) line += " of sheet " + lineio::escape_controls(sheet_);
   line += ": ";
   line += reason;
   front::notice(program_, line);
