@@ -2,6 +2,9 @@
 // after the console's pending output, and ending as lineio ends the notices it writes (LF on
 // POSIX systems, CR LF on Windows). Standard output stays the console's, or the program's
 // result.
+//
+// Data flow: a reason (one line, the file's name in front) -> notice -> lineio::notice ->
+// standard error.
 #pragma once
 
 #include <initializer_list>

@@ -1,6 +1,9 @@
 // What a program is to its users: its name, its arguments, its option table and the texts of
 // its help. Each program of the package describes itself once, in its front (programs/), and
 // the front room reads its arguments, writes its help and tells its notices from that.
+//
+// Data flow: Program (a constant in each front) -> read_arguments, help_text
+// (command_line.h), run_program (start.h), notice (notice.h).
 #pragma once
 
 #include <cstddef>

@@ -1,6 +1,8 @@
 // The exit status of each program. The three share the meaning of each number: 0 the result
 // was written (or shown) completely, 1 an early end that wrote nothing, 2 a failed transfer.
 // --help and --version end with 0 (2 when they cannot be written), a usage error with 1.
+//
+// Data flow: a program's run -> its status type -> exit_code -> run_program -> main.
 #pragma once
 
 #include "tool/run.h"
