@@ -214,5 +214,8 @@ struct PictureInput {
 // ticks, axis names, masses (circles or shaded cells), negative masses and masses outside
 // the views as markers, the centre-of-gravity cross-hairs, the weight curve and the tables.
 void write_svg(const PictureInput& input, LineSink& sink);
+// Whether a text begins as an SVG picture: after a byte-order mark, an XML declaration,
+// processing instructions, comments and a document type, its first (root) element is svg.
+bool starts_as_svg(std::string_view text);
 
 }  // namespace plot

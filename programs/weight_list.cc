@@ -4,10 +4,12 @@
 
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
 #include <span>
 #include <string>
 #include <string_view>
+
+#include "front/notice.h"
+#include "lineio/text_encoding.h"
 
 namespace massplot {
 namespace {
@@ -25,21 +27,20 @@ void Notices::name_rows(std::string_view sheet) {
 
 void Notices::skipped(std::int64_t line_number, std::string_view reason) {
   if (++count_ > kMostNotices) return;
-  const auto shown_reason = static_cast<int>(reason.size());
-  if (!rows_) {
-    std::fprintf(stderr, "massplot: %s:%lld: %.*s\n", file_.c_str(),
-                 static_cast<long long>(line_number), shown_reason, reason.data());
-  } else {
-    std::fprintf(stderr, "massplot: %s: row %lld%s%s: %.*s\n", file_.c_str(),
-                 static_cast<long long>(line_number), sheet_.empty() ? "" : " of sheet ",
-                 sheet_.c_str(), shown_reason, reason.data());
-  }
+  std::string line = file_;
+  line += rows_ ? ": row " : ":";
+  line += std::to_string(line_number);
+  // A sheet's name comes from the file: a control character in it is shown escaped.
+  if (rows_ && !sheet_.empty()) line += " of sheet " + lineio::escape_controls(sheet_);
+  line += ": ";
+  line += reason;
+  front::notice(program_, line);
 }
 
 void Notices::finish() const {
   if (count_ > kMostNotices) {
-    std::fprintf(stderr, "massplot: %s: %lld more %s skipped\n", file_.c_str(),
-                 static_cast<long long>(count_ - kMostNotices), rows_ ? "rows" : "records");
+    front::notice(program_, file_ + ": " + std::to_string(count_ - kMostNotices) + " more " +
+                                (rows_ ? "rows" : "records") + " skipped");
   }
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "front/program.h"
 #include "plot/picture.h"
 #include "tool/processing.h"
 #include "tool/settings.h"
@@ -18,13 +19,15 @@ namespace massplot {
 // table; a flood of them is cut short.
 class Notices final : public plot::RecordNotice {
  public:
-  explicit Notices(const std::string& file) : file_(file) {}
+  Notices(const front::Program& program, const std::string& file)
+      : program_(program), file_(file) {}
   // From now on places are the rows of a table, of `sheet` when it is not empty.
   void name_rows(std::string_view sheet);
   void skipped(std::int64_t line_number, std::string_view reason) override;
   void finish() const;
 
  private:
+  const front::Program& program_;
   const std::string& file_;
   bool rows_ = false;
   std::string sheet_;

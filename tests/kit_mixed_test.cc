@@ -1,5 +1,6 @@
 // RDMIX: fields of a line with their type codes, values and texts; the caller's capacity.
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -162,12 +163,23 @@ TEST(KitdumpTest, AnswersHelpAndRefusesWhatItCannotRead) {
       {{"-h"}, 0, true, ""},
       {{}, 1, false, "usage"},
       {{"a.txt", "b.txt"}, 1, false, "usage"},
-      {{"{dir}/none.txt"}, 1, false, "kitdump: {dir}/none.txt: No such file or directory\n"},
-      {{"{dir}"}, 1, false, "kitdump: {dir}: Is a directory\n"},
+      {{"{dir}/none.txt"}, 1, false, "kitdump: {dir}/none.txt: No such file or directory\r\n"},
+      {{"{dir}"}, 1, false, "kitdump: {dir}: Is a directory\r\n"},
       {{"{dir}/locked.txt"},
        1,
        false,
-       "kitdump: {dir}/locked.txt: " + std::string(testing_support::kLockedReason) + "\n"},
+       "kitdump: {dir}/locked.txt: " + std::string(testing_support::kLockedReason) + "\r\n"},
+      // kel2fram's option forms: a faulty option is named before the usage, --help is taken
+      // anywhere, and after -- every word is a file.
+      {{"-x", "a.txt"}, 1, false, "kitdump: unknown option -x\r\nusage"},
+      {{"{dir}/none.txt", "--skip-rows", "7-"},
+       1,
+       false,
+       "kitdump: --skip-rows 7-: \"7-\" is not a row number or a range of them (7, "
+       "11-13)\r\nusage"},
+      {{"--sheet"}, 1, false, "kitdump: --sheet needs a value, NAME\r\nusage"},
+      {{"a.txt", "--help"}, 0, true, ""},
+      {{"--", "-h"}, 1, false, "kitdump: -h: No such file or directory\r\n"},
   };
   const auto expand = [&](std::string text) {
     for (std::size_t at; (at = text.find("{dir}")) != std::string::npos;) {
@@ -187,12 +199,42 @@ TEST(KitdumpTest, AnswersHelpAndRefusesWhatItCannotRead) {
     } else {
       EXPECT_EQ(run.out, "") << label;
     }
-    if (c.err == "usage") {
-      EXPECT_TRUE(run.err.starts_with("Usage: kitdump [OPTIONS] FILE\n"))
+    if (c.err.ends_with("usage")) {
+      const std::string before =
+          testing_support::err_text(expand(c.err.substr(0, c.err.size() - 5)));
+      EXPECT_TRUE(run.err.starts_with(before + "Usage: kitdump [OPTIONS] FILE\n"))
           << label << ": " << run.err;
     } else {
-      EXPECT_EQ(run.err, expand(c.err)) << label;
+      EXPECT_EQ(run.err, testing_support::err_text(expand(c.err))) << label;
     }
+  }
+}
+
+// The options of a table in every form kel2fram takes, before or after the file, give one
+// dump; --columns says that a file is a table whatever its name, as it does for kel2fram.
+TEST(KitdumpTest, TakesKel2framsOptionForms) {
+  testing_support::ScratchDir dir;
+  for (const char* name : {"d.csv", "d.txt"}) {
+    std::filesystem::copy_file(std::string(TEST_DATA_DIR) + "/sheet/deck_comma.csv",
+                               dir.file(name));
+  }
+  const std::string columns = "mass=C,x=D,y=E,z=F";
+  const std::vector<std::string> forms[] = {
+      {"--columns=" + columns, "--skip-rows=7", "d.csv"},
+      {"--columns", columns, "--skip-rows", "7", "d.csv"},
+      {"d.csv", "--skip-rows", "7", "--columns=" + columns},
+      {"--skip-rows=7", "--columns=" + columns, "--", "d.csv"},
+      {"--columns", columns, "--skip-rows", "7", "d.txt"},
+  };
+  const auto first = testing_support::run_program(KITDUMP_EXE, forms[0], "", dir.path());
+  ASSERT_EQ(first.status, 0) << first.err;
+  EXPECT_TRUE(first.out.starts_with("table, headings in row 4: mass C ")) << first.out;
+  EXPECT_NE(first.out.find("\r\n7 skipped: --skip-rows\r\n"), std::string::npos) << first.out;
+  for (const std::vector<std::string>& args : forms) {
+    SCOPED_TRACE(args.back());
+    const auto r = testing_support::run_program(KITDUMP_EXE, args, "", dir.path());
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, first.out);
   }
 }
 

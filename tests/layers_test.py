@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """The rooms stand in layers: a source file includes headers of its own room and of the
 rooms below it, never above, so no two rooms include each other. A folder of sources that
-is in no layer fails the test until it is placed."""
+is in no layer fails the test until it is placed, and the layers themselves may hold no
+cycle: every room may include only rooms it could be built after."""
 import pathlib
 import re
 import sys
@@ -15,14 +16,33 @@ BELOW = {
     "sheet": {"os", "lineio"},
     "tool": {"os", "lineio", "terminal", "kit", "sheet"},
     "plot": {"os"},
-    "programs": {"os", "lineio", "terminal", "kit", "sheet", "tool", "plot"},
+    "front": {"os", "lineio", "terminal", "kit", "sheet", "tool", "plot"},
+    "programs": {"os", "lineio", "terminal", "kit", "sheet", "tool", "plot", "front"},
 }
 NOT_ROOMS = {"tests", "fuzz", "bench", "cmake", "doc", "examples", "build"}
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"/]+)/[^"]+"', re.M)
 
 
+def cycle_faults() -> list:
+    """The rooms that stand on a cycle of BELOW (a room that may include itself, through
+    others), or that may include a room no layer places."""
+    faults = [f"{room}/ may include {used}/, which is in no layer"
+              for room, used_rooms in BELOW.items() for used in sorted(used_rooms)
+              if used not in BELOW]
+    placed = set()
+    while len(placed) < len(BELOW):
+        ready = [room for room in BELOW
+                 if room not in placed and BELOW[room] & BELOW.keys() <= placed]
+        if not ready:
+            left = sorted(set(BELOW) - placed)
+            faults.append(f"the layers hold a cycle among {', '.join(left)}")
+            break
+        placed.update(ready)
+    return faults
+
+
 def main(root: pathlib.Path) -> int:
-    faults = []
+    faults = cycle_faults()
     for path in sorted(root.glob("*/*")):
         if path.suffix not in {".cc", ".h", ".c"}:
             continue

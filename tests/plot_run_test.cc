@@ -58,75 +58,75 @@ TEST_F(PlotRun, FailuresEndWithTheirStatusAndOneLineAndWriteNothing) {
       {"missing input",
        {"nope.txt"},
        2,
-       "massplot: nope.txt: cannot read: No such file or directory\n"},
-      {"a folder as input", {"sub"}, 2, "massplot: sub: cannot read: Is a directory\n"},
+       "massplot: nope.txt: cannot read: No such file or directory\r\n"},
+      {"a folder as input", {"sub"}, 2, "massplot: sub: cannot read: Is a directory\r\n"},
       {"a weight list without masses",
        {"none.txt"},
        2,
        "massplot: none.txt: 1 line left out, as kel2fram leaves them out (a word, or fewer than "
-       "four numbers): line 3\n"
-       "massplot: none.txt: no mass kept: every line of the weight list was rejected\n"},
+       "four numbers): line 3\r\n"
+       "massplot: none.txt: no mass kept: every line of the weight list was rejected\r\n"},
       {"an unknown option", {"--frame", "m.txt"}, 1, nullptr},
       {"a damaged workbook, or any workbook in a build that reads none",
        {"book.xlsx"},
        2,
        sheet::reads_workbooks()
            ? "massplot: book.xlsx: starts as a zip container but is cut short or damaged (no "
-             "directory of its entries)\n"
+             "directory of its entries)\r\n"
            : "massplot: book.xlsx: is a workbook, and these programs were built without the zip "
              "and XML libraries (Debian packages libminizip-dev and libexpat1-dev); save the "
-             "sheet as CSV to read it\n"},
+             "sheet as CSV to read it\r\n"},
       {"a table whose every row is rejected",
        {"r.csv"},
        2,
        "massplot: r.csv: reading the table, headings in row 1\r\n"
        "massplot: r.csv: the mass unit is kg, from the heading \"Mass [kg]\"\r\n"
        "massplot: r.csv: B2: the X cell holds \"x\", not a number; the row is left out\r\n"
-       "massplot: r.csv: 1 row left out, as kel2fram leaves them out: row 2\n"
-       "massplot: r.csv: no mass kept: every row of the table was rejected\n"},
+       "massplot: r.csv: 1 row left out, as kel2fram leaves them out: row 2\r\n"
+       "massplot: r.csv: no mass kept: every row of the table was rejected\r\n"},
       {"a unit against the table's heading",
        {"-u", "t", "k.csv"},
        2,
        "massplot: k.csv: reading the table, headings in row 1\r\n"
        "massplot: k.csv: the mass unit answer is tonnes but the mass heading \"Mass [kg]\" says "
-       "kg\n"},
+       "kg\r\n"},
       {"no record that can be drawn",
        {"bad.txt"},
        2,
-       "massplot: bad.txt:1: Map_Mass record whose fields are not numbers, skipped\n"
+       "massplot: bad.txt:1: Map_Mass record whose fields are not numbers, skipped\r\n"
        "massplot: bad.txt:2: Map_Mass record with a number that is not finite or beyond 1e300, "
-       "not drawn\n"
-       "massplot: bad.txt: no Map_Mass record that can be drawn\n"},
+       "not drawn\r\n"
+       "massplot: bad.txt: no Map_Mass record that can be drawn\r\n"},
       {"picture in a missing folder",
        {"m.txt", "none/m.svg"},
        2,
-       "massplot: none/m.svg: cannot write: No such file or directory\n"},
+       "massplot: none/m.svg: cannot write: No such file or directory\r\n"},
       {"picture onto a folder",
        {"m.txt", "sub"},
        2,
-       "massplot: sub: cannot write: Is a directory\n"},
+       "massplot: sub: cannot write: Is a directory\r\n"},
       {"picture onto its own input",
        {"m.txt", "./m.txt"},
        2,
-       "massplot: ./m.txt: is the file being drawn; it is not overwritten\n"},
+       "massplot: ./m.txt: is the file being drawn; it is not overwritten\r\n"},
       // As "massplot out*.txt" names two files of records.
       {"picture onto a file that is not one",
        {"m.txt", "w.txt"},
        1,
-       "massplot: w.txt: is not an SVG picture; it is not overwritten\n"},
+       "massplot: w.txt: is not an SVG picture; it is not overwritten\r\n"},
       {"picture onto a web page holding an svg element",
        {"m.txt", "page.html"},
        1,
-       "massplot: page.html: is not an SVG picture; it is not overwritten\n"},
+       "massplot: page.html: is not an SVG picture; it is not overwritten\r\n"},
       {"picture onto XML that names svg in a comment",
        {"m.txt", "data.xml"},
        1,
-       "massplot: data.xml: is not an SVG picture; it is not overwritten\n"},
+       "massplot: data.xml: is not an SVG picture; it is not overwritten\r\n"},
       {"picture onto a full device",
        {"m.txt", "/dev/full"},
        2,
        "massplot: /dev/full: not written: *** ERROR: WRITE FAILED ON UNIT 20 (/dev/full): No "
-       "space left on device\n"},
+       "space left on device\r\n"},
   };
   dir.write("m.txt", kRecords);
   dir.write("w.txt", "1.5 10 20 30\n");
@@ -193,14 +193,14 @@ TEST_F(PlotRun, ASpreadsheetIsDrawnWithItsRowsNamed) {
        "(delimited table, masses in tonnes by default)",
        "row 5 (mass cell A5): 3,000.0 kg at X 2.000, Y 5.000, Z 4.000",
        "massplot: r.csv: B4: the X cell holds \"x\", not a number; the row is left out\r\n"
-       "massplot: r.csv: 1 row left out, as kel2fram leaves them out: row 4\n"},
+       "massplot: r.csv: 1 row left out, as kel2fram leaves them out: row 4\r\n"},
       {"huge.csv",
        "Mass,X,Y,Z\n1,2,3,4\n1e305,1,3,4\n",
        {},
        ">1 mass drawn; 1 row not drawn (listed on standard error)<",
        "row 2 (mass cell A2): 1,000.0 kg at X 2.000, Y 3.000, Z 4.000",
        "massplot: huge.csv: row 3: a mass or coordinate that is not finite or beyond 1e300, not "
-       "drawn\n"},
+       "drawn\r\n"},
       {"t.txt",
        "a,b,c,d\n1,2,3,4\n",
        {"--columns", "mass=D,x=A,y=B,z=C", "-u", "kg"},
@@ -255,7 +255,7 @@ TEST_F(PlotRun, TooLittleMemoryFailsWithOneLineAndWritesNothing) {
   const RunResult r = run_program(
       "/bin/sh", {"-c", "ulimit -v 20000; exec \"$0\" m.txt", MASSPLOT_EXE}, "", dir.path());
   EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(r.err, "massplot: m.txt: not enough memory\n");
+  EXPECT_EQ(r.err, testing_support::err_text("massplot: m.txt: not enough memory\r\n"));
   EXPECT_EQ(files(), std::vector<std::string>{"m.txt"});
 }
 
@@ -303,7 +303,9 @@ TEST_F(PlotRun, RecordsThatAreNotNumbersAreNamedByLineAndSkipped) {
     return run({"m.txt"});
   }();
   EXPECT_EQ(one.status, 0);
-  EXPECT_EQ(one.err, "massplot: m.txt:4: Map_Mass record whose fields are not numbers, skipped\n");
+  EXPECT_EQ(one.err,
+            testing_support::err_text(
+                "massplot: m.txt:4: Map_Mass record whose fields are not numbers, skipped\r\n"));
   EXPECT_NE(dir.read("m.svg").find(">2 masses drawn; 1 record not drawn"), std::string::npos);
 
   // A flood of them is cut short after 100 lines.
@@ -312,7 +314,9 @@ TEST_F(PlotRun, RecordsThatAreNotNumbersAreNamedByLineAndSkipped) {
   const RunResult flood = run({"m.txt"});
   EXPECT_EQ(flood.status, 0);
   EXPECT_EQ(std::count(flood.err.begin(), flood.err.end(), '\n'), 101);
-  EXPECT_TRUE(flood.err.ends_with("massplot: m.txt: 51 more records skipped\n")) << flood.err;
+  EXPECT_TRUE(flood.err.ends_with(
+      testing_support::err_text("massplot: m.txt: 51 more records skipped\r\n")))
+      << flood.err;
 }
 
 TEST_F(PlotRun, APictureThatDoesNotFitLeavesTheFolderAsItWas) {

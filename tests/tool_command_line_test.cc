@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "front/version.h"
 #include "lineio/lineio.h"
-#include "os/version.h"
 #include "support/console_text.h"
 #include "support/subprocess.h"
 #include "terminal/console_window.h"
@@ -228,7 +228,7 @@ TEST(CommandLine, ANameWithLineBreaksStaysOneReportLine) {
 }
 
 TEST(CommandLine, HelpAndVersion) {
-  const std::string version(lineio::kPackageVersion);
+  const std::string version(front::kPackageVersion);
   const std::array<std::string, 3> names = {"kel2fram", "kitdump", "massplot"};
   const std::array<const char*, 3> exes = {KEL2FRAM_EXE, KITDUMP_EXE, MASSPLOT_EXE};
   for (std::size_t p = 0; p < exes.size(); ++p) {

@@ -297,7 +297,7 @@ TEST_F(FullRun, Utf16TextThatCannotBeReadIsRefusedNamingItsEncoding) {
                                                  "; 0 warnings\r\n"));
       const RunResult dump = run_program(KITDUMP_EXE, {"w.txt"}, "", dir.path());
       EXPECT_EQ(dump.status, 2);
-      EXPECT_EQ(dump.err, "kitdump: w.txt: " + c.problem + "\n");
+      EXPECT_EQ(dump.err, testing_support::err_text("kitdump: w.txt: " + c.problem + "\r\n"));
     }
     EXPECT_EQ(output(), "former\n");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),

@@ -211,7 +211,7 @@ std::string_view refused_output(const NameText& output, const NameText& input) {
   std::string reason = refusal_reason(flag, false);
   lineio::notice(std::string(kNoticePrefix) + lineio::escape_controls(typed_name(name)) + ": " +
                  reason + " (named on the command line, so not asked for again)");
-  throw lineio::StopRun{kFailed};
+  throw lineio::StopRun{exit_code(Status::failed)};
 }
 
 // A file asked for again in piped answers: the answer that opened is counted as a warning,
@@ -250,14 +250,14 @@ void ask_file(const Answers& answers, Question q, std::string_view question, Nam
       show_refusal(failure_message, name);
       lineio::notice(std::string(kNoticePrefix) + "\"" + lineio::escape_controls(line) +
                      "\": a file name that ends in blanks is not taken from the command line");
-      throw lineio::StopRun{kFailed};
+      throw lineio::StopRun{exit_code(Status::failed)};
     }
     if (characters > kTextLength) {
       show_refusal(failure_message, name);
       lineio::notice(std::string(kNoticePrefix) + "a file name of " + std::to_string(characters) +
                      " characters is longer than the " + std::to_string(kTextLength) +
                      " an answer holds");
-      if (given) throw lineio::StopRun{kFailed};
+      if (given) throw lineio::StopRun{exit_code(Status::failed)};
       continue;
     }
     const std::int32_t flag = open_answer(name, unit, status);
@@ -268,7 +268,7 @@ void ask_file(const Answers& answers, Question q, std::string_view question, Nam
       show_refusal(failure_message, name);
       lineio::notice(std::string(kNoticePrefix) + lineio::escape_controls(typed_name(name)) + ": " +
                      std::string(refused));
-      if (given) throw lineio::StopRun{kFailed};
+      if (given) throw lineio::StopRun{exit_code(Status::failed)};
       continue;
     }
     if (flag == 0) {

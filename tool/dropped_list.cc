@@ -35,7 +35,7 @@ std::string full_path(std::string_view name) {
 
 void work_beside_named_list(CommandLine& command) {
   std::optional<std::string>& list = command.answers[Question::input];
-  if (command.action != CommandLine::Action::run || !list || list->empty()) return;
+  if (!list || list->empty()) return;
   command.settings.output_in_full = true;
   // Names given with the list keep the meaning they had where the program started (a
   // dropped file's name is full already; absolute() keeps a device name a device).

@@ -88,15 +88,19 @@ void tell_rejected(std::string_view prefix, std::string_view path, const Totals&
   lineio::notice(line);
 }
 
-// Reads a text list on the input unit; answers whether the reading got to the list's end.
-bool read_text_list(const std::string& path, const RunSettings& s, Intake& intake,
-                    PictureList& out) {
+// How far a text list was read: to its end, not at all (it cannot be opened), or to a
+// failure of the reader.
+enum class TextRead { to_end, not_opened, reader_failed };
+
+// Reads a text list on the input unit; a failure leaves its reason in `out.why`.
+TextRead read_text_list(const std::string& path, const RunSettings& s, Intake& intake,
+                        PictureList& out) {
   kit::reset_reader();
   std::int32_t flag = 0;
   kit::OPNFIL(path, kInputUnit, 2, 10, 1, 0, 0, -1, -kConsoleOut, flag);
   if (flag != 0) {
     out.why = "cannot be opened";
-    return false;
+    return TextRead::not_opened;
   }
   try {
     out.read = process_list_quietly(s, intake);
@@ -111,7 +115,8 @@ bool read_text_list(const std::string& path, const RunSettings& s, Intake& intak
     out.why = problem.empty() ? "the weight list could not be read to its end" : problem;
   }
   lineio::discard_unit(kInputUnit);
-  return out.read.processed != Processed::reader_failed;
+  return out.read.processed == Processed::reader_failed ? TextRead::reader_failed
+                                                        : TextRead::to_end;
 }
 
 }  // namespace
@@ -136,8 +141,9 @@ PictureList read_for_picture(const std::string& path, const RunSettings& given,
       return out;
     }
   } else {
-    read_to_end = read_text_list(path, s, intake, out);
-    if (!out.why.empty() && out.why == "cannot be opened") return out;
+    const TextRead text = read_text_list(path, s, intake, out);
+    if (text == TextRead::not_opened) return out;
+    read_to_end = text == TextRead::to_end;
   }
   warnings().finish();
   intake.finish();

@@ -24,7 +24,7 @@ MassTable& mass_table() {
 
 // Ends the run early: the output file keeps what it had (or is not made), and the last line on
 // standard error says why, with the rejected lines and the warnings.
-int end_early(std::string_view why, const Totals& totals, int status) {
+Status end_early(std::string_view why, const Totals& totals, Status status) {
   lineio::discard_unit(kOutputUnit);
   warnings().finish();
   lineio::notice(run_summary(why, totals));
@@ -33,7 +33,7 @@ int end_early(std::string_view why, const Totals& totals, int status) {
 
 }  // namespace
 
-int run_steps(const CommandLine& command) {
+Status run_steps(const CommandLine& command) {
   settings = command.settings;
   warnings().start(kNoticePrefix);
   write_banner();
@@ -56,20 +56,20 @@ int run_steps(const CommandLine& command) {
   switch (read.processed) {
     case Processed::refused:
     case Processed::unreadable:
-      return end_early(std::string(kNoticePrefix) +
-                           lineio::escape_controls(input_name_of(settings)) + ": " + read.why +
-                           "; nothing written, the output file is left as it was",
-                       totals, read.processed == Processed::refused ? kNothingWritten : kFailed);
+      return end_early(
+          std::string(kNoticePrefix) + lineio::escape_controls(input_name_of(settings)) + ": " +
+              read.why + "; nothing written, the output file is left as it was",
+          totals, read.processed == Processed::refused ? Status::nothing_written : Status::failed);
     case Processed::reader_failed: {
       const std::string problem = lineio::text_problem(kInputUnit);
       return end_early(
           std::string(kNoticePrefix) +
               (problem.empty() ? "the weight list could not be read to its end" : problem) +
               "; the output file is left as it was",
-          totals, kFailed);
+          totals, Status::failed);
     }
     case Processed::nothing_kept:
-      return end_early(nothing_kept_line(settings, totals), totals, kNothingWritten);
+      return end_early(nothing_kept_line(settings, totals), totals, Status::nothing_written);
     case Processed::kept:
       break;
   }
@@ -81,11 +81,11 @@ int run_steps(const CommandLine& command) {
   }
   if (settings.strict && (warnings().count() > 0 || totals.rejected.count() > 0)) {
     return end_early(std::string(kNoticePrefix) + std::string(kStrictRefusal), totals,
-                     kNothingWritten);
+                     Status::nothing_written);
   }
   if (const std::string problem = first_unwritable(settings, table, totals); !problem.empty()) {
     write_report(settings, read.unit, table, totals, false);
-    return end_early(problem, totals, kNothingWritten);
+    return end_early(problem, totals, Status::nothing_written);
   }
   write_report(settings, read.unit, table, totals);
   // The console is written before the file takes its new contents: a console that cannot
@@ -94,13 +94,17 @@ int run_steps(const CommandLine& command) {
   lineio::close_unit(kOutputUnit);
   warnings().finish();
   lineio::notice(run_summary(records_written(settings, totals), totals));
-  return kWritten;
+  return Status::written;
+}
+
+Status start(const CommandLine& command) {
+  return static_cast<Status>(lineio::guarded_run([&] { return exit_code(run_steps(command)); }));
 }
 
 int run(lineio::ByteSource& console_in, lineio::ByteSink& console_out, bool interactive) {
   lineio::bind_console(console_in, console_out, interactive);
   kit::reset_reader();
-  return lineio::guarded_run([] { return run_steps(); });
+  return exit_code(start({}));
 }
 
 }  // namespace tool

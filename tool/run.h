@@ -1,8 +1,8 @@
-// A whole run of the conversion: the command line read, the dialogue, the processing, the
-// report and records, the close of the output file, and the exit status.
+// A whole run of the conversion: the dialogue, the processing, the report and records, the
+// close of the output file, and kel2fram's exit status.
 //
-// Data flow: arguments -> read_command_line -> CommandLine -> start -> run_steps: dialogue
-// -> process_list -> checks -> write_report -> close (the durable commit) -> status.
+// Data flow: CommandLine (command_line.h) -> start -> run_steps: dialogue -> process_list ->
+// checks -> write_report -> close (the durable commit) -> Status.
 #pragma once
 
 #include <span>
@@ -15,19 +15,25 @@
 
 namespace tool {
 
-// Exit statuses: the result written completely and durably; an early end that wrote
+// kel2fram's exit status: the result written completely and durably; an early end that wrote
 // nothing; a failed transfer (also a weight list that could not be read).
-inline constexpr int kWritten = 0;
-inline constexpr int kNothingWritten = 1;
-inline constexpr int kFailed = lineio::kFailedTransferStatus;
+enum class Status : int {
+  written = 0,
+  nothing_written = 1,
+  failed = lineio::kFailedTransferStatus,
+};
+// The status as the process ends with it, and as lineio's stops carry it.
+constexpr int exit_code(Status status) {
+  return static_cast<int>(status);
+}
 
-// Carries out the command line on the bound console: help, version, a usage error (status 1,
-// nothing written) or a run. Answers the exit status.
-int start(const CommandLine& command);
+// A run of the command line on the bound console, its failed transfers and stops caught;
+// answers the exit status.
+Status start(const CommandLine& command);
 // One run on the given console; answers the exit status.
 int run(lineio::ByteSource& console_in, lineio::ByteSink& console_out, bool interactive);
 // The steps of a run on an already bound console (used by run and by start); answers the
 // exit status.
-int run_steps(const CommandLine& command = {});
+Status run_steps(const CommandLine& command = {});
 
 }  // namespace tool
