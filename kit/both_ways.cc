@@ -18,8 +18,6 @@ namespace {
 
 using namespace detail;
 
-constexpr std::int32_t kFunctionMatchLength = 4;
-
 // A field of a line of kMaxLine characters holds at most this many operands.
 constexpr std::size_t kMostOperands = kMaxLine / 2 + 1;
 

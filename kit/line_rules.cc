@@ -19,10 +19,6 @@ namespace kit {
 namespace detail {
 namespace {
 
-bool is_digit(char c) {
-  return c >= '0' && c <= '9';
-}
-
 // Digits, a point and digits, an optional exponent, from `at` on; answers the number of
 // decimals (0 when the number is not of this form) and leaves `at` after it.
 std::size_t fixed_number(std::string_view text, std::size_t& at) {

@@ -24,7 +24,6 @@ using namespace detail;
 // Keywords are written in full inside numbers: no abbreviation of "PI" or "E" (2) and of
 // the function names (4) can match.
 constexpr std::int32_t kNumberMatchLength = 2;
-constexpr std::int32_t kFunctionMatchLength = 4;
 constexpr std::int32_t kMaxExponentDigits = 4;
 constexpr std::int64_t kAccumulatorLimit = std::numeric_limits<std::int32_t>::max();
 

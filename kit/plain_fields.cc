@@ -25,10 +25,6 @@ constexpr std::int32_t kMaxExponentDigits = 4;
 constexpr std::int32_t kMaxIntegerDigits = 18;
 constexpr std::uint64_t kAccumulatorLimit = std::numeric_limits<std::int32_t>::max();
 
-bool is_digit(char c) {
-  return c >= '0' && c <= '9';
-}
-
 // An unsigned number as UNSNUM takes it: digits, a point and more digits, an exponent.
 struct Number {
   const char* int_begin = nullptr;  // the digit run before the point

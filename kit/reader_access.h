@@ -13,6 +13,16 @@
 
 namespace kit::detail {
 
+// The carriage return of a CR LF line end, or of a list whose lines end with CR alone.
+inline constexpr char kCarriageReturn = '\r';
+// Characters that make a function name's match (SIN(, COS().
+inline constexpr std::int32_t kFunctionMatchLength = 4;
+
+// One of the ten digits.
+inline bool is_digit(char c) {
+  return c >= '0' && c <= '9';
+}
+
 using lineio::kConsoleIn;
 using lineio::kConsoleOut;
 inline constexpr std::int32_t kNoUnit = 0;                   // "write nothing"

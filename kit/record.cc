@@ -23,7 +23,6 @@ using namespace detail;
 
 constexpr char kLineComment = '!';
 constexpr char kLineFeed = '\n';
-constexpr char kCarriageReturn = '\r';
 constexpr char kTextEnd = '\0';  // ends the usable text of an in-memory line
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 

@@ -19,7 +19,6 @@ namespace {
 
 using namespace detail;
 
-constexpr char kCarriageReturn = '\r';
 constexpr std::string_view kLoneCr =
     "the list's lines end with CR alone (as old Mac files do), so it reads as one long line: "
     "save it again with Windows (CR LF) or Unix (LF) line ends";

@@ -34,10 +34,6 @@ constexpr std::array<bool, 256> kEndsItem = [] {
 bool ends_item(char c) {
   return kEndsItem[static_cast<unsigned char>(c)];
 }
-bool is_digit(char c) {
-  return c >= '0' && c <= '9';
-}
-
 }  // namespace
 
 std::size_t split_items(std::string_view line, std::span<LineItem> items) {

@@ -10,8 +10,6 @@
 namespace plot {
 namespace {
 
-constexpr double kInnerMargin = 8;  // between the curve's extremes and the frame
-
 // Round ticks with at least two in [lo, hi].
 Ticks curve_ticks(double lo, double hi) {
   Ticks t = ticks_within(round_step((hi - lo) / 4), lo, hi);

@@ -20,6 +20,7 @@ inline constexpr double kRowHeight = 16;     // one line of a list or a table
 inline constexpr double kTableHead = 42;     // a table's name and column heads
 inline constexpr double kCharWidth = 7.7;    // a digit at the font size of tick labels, and a bit
 inline constexpr double kLabelGap = 12;      // least blank between two tick labels side by side
+inline constexpr double kInnerMargin = 8;    // between what a view or the curve draws and its frame
 
 // The width of a tick label on the page (a little more than it takes).
 inline double label_width(std::string_view text) {

@@ -23,7 +23,6 @@ constexpr double kCurveHeight = 130;
 constexpr double kBelowTables = 20;
 constexpr double kFramesWidth = 1500;    // the three frames together, at most
 constexpr double kTallestFrame = 620;    // one frame's height, at most
-constexpr double kInnerMargin = 8;       // between the outermost circle or cell and the frame
 constexpr double kTickSpacing = 90;      // the common distance of ticks, at least
 constexpr double kUpLabelSpacing = 18;   // least distance of two tick labels one above the other
 constexpr double kLabelRoom = 9 + 10;    // tick and blank beside an up label

@@ -2,14 +2,19 @@
 // list by the reader's calls, one console line each; notices go to standard error.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
 #include "front/program.h"
 #include "front/status.h"
+#include "lineio/lineio.h"
 #include "sheet/sheet.h"
 
 namespace kitdump {
+
+// The dump's console.
+inline constexpr std::int32_t kConsole = lineio::kConsoleOut;
 
 // The rows of a table, after a line naming its heading row and each role's column; nothing
 // (nullopt) when the file is a text list, to be dumped by its lines.

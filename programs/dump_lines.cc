@@ -18,7 +18,6 @@ namespace kitdump {
 namespace {
 
 constexpr std::int32_t kDataUnit = 88;
-constexpr std::int32_t kConsole = lineio::kConsoleOut;
 constexpr std::size_t kFields = 100;
 constexpr std::int32_t kTextLength = 80;
 

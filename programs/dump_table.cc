@@ -17,7 +17,6 @@
 namespace kitdump {
 namespace {
 
-constexpr std::int32_t kConsole = lineio::kConsoleOut;
 constexpr std::array<std::string_view, sheet::kRoles> kRole = {"mass", "X", "Y", "Z"};
 
 void append_number(std::string& out, double value) {

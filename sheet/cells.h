@@ -16,6 +16,21 @@ namespace sheet::detail {
 
 class TotalRules;
 
+// Small readings of text shared by the files of the room.
+inline char lower(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+inline bool blank(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+inline std::string_view trim(std::string_view text) {
+  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+  return text;
+}
+// The names of the roles in messages, in Role order.
+inline constexpr std::array<std::string_view, kRoles> kRoleName = {"mass", "X", "Y", "Z"};
+
 // Limits against hostile files: a sheet wider than a spreadsheet program allows, a cell or a
 // single XML tag beyond what any weight list holds.
 inline constexpr std::uint32_t kMaxColumns = 16384;     // A to XFD

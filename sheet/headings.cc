@@ -12,20 +12,6 @@
 namespace sheet::detail {
 namespace {
 
-char lower(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool blank(char c) {
-  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
-std::string_view trim(std::string_view text) {
-  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
-  return text;
-}
-
 // Lower case, without blanks, hyphens, underscores and dots: "X-CoG" and "x cog" read alike.
 std::string folded(std::string_view text) {
   std::string out;

@@ -17,7 +17,6 @@
 namespace sheet::detail {
 namespace {
 
-constexpr std::array<std::string_view, kRoles> kRoleName = {"mass", "X", "Y", "Z"};
 constexpr std::array<std::string_view, kRoles> kOptionName = {"mass", "x", "y", "z"};
 
 // A column and its heading for a message: C ("Weight [t]").

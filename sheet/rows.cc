@@ -15,7 +15,6 @@
 namespace sheet::detail {
 namespace {
 
-constexpr std::array<std::string_view, kRoles> kRoleName = {"mass", "X", "Y", "Z"};
 constexpr std::string_view kLeftOut = "; the row is left out";
 constexpr std::size_t kKeptBytes = 256;  // a number is far shorter; the rest is only shown
 

@@ -21,12 +21,6 @@ bool digits_only(std::string_view text) {
          std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-std::string_view trim(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-  return text;
-}
-
 // The decimal's digits: "7850", "0.515", "-12.5".
 std::string decimal_text(Decimal d) {
   const bool negative = d < 0;
@@ -241,7 +235,8 @@ void TotalRules::item(const Item& item) {
     return;
   }
   // A running sum that has grown beyond any list's starts again: no sum ever overflows.
-  constexpr Decimal kLargestSum = Decimal{1'000'000'000'000'000'000} * 1'000'000'000'000'000'000 * 10;
+  constexpr Decimal kLargestSum =
+      Decimal{1'000'000'000'000'000'000} * 1'000'000'000'000'000'000 * 10;
   if (sum_ > kLargestSum || sum_ < -kLargestSum) restart();
   const std::int64_t index = count_;
   // A total below the items it sums: some rows directly above sum to this one.

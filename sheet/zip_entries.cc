@@ -21,7 +21,7 @@
 namespace sheet::detail {
 namespace {
 
-constexpr std::size_t kBlock = std::size_t{1} << 16;
+constexpr std::size_t kZipBlock = std::size_t{1} << 16;
 constexpr std::size_t kWindow = std::size_t{1} << 16;
 constexpr std::uint64_t kRatioFloor = std::uint64_t{1} << 20;
 constexpr std::uint64_t kLocalHeaderBytes = 30;  // a local header without name and extra field
@@ -120,7 +120,7 @@ struct Entry {
   unsigned long method = 0;
 };
 
-std::string folded(std::string_view name) {
+std::string lowered_name(std::string_view name) {
   std::string out(name);
   for (char& c : out) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + ('a' - 'A'));
@@ -239,7 +239,7 @@ class MinizipZip final : public Zip {
       e.inflated = info.uncompressed_size;
       e.flag = info.flag;
       e.method = info.compression_method;
-      if (!names.insert(folded(e.name)).second) {
+      if (!names.insert(lowered_name(e.name)).second) {
         return "is damaged: it holds two entries named " + shown(e.name) +
                " (another program may read the other)";
       }
@@ -287,7 +287,7 @@ class MinizipZip final : public Zip {
   unzFile zip_ = nullptr;
   std::vector<Entry> entries_;
   std::unordered_map<std::string, std::size_t> by_name_;
-  std::array<char, kBlock> block_{};
+  std::array<char, kZipBlock> block_{};
   std::uint64_t total_ = 0;
 };
 

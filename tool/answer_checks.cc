@@ -17,7 +17,6 @@
 namespace tool {
 namespace {
 
-constexpr std::array<std::string_view, 3> kAxis = {"X", "Y", "Z"};
 // Units of a force, which a mass unit answer may be mistaken for.
 constexpr std::array<std::string_view, 10> kForceUnits = {"N",    "KN",  "MN",  "DAN", "KIP",
                                                           "KIPS", "LBF", "KGF", "TF",  "KP"};
@@ -66,7 +65,7 @@ void check_skip_answer(std::size_t axis, const Text& answer) {
     return;
   }
   warnings().tell("answer " + kit::quoted_text(typed) + " to \"Skip Masses outside " +
-                  std::string(kAxis[axis]) + "min/" + std::string(kAxis[axis]) +
+                  std::string(kAxisName[axis]) + "min/" + std::string(kAxisName[axis]) +
                   "max\" is read as no: only an answer that begins with Y or y asks for a "
                   "range");
 }
@@ -92,7 +91,7 @@ void check_range_answer(std::size_t axis, std::string_view typed, std::span<cons
     }
   }
   if (!decimal_comma && not_read.empty()) return;
-  std::string text = std::string(kAxis[axis]) + " range " + kit::quoted_text(shown) +
+  std::string text = std::string(kAxisName[axis]) + " range " + kit::quoted_text(shown) +
                      " is read as " + kit::shortest_number(bounds[0]) + " to " +
                      kit::shortest_number(bounds[1]) + ": ";
   text += decimal_comma ? "a comma separates numbers (a decimal point is written \".\")"

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <string>
 
+#include "kit/surprises.h"
 #include "lineio/lineio.h"
 #include "tool/processing.h"
 #include "tool/report.h"
@@ -14,14 +15,7 @@
 namespace tool {
 namespace {
 
-constexpr std::array<std::string_view, 3> kAxis = {"X", "Y", "Z"};
 constexpr std::string_view kLeftAsItWas = "; the output file is left as it was";
-
-std::string shown(double value) {
-  std::array<char, 32> digits{};
-  const auto r = std::to_chars(digits.data(), digits.data() + digits.size(), value);
-  return {digits.data(), r.ptr};
-}
 
 // Whether a value prints in a fixed-point field of w columns and 3 decimals as a number
 // (not asterisks, Infinity or NaN). Values well inside the field are decided at once.
@@ -40,7 +34,7 @@ std::string problem(std::string_view what, double value, std::string_view why) {
   std::string line(kNoticePrefix);
   line += what;
   line += ' ';
-  line += shown(value);
+  line += kit::shortest_number(value);
   line += why;
   line += kLeftAsItWas;
   return line;
@@ -64,9 +58,9 @@ std::string nothing_kept_line(const RunSettings& s, const Totals& t) {
   for (std::size_t axis = 0; t.lines > 0 && t.skipped > 0 && axis < 3; ++axis) {
     if (s.min[axis] > s.max[axis]) {
       line += " (the ";
-      line += kAxis[axis];
-      line += " range is empty: its minimum " + shown(s.min[axis]) + " is above its maximum " +
-              shown(s.max[axis]) + ")";
+      line += kAxisName[axis];
+      line += " range is empty: its minimum " + kit::shortest_number(s.min[axis]) +
+              " is above its maximum " + kit::shortest_number(s.max[axis]) + ")";
       break;
     }
   }
@@ -86,7 +80,7 @@ std::string first_unwritable(const RunSettings& s, const MassTable& table, const
     const std::array<double, 3> point{m.x, m.y, m.z};
     for (std::size_t axis = 0; axis < 3; ++axis) {
       if (!fits_fixed(point[axis], kCoordinateColumns)) {
-        return record_problem(n, kAxis[axis], point[axis], kCoordinateColumns);
+        return record_problem(n, kAxisName[axis], point[axis], kCoordinateColumns);
       }
     }
     // A scientific field holds every finite double.
@@ -99,7 +93,7 @@ std::string first_unwritable(const RunSettings& s, const MassTable& table, const
   for (std::size_t axis = 0; axis < 3; ++axis) {
     if (!fits_fixed(centre[axis], kCoordinateColumns)) {
       std::string what = "the centre of gravity's ";
-      what += kAxis[axis];
+      what += kAxisName[axis];
       what += " =";
       return problem(
           what, centre[axis],

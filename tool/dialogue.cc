@@ -58,7 +58,6 @@ constexpr std::array<std::string_view, kQuestionCount> kQuestionName = {
     "weight-list", "output", "unit",    "spread", "skip-x",
     "range-x",     "skip-y", "range-y", "skip-z", "range-z",
 };
-constexpr std::array<std::string_view, 3> kAxisName = {"X", "Y", "Z"};
 
 // Console lines read as answers so far in this dialogue: the line an answer stands on in a
 // file of answers.

@@ -17,7 +17,6 @@
 namespace tool {
 namespace {
 
-constexpr std::array<std::string_view, 3> kAxis = {"X", "Y", "Z"};
 constexpr std::size_t kSample = 8192;    // masses the spread is measured on, at most
 constexpr double kMiddleShare = 0.02;    // cut from either end: the middle 96 % remain
 constexpr double kMillimetres = 1000.0;  // a length in mm read as metres
@@ -77,7 +76,7 @@ void check_far_masses(const MassTable& table, const Totals& t) {
     for (std::size_t axis = 0; axis < 3; ++axis) {
       const Spread& s = middle[axis];
       if (!(p[axis] < s.low - margin || p[axis] > s.high + margin)) continue;
-      std::string text = std::string(kAxis[axis]) + " " + kit::shortest_number(p[axis]) +
+      std::string text = std::string(kAxisName[axis]) + " " + kit::shortest_number(p[axis]) +
                          " lies far beyond the other masses";
       const double mm = p[axis] / kMillimetres;
       if (mm >= s.low - widest && mm <= s.high + widest) text += " (a length in mm?)";

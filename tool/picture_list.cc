@@ -7,6 +7,7 @@
 #include <string>
 
 #include "kit/kit.h"
+#include "kit/surprises.h"
 #include "lineio/text_encoding.h"
 #include "sheet/sheet.h"
 #include "tool/list_readers.h"
@@ -15,14 +16,6 @@
 
 namespace tool {
 namespace {
-
-constexpr std::array<std::string_view, 3> kAxes{"X", "Y", "Z"};
-
-std::string shown(double value) {
-  std::array<char, 32> digits{};
-  const auto r = std::to_chars(digits.data(), digits.data() + digits.size(), value);
-  return {digits.data(), r.ptr};
-}
 
 // "xlsx spreadsheet, sheet Deck, masses in tonnes from the heading": the kind of file, its
 // sheet, the mass unit and what decided it.
@@ -56,8 +49,9 @@ std::string ranges_read(const RunSettings& s, const Totals& totals) {
   for (std::size_t axis = 0; axis < 3; ++axis) {
     if (s.min[axis] == kDefaultMin && s.max[axis] == kDefaultMax) continue;
     text += ", ";
-    text += kAxes[axis];
-    text += " from " + shown(s.min[axis]) + " to " + shown(s.max[axis]);
+    text += kAxisName[axis];
+    text +=
+        " from " + kit::shortest_number(s.min[axis]) + " to " + kit::shortest_number(s.max[axis]);
   }
   if (totals.skipped > 0) {
     text += "; " + std::to_string(totals.skipped) +

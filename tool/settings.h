@@ -33,6 +33,9 @@ using Text = std::array<char, kTextLength>;
 inline constexpr std::size_t kNameBytes = 4 * kTextLength;
 using NameText = std::array<char, kNameBytes>;
 
+// The axes' names in messages, X, Y and Z in that order.
+inline constexpr std::array<std::string_view, 3> kAxisName = {"X", "Y", "Z"};
+
 enum class MassUnit { tonnes, kg };
 
 // The mass unit an answer selects: only one that begins with K (either case) is kilograms;
