@@ -18,6 +18,16 @@ namespace {
 constexpr std::string_view kLeftOut = "; the row is left out";
 constexpr std::size_t kKeptBytes = 256;  // a number is far shorter; the rest is only shown
 
+// The decimals a number is written with ("30.25" 2, "30" 0); -1 with an exponent.
+int decimals_written(std::string_view text) {
+  const std::size_t point = text.find('.');
+  if (text.find_first_of("eE") != std::string_view::npos) return -1;
+  if (point == std::string_view::npos) return 0;
+  std::size_t end = point + 1;
+  while (end < text.size() && text[end] >= '0' && text[end] <= '9') ++end;
+  return static_cast<int>(end - point - 1);
+}
+
 std::string quoted(std::string_view text) {
   constexpr std::size_t kShownBytes = 40;
   std::string q = "\"" + lineio::escape_controls(text.substr(0, kShownBytes));
@@ -57,15 +67,25 @@ void TableRows::data_cell(const Cell& cell) {
   const bool numeric = slot <= static_cast<int>(kZSlot) || slot == static_cast<int>(kQuantitySlot);
   k.is_number = false;
   k.comma = false;
-  if (numeric && !cell.cut && (cell.kind == CellKind::text || cell.kind == CellKind::number)) {
-    k.is_number = parse_number(cell.text, decimal_, k.parsed);
-    if (cell.kind == CellKind::number) {
-      // The stored double is the value; the text gives its digits (a saved "NaN" is none).
-      k.parsed.value = cell.number;
-      k.is_number = std::isfinite(cell.number);
-      if (!k.is_number) k.text.assign(cell.text.substr(0, kKeptBytes));
+  if (numeric && !cell.cut && cell.kind == CellKind::number) {
+    // The stored double is the value (a saved "NaN" is none). Its text gives the digits the
+    // totals compare: all of them of the mass, the decimals of a coordinate.
+    k.is_number = std::isfinite(cell.number);
+    if (!k.is_number) {
+      k.text.assign(cell.text.substr(0, kKeptBytes));
       return;
     }
+    if (slot == static_cast<int>(kMassSlot)) {
+      if (!parse_number(cell.text, '.', k.parsed)) k.parsed = ParsedNumber{};
+    } else {
+      k.parsed = ParsedNumber{};
+      k.parsed.decimals = decimals_written(cell.text);
+    }
+    k.parsed.value = cell.number;
+    return;
+  }
+  if (numeric && !cell.cut && cell.kind == CellKind::text) {
+    k.is_number = parse_number(cell.text, decimal_, k.parsed);
     if (k.is_number) {
       k.comma = decimal_ == ',' && cell.text.find(',') != std::string_view::npos;
       return;

@@ -69,16 +69,28 @@ bool cell_of_reference(std::string_view r, std::uint32_t& column, std::int64_t& 
     ++letters;
   }
   if (letters == 0 || !column_of_letters(r.substr(0, letters), column)) return false;
+  // At most seven digits: the last row is 1048576.
   const std::string_view digits = r.substr(letters);
-  const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), row);
-  return ec == std::errc() && end == digits.data() + digits.size() && row >= 1 &&
-         row <= kMaxSheetRows;
+  if (digits.empty() || digits.size() > 7) return false;
+  row = 0;
+  for (const char c : digits) {
+    if (c < '0' || c > '9') return false;
+    row = row * 10 + (c - '0');
+  }
+  return row >= 1 && row <= kMaxSheetRows;
 }
 
-// The types a cell of a workbook's sheet may have; a cell of another is damage.
-bool known_type(std::string_view t) {
-  return t.empty() || t == "n" || t == "s" || t == "str" || t == "inlineStr" || t == "b" ||
-         t == "e" || t == "d";
+// The types a cell of a workbook's sheet may have ("t"); a cell of another is damage.
+enum class CellType { number, shared, text, inline_text, boolean, error, date, unknown };
+CellType type_of(std::string_view t) {
+  if (t.empty() || t == "n") return CellType::number;
+  if (t == "s") return CellType::shared;
+  if (t == "str") return CellType::text;
+  if (t == "inlineStr") return CellType::inline_text;
+  if (t == "b") return CellType::boolean;
+  if (t == "e") return CellType::error;
+  if (t == "d") return CellType::date;
+  return CellType::unknown;
 }
 
 // The sheet's cells as a spreadsheet program shows them: rows only in the sheet's data, in
@@ -224,9 +236,10 @@ class SheetHandler final : public XmlHandler {
       return;
     }
     column_ = column;
-    type_ = attribute(attributes, "t");
-    if (!known_type(type_)) {
-      fail("the cell " + cell_name() + " of an unknown type " + quoted(type_));
+    const std::string_view type = attribute(attributes, "t");
+    type_ = type_of(type);
+    if (type_ == CellType::unknown) {
+      fail("the cell " + cell_name() + " of an unknown type " + quoted(type));
       return;
     }
     in_cell_ = true;
@@ -248,13 +261,14 @@ class SheetHandler final : public XmlHandler {
     Cell cell;
     cell.column = static_cast<std::uint32_t>(column_);
     cell.formula = formula_;
-    if (!has_value_ || (value_.empty() && type_ != "inlineStr" && type_ != "str")) {
+    if (!has_value_ ||
+        (value_.empty() && type_ != CellType::inline_text && type_ != CellType::text)) {
       if (!has_formula_) return;  // an empty cell with a style only
       cell.kind = CellKind::no_value;
       rows_.cell(cell);
       return;
     }
-    if (type_ == "s") {
+    if (type_ == CellType::shared) {
       std::uint64_t index = 0;
       const auto [end, ec] = std::from_chars(value_.data(), value_.data() + value_.size(), index);
       if (ec != std::errc() || end != value_.data() + value_.size() || index >= strings_.size()) {
@@ -267,18 +281,18 @@ class SheetHandler final : public XmlHandler {
       cell.kind = CellKind::text;
       cell.text = strings_.at(index);
       cell.cut = strings_.cut(index);
-    } else if (type_ == "inlineStr") {
+    } else if (type_ == CellType::inline_text) {
       cell.kind = CellKind::text;
       cell.text = inline_;
       cell.cut = cut_;
-    } else if (type_ == "str") {
+    } else if (type_ == CellType::text) {
       cell.kind = CellKind::text;
       cell.text = value_;
       cell.cut = cut_;
-    } else if (type_ == "e") {
+    } else if (type_ == CellType::error) {
       cell.kind = CellKind::error;
       cell.text = value_;
-    } else if (type_ == "b") {
+    } else if (type_ == CellType::boolean) {
       cell.kind = CellKind::boolean;
       cell.text = value_ == "1" ? "TRUE" : "FALSE";
     } else {
@@ -310,7 +324,7 @@ class SheetHandler final : public XmlHandler {
   bool has_formula_ = false;
   bool has_value_ = false;
   bool cut_ = false;
-  std::string type_;
+  CellType type_ = CellType::number;
   std::string value_;
   std::string formula_;
   std::string inline_;
