@@ -2,7 +2,8 @@
 """The rooms stand in layers: a source file includes headers of its own room and of the
 rooms below it, never above, so no two rooms include each other. A folder of sources that
 is in no layer fails the test until it is placed, and the layers themselves may hold no
-cycle: every room may include only rooms it could be built after."""
+cycle: every room may include only rooms it could be built after. The tests follow the
+rooms: tests/ROOM/ includes that room and the rooms below it."""
 import pathlib
 import re
 import sys
@@ -41,6 +42,28 @@ def cycle_faults() -> list:
     return faults
 
 
+def test_faults(root: pathlib.Path) -> list:
+    """A room's tests stand with it: tests/ROOM/ holds only the folders of the rooms, and
+    its files include that room and the rooms below, besides the tests' own support and
+    the fuzz targets they replay."""
+    faults = []
+    for folder in sorted(p for p in (root / "tests").iterdir() if p.is_dir()):
+        room = folder.name
+        if room in {"support", "data"}:
+            continue
+        if room not in BELOW:
+            faults.append(f"tests/{room}/: the folder is no room's")
+            continue
+        for path in sorted(folder.glob("*")):
+            if path.suffix not in {".cc", ".h"}:
+                continue
+            text = path.read_text(encoding="utf-8", errors="replace")
+            for used in INCLUDE.findall(text):
+                if used not in BELOW[room] | {room, "support", "fuzz"}:
+                    faults.append(f"{path.relative_to(root)}: tests of {room}/ include {used}/")
+    return faults
+
+
 def main(root: pathlib.Path) -> int:
     faults = cycle_faults()
     for path in sorted(root.glob("*/*")):
@@ -56,6 +79,7 @@ def main(root: pathlib.Path) -> int:
         for used in INCLUDE.findall(text):
             if used != room and used not in BELOW[room]:
                 faults.append(f"{path.relative_to(root)}: {room}/ includes {used}/")
+    faults += test_faults(root)
     for fault in faults:
         print(fault)
     print(f"{0 if faults else 1} passed, {1 if faults else 0} failed")

@@ -21,7 +21,7 @@ done
   { cat "$build/configure.log"; fail "configure warns or fails"; }
 
 cmake --build "$build" >"$build/build.log" 2>&1 || { cat "$build/build.log"; fail "build"; }
-bash "$source/tests/example_session_test.sh" "$build/kel2fram"
+bash "$source/tests/programs/example_session_test.sh" "$build/kel2fram"
 
 if ctest --test-dir "$build" -R googletest_missing --output-on-failure >"$build/ctest.log" 2>&1; then
   cat "$build/ctest.log"

@@ -20,7 +20,7 @@ grep -qxF -- "$line" "$build/configure.log" || { cat "$build/configure.log"; fai
 cmake --build "$build" --target kel2fram test_tool >"$build/build.log" 2>&1 ||
   { cat "$build/build.log"; fail "build"; }
 ! ldd "$build/kel2fram" | grep -q libedit || fail "kel2fram is linked with libedit"
-python3 "$source/tests/console_terminal_test.py" "$build/kel2fram" plain xterm
+python3 "$source/tests/programs/console_terminal_test.py" "$build/kel2fram" plain xterm
 ctest --test-dir "$build" -R '^(CommandLine|Dialogue)' --output-on-failure >"$build/ctest.log" 2>&1 ||
   { cat "$build/ctest.log"; fail "the console's tests"; }
 echo "without libedit: the tool builds, and a terminal's answers are read as plain lines"

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "kit_fixture.h"
+#include "reader_fixture.h"
 
 namespace kit_test {
 namespace {

@@ -5,7 +5,7 @@
 #include <numbers>
 #include <string>
 
-#include "kit_fixture.h"
+#include "reader_fixture.h"
 #include "support/case_name.h"
 
 namespace kit_test {

@@ -6,7 +6,7 @@
 #include "fuzz_regression_replay.h"
 
 #define LLVMFuzzerTestOneInput replay_run_input
-#include "../fuzz/run_fuzz.cc"
+#include "fuzz/run_fuzz.cc"
 #undef LLVMFuzzerTestOneInput
 
 namespace {

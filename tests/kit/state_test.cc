@@ -2,7 +2,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "kit_fixture.h"
+#include "reader_fixture.h"
 #include "support/subprocess.h"
 
 namespace kit_test {

@@ -11,29 +11,16 @@
 
 #include "sheet/sheet.h"
 #include "support/subprocess.h"
+#include "support/workbook_maker.h"
 
 namespace {
 
-using Entries = std::vector<std::pair<std::string, std::string>>;
-
-std::string make_zip(const Entries& entries, const char* password = nullptr,
-                     int method = Z_DEFLATED) {
-  testing_support::ScratchDir dir;
-  const std::string path = dir.file("book.zip");
-  zipFile zip = zipOpen64(path.c_str(), APPEND_STATUS_CREATE);
-  EXPECT_NE(zip, nullptr);
-  for (const auto& [name, bytes] : entries) {
-    zip_fileinfo info{};
-    EXPECT_EQ(zipOpenNewFileInZip3_64(zip, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr,
-                                      method, 9, 0, -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY,
-                                      password, 0, 0),
-              ZIP_OK);
-    EXPECT_EQ(zipWriteInFileInZip(zip, bytes.data(), static_cast<unsigned>(bytes.size())), ZIP_OK);
-    zipCloseFileInZip(zip);
-  }
-  zipClose(zip, nullptr);
-  return dir.read("book.zip");
-}
+using testing_support::Entries;
+using testing_support::kHeadings;
+using testing_support::kWorkbook;
+using testing_support::make_zip;
+using testing_support::sheet_xml;
+using testing_support::workbook;
 
 // The same bytes with a second directory entry named `alias` (as long as `name`) that points at
 // the data of entry `name`: two names for one entry, as a "zip bomb" shares its data.
@@ -62,25 +49,6 @@ std::string with_alias(std::string zip, const std::string& name, const std::stri
   add16(moved + 10, 1);
   add16(moved + 12, copy.size());
   return zip;
-}
-
-const std::string kWorkbook =
-    R"(<workbook xmlns:r="r"><sheets><sheet name="S" sheetId="1" r:id="rId1"/></sheets></workbook>)";
-const std::string kRelations =
-    R"(<Relationships><Relationship Id="rId1" Target="worksheets/sheet1.xml"/></Relationships>)";
-const std::string kHeadings =
-    R"(<row r="1"><c r="A1" t="inlineStr"><is><t>Mass</t></is></c><c r="B1" t="inlineStr"><is><t>X</t></is></c><c r="C1" t="inlineStr"><is><t>Y</t></is></c><c r="D1" t="inlineStr"><is><t>Z</t></is></c></row>)";
-
-std::string sheet_xml(const std::string& rows, const std::string& prolog = {}) {
-  return prolog + "<worksheet><sheetData>" + kHeadings + rows + "</sheetData></worksheet>";
-}
-
-Entries workbook(const std::string& sheet, const std::string& strings = {}) {
-  Entries e = {{"xl/workbook.xml", kWorkbook},
-               {"xl/_rels/workbook.xml.rels", kRelations},
-               {"xl/worksheets/sheet1.xml", sheet}};
-  if (!strings.empty()) e.emplace_back("xl/sharedStrings.xml", strings);
-  return e;
 }
 
 // An OpenDocument spreadsheet of one table: the headings Mass, X, Y, Z, then `rows`.
@@ -247,44 +215,6 @@ TEST(HostileWorkbooks, FailSafelyWithAReason) {
       EXPECT_TRUE(outcome.unreadable);
       EXPECT_NE(outcome.reason.find(c.reason), std::string::npos) << outcome.reason;
     }
-  }
-}
-
-// A sheet's name and a cell's text from the file never reach a terminal as control characters:
-// kitdump shows them escaped, on standard output and standard error alike, and massplot on
-// standard error (a mass it cannot draw is named by its row of the sheet).
-TEST(HostileNames, ControlCharactersAreShownEscaped) {
-  std::string book = kWorkbook;
-  book.replace(book.find("name=\"S\""), 8, "name=\"S&#10;kel2fram: 999 records written\"");
-  Entries entries = workbook(sheet_xml(
-      R"(<row r="2"><c r="A2" t="inlineStr"><is><t>)"
-      "\xc2\x9b"
-      R"(2J</t></is></c><c r="B2"><v>2</v></c><c r="C2"><v>3</v></c><c r="D2"><v>4</v></c></row>)"
-      R"(<row r="3"><c r="A3"><v>1e305</v></c><c r="B3"><v>2</v></c><c r="C3"><v>3</v></c>)"
-      R"(<c r="D3"><v>4</v></c></row>)"
-      R"(<row r="4"><c r="A4"><v>1</v></c><c r="B4"><v>2</v></c><c r="C4"><v>3</v></c>)"
-      R"(<c r="D4"><v>4</v></c></row>)"));
-  entries[0].second = book;
-  testing_support::ScratchDir dir;
-  dir.write("deck.xlsx", make_zip(entries));
-  const auto r = testing_support::run_program(KITDUMP_EXE, {"deck.xlsx"}, "", dir.path());
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_NE(r.out.find("table sheet \"S\\nkel2fram: 999 records written\", headings in row 1"),
-            std::string::npos)
-      << r.out;
-  EXPECT_NE(r.out.find("2 illegal 'S\\nkel2fram: 999 records written'!A2: the mass cell holds "
-                       "\"\\u009b2J\""),
-            std::string::npos)
-      << r.out;
-  const auto plot = testing_support::run_program(MASSPLOT_EXE, {"deck.xlsx"}, "", dir.path());
-  EXPECT_EQ(plot.status, 0) << plot.err;
-  EXPECT_NE(plot.err.find("massplot: deck.xlsx: row 3 of sheet S\\nkel2fram: 999 records written: "
-                          "a mass or coordinate that is not finite or beyond 1e300, not drawn"),
-            std::string::npos)
-      << plot.err;
-  for (const std::string& text : {r.out, r.err, plot.err}) {
-    EXPECT_EQ(text.find("\nkel2fram: 999"), std::string::npos);
-    EXPECT_EQ(text.find("\xc2\x9b"), std::string::npos);
   }
 }
 

@@ -11,7 +11,6 @@
 #include "lineio/lineio.h"
 #include "support/console_text.h"
 #include "support/subprocess.h"
-#include "terminal/console_window.h"
 #include "tool/command_line.h"
 #include "tool/run.h"
 
@@ -274,17 +273,6 @@ TEST(CommandLine, HelpAndVersion) {
                              "-y, --y-range", "-z, --z-range", "--strict", "-V, --version"}) {
     EXPECT_NE(r.out.find(option), std::string::npos) << option;
   }
-}
-
-TEST(CommandLine, AConsoleWindowOfItsOwnWaitsForEnter) {
-  lineio::MemorySource in("\nnot read\n");
-  lineio::MemorySink out;
-  lineio::bind_console(in, out, true);
-  terminal::wait_before_window_closes();
-  EXPECT_EQ(out.bytes(), " Press Enter to close this window.");
-  std::array<char, 8> rest{};
-  EXPECT_EQ(lineio::read_record(lineio::kConsoleIn, rest), 0);  // the wait took one line
-  EXPECT_EQ(std::string(rest.data(), 8), "not read");
 }
 
 }  // namespace

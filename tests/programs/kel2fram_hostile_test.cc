@@ -96,50 +96,77 @@ class HostileRun : public ::testing::Test {
 
 // ---- Weight files that are not weight lists -----------------------------------------------
 
+// An early end (no usable line, every line refused, every mass outside the ranges) leaves an
+// existing output file as it was and makes no new one, with the reason as the last line.
 TEST_F(HostileRun, FilesWithoutUsableLinesEndEarlyAndWriteNothing) {
   struct Case {
     const char* what;
     std::string weights;
     std::string messages;   // console between the processing notice and the end
-    bool rejected;          // lines were read but none used
-    std::string counts;     // the rejected lines on standard error
+    std::string why;        // why no mass was kept
+    std::string counts;     // the lines on standard error
     std::string told = "";  // standard error before its last line: why lines were refused
+    std::string answers = "\n\n\n\n\n";  // after the two file names
+    std::string dialogue = kAskUnit + kAskSpread + kAskX + kAskY + kAskZ;
   };
   const auto why = [](int line, const std::string& reason) {
     return "kel2fram: w.txt:" + std::to_string(line) + ": column 1 holds " + reason +
            ": a weight line holds numbers between blanks\r\n";
   };
+  const std::string none = "the weight list has no line with mass data";
+  const std::string rejected = "every line of the weight list was rejected";
   std::string all_bytes;
   for (int c = 11; c < 256; ++c) all_bytes += static_cast<char>(c);
   const Case cases[] = {
       // A picture header and raw bytes: each line is one word no number test takes.
       {"binary", bytes("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\x01\0\n") + all_bytes,
-       illegal(1) + illegal(2) + illegal(3) + illegal(4), true,
+       illegal(1) + illegal(2) + illegal(3) + illegal(4), rejected,
        "; 4 lines rejected (lines 1, 2, 3, 4)",
        why(1, "the byte 89, which is no UTF-8 (another code page?), in \"?PNG\"") +
            why(2, "a DOS end-of-file mark (Ctrl-Z) (U+001A), in \"?\"") +
            why(3, "a NUL character (U+0000), in \"????IHDR????\"") +
            why(4, "a control character (U+000B), in \"" + std::string(21, '?') + "\"")},
-      {"only comments", "' heading\n! remark\n   ! indented remark\n'1 2 3 4\n\t\n", "", false, ""},
-      {"only CR characters", "\r\r\r\r", illegal(1), true, "; 1 line rejected (line 1)",
+      {"only comments", "' heading\n! remark\n   ! indented remark\n'1 2 3 4\n\t\n", "", none, ""},
+      {"only CR characters", "\r\r\r\r", illegal(1), rejected, "; 1 line rejected (line 1)",
        "kel2fram: w.txt:1: the list's lines end with CR alone (as old Mac files do), so it reads "
        "as one long line: save it again with Windows (CR LF) or Unix (LF) line ends\r\n"},
-      {"only CR LF line ends", "\r\n\r\n\r\n", "", false, ""},
-      {"empty", "", "", false, ""},
+      {"only CR LF line ends", "\r\n\r\n\r\n", "", none, ""},
+      {"empty", "", "", none, ""},
+      // The console counts the lines that are not comments; standard error, the file's lines.
+      {"too few numbers and a word", "' only a comment\n2 1 1\nabc\n",
+       " Too few parameters, ( 3 ), on line      1\r\n" + illegal(2), rejected,
+       "; 2 lines rejected (lines 2, 3)",
+       "kel2fram: w.txt:3: column 1: \"abc\" is a word: a weight line holds numbers; a remark "
+       "starts with !\r\n"},
+      {"an empty X range", "1 0 0 0\n2 1 1 1\n", "",
+       "every mass lies outside the ranges (the X range is empty: its minimum 5 is above its "
+       "maximum -5)",
+       "; 2 usable lines: 0 kept, 2 skipped outside the ranges (3000 kg)", "", "\n\ny\n5 -5\n\n\n",
+       kAskUnit + kAskSpread + kAskX + kRangeX + kAskY + kAskZ},
+      {"every mass outside the Z range", "1 0 0 0\n", "", "every mass lies outside the ranges",
+       "; 1 usable line: 0 kept, 1 skipped outside the ranges (1000 kg)", "", "\n\n\n\ny\n1 2\n",
+       kAskUnit + kAskSpread + kAskX + kAskY + kAskZ + kRangeZ},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     dir.write("w.txt", c.weights);
-    dir.write("out.txt", kFormer);
-    const RunResult r = run();
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(after_banner(r.out), kDialogue + c.messages);
-    EXPECT_EQ(dir.read("out.txt"), kFormer);
-    EXPECT_EQ(r.err, testing_support::err_text(
-                         c.told + "kel2fram: no mass kept: " +
-                         (c.rejected ? "every line of the weight list was rejected"
-                                     : "the weight list has no line with mass data") +
-                         "; the output file is left as it was" + c.counts + "; 0 warnings\r\n"));
+    for (const bool former : {true, false}) {
+      if (former) dir.write("out.txt", kFormer);
+      const RunResult r = run("w.txt\nout.txt\n" + c.answers);
+      EXPECT_EQ(r.status, 1);
+      EXPECT_EQ(after_banner(r.out), kAskInput + kAskOutput + c.dialogue + kNotice + c.messages);
+      EXPECT_EQ(r.err, testing_support::err_text(c.told + "kel2fram: no mass kept: " + c.why +
+                                                 "; the output file is left as it was" + c.counts +
+                                                 "; 0 warnings\r\n"));
+      // An existing file keeps its contents; a new one is not made, nor anything beside it.
+      if (former) {
+        EXPECT_EQ(dir.read("out.txt"), kFormer);
+        expect_only({"w.txt", "out.txt"});
+        std::filesystem::remove(dir.file("out.txt"));
+      } else {
+        expect_only({"w.txt"});
+      }
+    }
   }
 }
 
@@ -488,6 +515,11 @@ TEST_F(HostileRun, EndOfInputAtAnyQuestionLeavesTheOutputFileUntouched) {
       {"w.txt\nout.txt\n", kAskInput + kAskOutput + kAskUnit},
       {"w.txt\nout.txt\nkg\n", kAskInput + kAskOutput + kAskUnit + kAskSpread},
       {"w.txt\nout.txt\nkg\n2\n", kAskInput + kAskOutput + kAskUnit + kAskSpread + kAskX},
+      {"w.txt\nout.txt\nkg\n2\ny\n",
+       kAskInput + kAskOutput + kAskUnit + kAskSpread + kAskX + kRangeX},
+      // One bound of two given: the range is read on to the end of input.
+      {"w.txt\nout.txt\n\n\ny\n1\n",
+       kAskInput + kAskOutput + kAskUnit + kAskSpread + kAskX + kRangeX},
       {"w.txt\nout.txt\nkg\n2\nn\n",
        kAskInput + kAskOutput + kAskUnit + kAskSpread + kAskX + kAskY},
       {"w.txt\nout.txt\nkg\n2\nn\nn\n",

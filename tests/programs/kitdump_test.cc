@@ -1,134 +1,15 @@
-// RDMIX: fields of a line with their type codes, values and texts; the caller's capacity.
+// kitdump, the reader's dump: every call of a file, the warnings beside it on standard
+// error, a table's headings and rows with what each rule decided, and its command line.
+#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
 #include <vector>
 
-#include "kit_fixture.h"
-#include "support/case_name.h"
+#include "sheet/sheet.h"
 #include "support/subprocess.h"
 
-namespace kit_test {
 namespace {
-
-struct MixedCase {
-  const char* line;
-  std::int32_t npar;
-  std::vector<Field> fields;
-};
-
-const MixedCase kMixedCases[] = {
-    {"  12.5  3  abc", 3, {{2, 12.5, ""}, {1, 3, ""}, {3, 0, "ABC"}}},
-    {"1.5 10 20 30", 4, {{2, 1.5, ""}, {1, 10, ""}, {1, 20, ""}, {1, 30, ""}}},
-    {"1,2,3", 3, {{1, 1, ""}, {1, 2, ""}, {1, 3, ""}}},
-    {"1 , 2", 2, {{1, 1, ""}, {1, 2, ""}}},
-    {"3,,4", 2, {{1, 3, ""}, {3, 0, ",4"}}},
-    {"2*3", 1, {{2, 6, ""}}},
-    {"2 * 3", 1, {{1, 2, ""}}},
-    {"2 +3", 2, {{1, 2, ""}, {1, 3, ""}}},
-    {"- 5", 2, {{3, 0, "-"}, {1, 5, ""}}},
-    {"PI", 1, {{3, 0, "PI"}}},
-    {"+PI", 1, {{2, 3.141592653589793, ""}}},
-    {"Mass12", 1, {{3, 0, "MASS12"}}},
-    {"VERYLONGNAME", 1, {{3, 0, "VERYLONG"}}},
-    {"ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456 7", 2, {{3, 0, "ABCDEFGH"}, {1, 7, ""}}},
-    {"1A", 1, {{3, 0, "1A"}}},
-    {"A_B", 1, {{3, 0, "A_B"}}},
-    {",5", 1, {{3, 0, ",5"}}},
-    {"x=1,y 2", 2, {{3, 0, "X=1,Y"}, {1, 2, ""}}},
-    {"5.0 # note", 1, {{2, 5, ""}}},
-    {"% note", 0, {}},
-    {" 'note", 0, {}},
-    {"7 ! note", 1, {{1, 7, ""}}},
-    {"1 *x", 1, {{1, 1, ""}}},
-};
-
-class MixedTest : public ReaderTest, public ::testing::WithParamInterface<MixedCase> {};
-
-TEST_P(MixedTest, CutsTheLineIntoFields) {
-  const MixedCase& c = GetParam();
-  use_text(c.line);
-  const MixedLine got = read_mixed();
-  ASSERT_EQ(got.npar, c.npar) << c.line;
-  for (std::size_t k = 0; k < c.fields.size(); ++k) {
-    EXPECT_EQ(got.fields[k].type, c.fields[k].type) << c.line << " field " << k + 1;
-    EXPECT_EQ(bits(got.fields[k].value), bits(c.fields[k].value)) << c.line << " field " << k + 1;
-    EXPECT_EQ(got.fields[k].text, c.fields[k].text) << c.line << " field " << k + 1;
-  }
-}
-
-INSTANTIATE_TEST_SUITE_P(Lines, MixedTest, ::testing::ValuesIn(kMixedCases), [](const auto& info) {
-  return testing_support::case_name(info.index, info.param.line);
-});
-
-TEST_F(ReaderTest, WordsKeepTheirCaseWhenUpcasingIsOff) {
-  use_text("abc 1a");
-  kit::SETPAR(0, 11);
-  const MixedLine line = read_mixed();
-  ASSERT_EQ(line.npar, 2);
-  EXPECT_EQ(line.fields[0].text, "abc");
-  EXPECT_EQ(line.fields[1].text, "1a");
-}
-
-TEST_F(ReaderTest, FillsNoMoreFieldsThanTheArraysHold) {
-  use_text("1 2 3 4\nVERYLONGNAME\n");
-  std::int32_t ierr = 0;
-  MixedLine line = read_mixed(ierr, 2);
-  EXPECT_EQ(line.npar, 2);
-  line = read_mixed(ierr, 1, 4);
-  ASSERT_EQ(line.npar, 1);
-  EXPECT_EQ(line.fields[0].text, "VERY");
-  use_text("1 2");
-  EXPECT_EQ(read_mixed(ierr, 0).npar, 0);
-}
-
-TEST_F(ReaderTest, EntriesAfterTheCountAreLeftAlone) {
-  use_text("1 x");
-  std::int32_t npar = 0, ierr = 0;
-  std::int32_t itype[3] = {9, 9, 9};
-  double value[3] = {9, 9, 9};
-  char text[3 * 4];
-  std::fill(std::begin(text), std::end(text), '?');
-  kit::RDMIX(npar, itype, value, kit::TextArray(text, 4), kFileUnit, kConsole, ierr);
-  ASSERT_EQ(npar, 2);
-  EXPECT_EQ(itype[2], 9);
-  EXPECT_EQ(value[2], 9.0);
-  EXPECT_EQ(std::string(text, 12), std::string("    X   ????"));
-}
-
-TEST_F(ReaderTest, NonPositiveReadUnitDoesNothing) {
-  use_text("1\n");
-  std::int32_t npar = 5, ierr = 3;
-  std::int32_t itype[2];
-  double value[2];
-  char text[16];
-  kit::RDMIX(npar, itype, value, kit::TextArray(text, 8), 0, kConsole, ierr);
-  EXPECT_EQ(npar, 5);
-  EXPECT_EQ(ierr, 3);
-  EXPECT_EQ(kit::RDSTATE.NLINE, 0);
-}
-
-TEST_F(ReaderTest, EndOfDataIsMinusOneWithoutReport) {
-  use_text("1\n", kConsole);
-  EXPECT_EQ(read_mixed().npar, 1);
-  EXPECT_EQ(read_mixed().npar, -1);
-  EXPECT_EQ(console(), "");
-}
-
-TEST_F(ReaderTest, FailedRdmixReportsOnTheErrorUnit) {
-  kit::load_memory_text("");
-  std::int32_t ierr = 0;
-  kit::FIIOPN(132, 8, kit::kMemoryUnit, -1, -1, ierr);
-  std::int32_t npar = 4;
-  std::int32_t itype[2];
-  double value[2];
-  char text[16];
-  ierr = 10;
-  kit::RDMIX(npar, itype, value, kit::TextArray(text, 8), kFileUnit, kConsole, ierr);
-  EXPECT_EQ(npar, 4);
-  EXPECT_EQ(ierr, 9);
-  EXPECT_EQ(console(), "\r\n  *** ERROR IN RDMIX\r\n\r\n");
-}
 
 TEST(KitdumpTest, DumpsEveryCallOfAFile) {
   testing_support::ScratchDir dir;
@@ -238,5 +119,41 @@ TEST(KitdumpTest, TakesKel2framsOptionForms) {
   }
 }
 
+TEST(KitdumpSurprises, AreToldOnStandardErrorBesideTheDump) {
+  testing_support::ScratchDir dir;
+  dir.write("w.txt", "' list\n-2+3 1 1 1\n1 2 3 4 5\n1.5\t10\t\t20\t30\n1.5 Pump 1 2\n");
+  const auto run = testing_support::run_program(KITDUMP_EXE, {"w.txt"}, "", dir.path());
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out,
+            "4 2:-5: 1:1: 1:1: 1:1:\r\n5 1:1: 1:2: 1:3: 1:4: 1:5:\r\n4 2:1.5: 1:10: 1:20: 1:30:\r\n"
+            "4 2:1.5: 3:0:PUMP 1:1: 1:2:\r\n-1\r\n");
+  EXPECT_EQ(
+      run.err,
+      testing_support::err_text(
+          "kitdump: w.txt:2: \"-2+3\" reads as -5: the leading sign applies to the whole field "
+          "(usually 1)\r\n"
+          "kitdump: w.txt:4: column 8: two tabs with nothing between them are one separator, so "
+          "the numbers after the empty cell move one place left (20 is read as Y)\r\n"
+          "kitdump: w.txt:5: column 5: \"Pump\" is a word: a weight line holds numbers; a remark "
+          "starts with !\r\n"
+          "kitdump: w.txt: 1 line holds more than 4 numbers (line 3): only the first 4 are read, "
+          "as the mass and its X, Y and Z\r\n"));
+}
+
+// kitdump shows a table's heading and rows as kel2fram reads them.
+TEST(KitdumpTable, ShowsRolesCellsAndReasons) {
+  if (!sheet::reads_workbooks()) GTEST_SKIP() << "this build reads no workbooks";
+  const auto r = testing_support::run_program(KITDUMP_EXE,
+                                              {std::string(TEST_DATA_DIR) + "/sheet/deck.ods"}, "");
+  ASSERT_EQ(r.status, 0) << r.err;
+  for (const char* line :
+       {"table sheet \"Deck\", headings in row 4: mass C \"Mass [t]\", X D \"LCG [m]\", Y E "
+        "\"TCG [m]\", Z F \"VCG [m]\"; mass in tonnes\r\n",
+        "\r\n5 mass C5=1.5 X D5=10 Y E5=20 Z F5=30\r\n",
+        "\r\n9 subtotal Deck!C9: a subtotal (=SUM([.C5:.C8])); left out\r\n",
+        "\r\n10 hidden mass C10=0.5 X D10=7 Y E10=7 Z F10=7\r\n", "\r\n-1\r\n"}) {
+    EXPECT_NE(r.out.find(line), std::string::npos) << line << "\n" << r.out;
+  }
+}
+
 }  // namespace
-}  // namespace kit_test

@@ -1,10 +1,10 @@
 // The table of kept masses over several blocks: every entry kept once, in reading order,
 // after a clear too.
+#include "tool/mass_table.h"
+
 #include <gtest/gtest.h>
 
 #include <cstddef>
-
-#include "tool/mass_table.h"
 
 namespace {
 

@@ -306,47 +306,6 @@ TEST_F(FullRun, Utf16TextThatCannotBeReadIsRefusedNamingItsEncoding) {
   }
 }
 
-TEST_F(FullRun, EarlyEndsLeaveAnExistingOutputFileUntouched) {
-  struct Case {
-    std::string weights, answers, why, counts;
-    std::string before = "";  // the lines before the last one: why a line was refused
-  };
-  const Case cases[] = {
-      {"", "\n\n\n\n\n", "the weight list has no line with mass data", "; 0 warnings"},
-      {"' only a comment\n2 1 1\nabc\n", "\n\n\n\n\n", "every line of the weight list was rejected",
-       "; 2 lines rejected (lines 2, 3); 0 warnings",
-       "kel2fram: w.txt:3: column 1: \"abc\" is a word: a weight line holds numbers; a remark "
-       "starts with !\r\n"},
-      {"1 0 0 0\n2 1 1 1\n", "\n\ny\n5 -5\n\n\n",
-       "every mass lies outside the ranges (the X range is empty: its minimum 5 is above its "
-       "maximum -5)",
-       "; 2 usable lines: 0 kept, 2 skipped outside the ranges (3000 kg); 0 warnings"},
-      {"1 0 0 0\n", "\n\n\n\ny\n1 2\n", "every mass lies outside the ranges",
-       "; 1 usable line: 0 kept, 1 skipped outside the ranges (1000 kg); 0 warnings"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.weights);
-    for (const bool former : {true, false}) {
-      if (former) dir.write("out.txt", "former contents\n");
-      const auto r = run(c.weights, "w.txt\nout.txt\n" + c.answers);
-      EXPECT_EQ(r.status, 1);
-      EXPECT_EQ(r.err, testing_support::err_text(c.before + "kel2fram: no mass kept: " + c.why +
-                                                 "; the output file is left as it was" + c.counts +
-                                                 "\r\n"));
-      // An existing file keeps its contents; a new one is not made.
-      if (former) {
-        EXPECT_EQ(output(), "former contents\n");
-      }
-      EXPECT_EQ(dir.exists("out.txt"), former);
-      EXPECT_EQ(r.out.find("# ="), std::string::npos);  // no report on the console
-      EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
-                              std::filesystem::directory_iterator()),
-                former ? 2 : 1);  // nothing left beside it
-      std::filesystem::remove(dir.file("out.txt"));
-    }
-  }
-}
-
 TEST_F(FullRun, ReaderFailureEndsEarlyAndLeavesTheOutputFileUntouched) {
   SKIP_ON_WINDOWS("a file that fails to read (/proc/self/mem)");
   // Reading this file fails with an I/O error on its first record.
@@ -392,87 +351,6 @@ TEST_F(FullRun, OutputFileIsNeverTheInputFile) {
         << r.err;
     EXPECT_EQ(dir.read("w.txt"), list);
     EXPECT_NE(dir.read("out.txt").find(" Map_Mass"), std::string::npos);
-  }
-}
-
-TEST_F(FullRun, FullDiskEndsTheRunWithStatusTwo) {
-  SKIP_ON_WINDOWS("/dev/full");
-  const auto r = run("1 1 2 3\n", "w.txt\n/dev/full\n\n\n\n\n\n");
-  EXPECT_EQ(r.status, 2);
-  EXPECT_NE(r.out.find(" *** ERROR: WRITE FAILED ON UNIT 17 (/dev/full): No space left on device"
-                       "\r\n"),
-            std::string::npos);
-}
-
-TEST(Lentrm, IsTheLastNonBlankPosition) {
-  struct Case {
-    std::string text;
-    std::int32_t expected;
-  };
-  std::string long_text(256, ' ');
-  long_text[25] = 'a';  // position 26: the first candidate range end
-  std::string inner(256, ' ');
-  inner[100] = 'b';  // position 101, with blanks at 102 and beyond
-  std::string blanks_then(256, ' ');
-  blanks_then[26] = 'c';  // position 27, just past the first candidate
-  std::string full(256, 'x');
-  const Case cases[] = {
-      {"", 0},         {"   ", 0},   {"a", 1},          {"a  ", 1},  {"  a b  ", 5},
-      {long_text, 26}, {inner, 101}, {blanks_then, 27}, {full, 256}, {std::string(256, ' '), 0},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.text);
-    EXPECT_EQ(tool::LENTRM(c.text), c.expected);
-  }
-}
-
-// A record composed in place: its 64 columns and line end, and whether every field shows the
-// value's digits (asterisks, Infinity and NaN do not).
-TEST(RecordComposer, ComposesTheColumnsAndTellsWhetherEveryFieldFits) {
-  struct Case {
-    std::int32_t spread;
-    tool::MassEntry mass;  // mass, x, y, z
-    std::string record;
-    bool fits;
-  };
-  const double inf = std::numeric_limits<double>::infinity();
-  const double nan = std::numeric_limits<double>::quiet_NaN();
-  const Case cases[] = {
-      {1,
-       {1500.0, 10.0, 20.0, 30.0},
-       " Map_Mass     1      10.000      20.000      30.000   1.5000E+03",
-       true},
-      {3,
-       {2000.0, -5.0, 0.0, 4.5},
-       " Map_Mass     3      -5.000       0.000       4.500   2.0000E+03",
-       true},
-      {-7,
-       {1e100, -1234567.25, 2.5, -0.0},
-       " Map_Mass    -7-1234567.250       2.500      -0.000   1.0000+100",
-       true},
-      {1,
-       {0.0009765625, -0.0004, 1e-300, 12345678.5},
-       " Map_Mass     1      -0.000       0.00012345678.500   9.7656E-04",
-       true},
-      {1,
-       {1.0, 1e9, 0.0625, -0.0625},
-       " Map_Mass     1************       0.062      -0.062   1.0000E+00",
-       false},
-      {1,
-       {inf, 1.0, 2.0, 3.0},
-       " Map_Mass     1       1.000       2.000       3.000     Infinity",
-       false},
-      {12345,
-       {nan, 0.0, 0.0, 0.0},
-       " Map_Mass  ****       0.000       0.000       0.000          NaN",
-       false},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.record);
-    std::string record(tool::kRecordSize, '?');
-    const tool::RecordComposer composer(c.spread);
-    EXPECT_EQ(composer.compose(record, c.mass), c.fits);
-    EXPECT_EQ(record, c.record + "\r\n");
   }
 }
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "kit_fixture.h"
+#include "reader_fixture.h"
 #include "support/subprocess.h"
 
 namespace kit_test {

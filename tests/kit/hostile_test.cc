@@ -6,7 +6,7 @@
 #include <limits>
 #include <string>
 
-#include "kit_fixture.h"
+#include "reader_fixture.h"
 #include "support/subprocess.h"
 
 namespace kit_test {

@@ -11,7 +11,7 @@
 # Usage: example_session_test.sh KEL2FRAM
 set -euo pipefail
 kel2fram=$(realpath "$1")
-source=$(realpath "$(dirname "$0")/..")
+source=$(realpath "$(dirname "$0")/../..")
 manual=$source/doc/manual.md
 
 work=$(mktemp -d)

@@ -1,12 +1,13 @@
 // The reader's checks of surprising readings: expressions read both ways, the decimal-comma
 // rule, and what a record holds beyond the line length (from the in-memory text and from a
 // file alike).
+#include "kit/surprises.h"
+
 #include <cmath>
 #include <numbers>
 #include <string>
 
-#include "kit/surprises.h"
-#include "kit_fixture.h"
+#include "reader_fixture.h"
 #include "support/subprocess.h"
 
 namespace kit_test {
@@ -128,27 +129,6 @@ TEST_F(ReaderTest, WhatARecordHoldsBeyondTheLineLengthIsKept) {
       EXPECT_EQ(s.ITAIL, 0);
     }
   }
-}
-
-TEST(KitdumpSurprises, AreToldOnStandardErrorBesideTheDump) {
-  testing_support::ScratchDir dir;
-  dir.write("w.txt", "' list\n-2+3 1 1 1\n1 2 3 4 5\n1.5\t10\t\t20\t30\n1.5 Pump 1 2\n");
-  const auto run = testing_support::run_program(KITDUMP_EXE, {"w.txt"}, "", dir.path());
-  EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.out,
-            "4 2:-5: 1:1: 1:1: 1:1:\r\n5 1:1: 1:2: 1:3: 1:4: 1:5:\r\n4 2:1.5: 1:10: 1:20: 1:30:\r\n"
-            "4 2:1.5: 3:0:PUMP 1:1: 1:2:\r\n-1\r\n");
-  EXPECT_EQ(
-      run.err,
-      testing_support::err_text(
-          "kitdump: w.txt:2: \"-2+3\" reads as -5: the leading sign applies to the whole field "
-          "(usually 1)\r\n"
-          "kitdump: w.txt:4: column 8: two tabs with nothing between them are one separator, so "
-          "the numbers after the empty cell move one place left (20 is read as Y)\r\n"
-          "kitdump: w.txt:5: column 5: \"Pump\" is a word: a weight line holds numbers; a remark "
-          "starts with !\r\n"
-          "kitdump: w.txt: 1 line holds more than 4 numbers (line 3): only the first 4 are read, "
-          "as the mass and its X, Y and Z\r\n"));
 }
 
 }  // namespace
