@@ -121,39 +121,50 @@ bool code_below(std::string_view parent, std::string_view child) {
 
 // ---- The index ------------------------------------------------------------------------------
 
-TotalRules::Index::Index() : keys_(kSize), values_(kSize), stamp_(kSize) {}
+TotalRules::Index::Index() : slots_(kSize) {}
 
 void TotalRules::Index::clear() {
   if (++current_ == 0) {  // the stamps wrapped: start them afresh
-    std::fill(stamp_.begin(), stamp_.end(), 0);
+    for (Slot& slot : slots_) slot.stamp = 0;
     current_ = 1;
   }
   entries_ = 0;
+  filter_.fill(0);
 }
 
-std::size_t TotalRules::Index::home(Decimal key) {
+std::uint64_t TotalRules::Index::mixed(Decimal key) {
   const auto low = static_cast<std::uint64_t>(key);
   const auto high = static_cast<std::uint64_t>(key >> 64);
-  const std::uint64_t mixed = (low ^ (high * 0xC2B2AE3D27D4EB4Fu)) * 0x9E3779B97F4A7C15u;
-  return static_cast<std::size_t>(mixed >> 32) & (kSize - 1);
+  return (low ^ (high * 0xC2B2AE3D27D4EB4Fu)) * 0x9E3779B97F4A7C15u;
 }
 
+// The table's slot from bits 32 and up of the mixed key, the filter's bit from its top bits:
+// the high bits of the product depend on every bit of the key.
 std::int64_t TotalRules::Index::find(Decimal key) const {
-  for (std::size_t i = home(key);; i = (i + 1) & (kSize - 1)) {
-    if (stamp_[i] != current_) return -2;
-    if (keys_[i] == key) return values_[i];
+  const std::uint64_t m = mixed(key);
+  const std::uint64_t bit = m >> (64 - kFilterLog);
+  if ((filter_[bit / 64] >> (bit % 64) & 1u) == 0) return -2;
+  for (std::size_t i = static_cast<std::size_t>(m >> 32) & (kSize - 1);;
+       i = (i + 1) & (kSize - 1)) {
+    const Slot& slot = slots_[i];
+    if (slot.stamp != current_) return -2;
+    if (slot.key == key) return slot.value;
   }
 }
 
 void TotalRules::Index::set(Decimal key, std::int64_t value) {
-  std::size_t i = home(key);
-  while (stamp_[i] == current_ && keys_[i] != key) i = (i + 1) & (kSize - 1);
-  if (stamp_[i] != current_) {
-    stamp_[i] = current_;
-    keys_[i] = key;
+  const std::uint64_t m = mixed(key);
+  const std::uint64_t bit = m >> (64 - kFilterLog);
+  filter_[bit / 64] |= std::uint64_t{1} << (bit % 64);
+  std::size_t i = static_cast<std::size_t>(m >> 32) & (kSize - 1);
+  while (slots_[i].stamp == current_ && slots_[i].key != key) i = (i + 1) & (kSize - 1);
+  Slot& slot = slots_[i];
+  if (slot.stamp != current_) {
+    slot.stamp = current_;
+    slot.key = key;
     ++entries_;
   }
-  values_[i] = value;
+  slot.value = value;
 }
 
 // ---- The rules ------------------------------------------------------------------------------

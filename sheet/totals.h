@@ -62,7 +62,7 @@ class TotalRules {
   // now and then, so that a lookup is a few probes and nothing is allocated per row.
   class Index {
    public:
-    static constexpr std::size_t kSize = 8 * kWindow;
+    static constexpr std::size_t kSize = 4 * kWindow;
     Index();
     void clear();
     std::int64_t find(Decimal key) const;  // -2 when absent
@@ -71,10 +71,19 @@ class TotalRules {
     bool crowded() const { return entries_ >= kSize / 2; }
 
    private:
-    static std::size_t home(Decimal key);
-    std::vector<Decimal> keys_;
-    std::vector<std::int64_t> values_;
-    std::vector<std::uint32_t> stamp_;  // a slot is used when it bears the current stamp
+    static std::uint64_t mixed(Decimal key);
+    // One bit per hash for a quick "absent": most rows find no sum to match, and the filter
+    // (32 KB) answers that without reading the table.
+    static constexpr int kFilterLog = 18;
+    static constexpr std::size_t kFilterBits = std::size_t{1} << kFilterLog;
+    std::array<std::uint64_t, kFilterBits / 64> filter_{};
+    // A slot's key, value and stamp side by side: a probe reads one cache line.
+    struct Slot {
+      Decimal key = 0;
+      std::int64_t value = 0;
+      std::uint32_t stamp = 0;  // the slot is used when it bears the current stamp
+    };
+    std::vector<Slot> slots_;
     std::uint32_t current_ = 1;
     std::size_t entries_ = 0;
   };
