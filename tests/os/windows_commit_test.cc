@@ -68,8 +68,8 @@ TEST(WindowsCommit, TheTemporaryFileIsHiddenHoldsItsFolderAndGoesWithItsHandle) 
   const std::string target = folder + "/out.txt";
   dir.write("sub/out.txt", "former\r\n");
   // Named after the running program (this test's), so that massplot's files are massplot's.
-  EXPECT_EQ(os::program_name(), "test_windows");
-  const std::wstring stem = L".out.txt.test_windows";
+  EXPECT_EQ(os::program_name(), "test_os");
+  const std::wstring stem = L".out.txt.test_os";
   os::Output a;
   os::Output b;
   ASSERT_EQ(os::open_output(target, false, a), 0);

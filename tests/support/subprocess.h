@@ -66,12 +66,15 @@ class LockedFile {
 extern const char* const kErrEnd;
 // Lines for standard error written as the console's (each ending CR LF), with the line end
 // of standard error instead: the expectations of many tests hold both kinds of line.
-inline std::string err_text(std::string text) {
-  for (std::size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at)) {
-    text.replace(at, 2, kErrEnd);
-    at += std::char_traits<char>::length(kErrEnd);
+inline std::string err_text(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t at = 0;;) {
+    const std::size_t end = text.find("\r\n", at);
+    if (end == std::string_view::npos) return out.append(text.substr(at));
+    out.append(text.substr(at, end - at)).append(kErrEnd);
+    at = end + 2;
   }
-  return text;
 }
 
 // Joins lines with CR LF after each.

@@ -113,9 +113,11 @@ RunResult run_program(const std::string& exe, const std::vector<std::string>& ar
   start.hStdOutput = out.write;
   start.hStdError = err.write;
   PROCESS_INFORMATION child{};
-  // Under Wine a process start now and then fails for no reason of the test's; a few more
-  // tries, a moment apart, tell such a hiccup from a real failure.
-  constexpr int kTries = 5;
+  // Under Wine a process start now and then fails for no reason of the test's (error 193 for
+  // a sound program, once for some seconds on a first run while a package test ran beside);
+  // more tries, longer and longer apart (about 15 s in all), tell such a hiccup from a real
+  // failure.
+  constexpr int kTries = 12;
   for (int attempt = 1;; ++attempt) {
     if (CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr,
                        folder.empty() ? nullptr : folder.c_str(), &start, &child) != 0) {
@@ -124,7 +126,7 @@ RunResult run_program(const std::string& exe, const std::vector<std::string>& ar
     if (attempt == kTries) {
       throw std::runtime_error("CreateProcess failed, error " + std::to_string(GetLastError()));
     }
-    Sleep(200);
+    Sleep(static_cast<DWORD>(200 * attempt));
   }
   CloseHandle(child.hThread);
   Pipe::close(in.read);
