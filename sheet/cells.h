@@ -80,6 +80,8 @@ class CellSink {
 
 // The column letters of a column from 0: 0 "A", 25 "Z", 26 "AA".
 std::string column_letters(std::uint32_t column);
+// A column and its heading for a message: C ("Weight [t]").
+std::string column_shown(std::uint32_t column, std::string_view text);
 // The column of letters "A".."XFD" (either case); answers false for anything else.
 bool column_of_letters(std::string_view letters, std::uint32_t& column);
 

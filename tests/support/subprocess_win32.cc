@@ -115,7 +115,7 @@ RunResult run_program(const std::string& exe, const std::vector<std::string>& ar
   PROCESS_INFORMATION child{};
   // Under Wine a process start now and then fails for no reason of the test's (error 193 for
   // a sound program, once for some seconds on a first run while a package test ran beside);
-  // more tries, longer and longer apart (about 15 s in all), tell such a hiccup from a real
+  // more tries, longer and longer apart (about 13 s in all), tell such a hiccup from a real
   // failure.
   constexpr int kTries = 12;
   for (int attempt = 1;; ++attempt) {
